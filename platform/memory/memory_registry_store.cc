@@ -1,0 +1,523 @@
+#include "platform/memory/memory_registry_store.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/root_keys.h"
+
+namespace tolvane {
+
+struct MemoryRegistryStore::Node {
+  Text name;
+  Node* parent = nullptr;
+  bool deleted = false;
+  Restriction restriction = Restriction::kNone;
+  std::vector<StoredValue> values;
+  std::vector<std::shared_ptr<Node>> children;  // ordered by lower-cased name
+
+  Node* Child(TextView childName) const {
+    for (const auto& c : children) {
+      if (EqualsNoCase(c->name, childName)) return c.get();
+    }
+    return nullptr;
+  }
+  std::shared_ptr<Node> ChildShared(TextView childName) const {
+    for (const auto& c : children) {
+      if (EqualsNoCase(c->name, childName)) return c;
+    }
+    return nullptr;
+  }
+  StoredValue* Value(TextView valueName) {
+    for (auto& v : values) {
+      if (EqualsNoCase(v.name, valueName)) return &v;
+    }
+    return nullptr;
+  }
+  Text FullPath() const {
+    if (parent == nullptr) return name;
+    Text path = parent->FullPath();
+    path += u'\\';
+    path += name;
+    return path;
+  }
+};
+
+namespace {
+
+constexpr ErrorCode kErrorBadPathname = 161;
+
+constexpr RegKey kRootOrder[] = {kHkeyClassesRoot,     kHkeyCurrentUser,   kHkeyLocalMachine,
+                                 kHkeyUsers,           kHkeyPerformanceData, kHkeyCurrentConfig,
+                                 kHkeyDynData};
+
+// Splits a subkey path into its components. A trailing backslash is
+// ignored; a leading one or an empty component inside is refused.
+ErrorCode SplitPath(const char16_t* subkey, std::vector<TextView>* parts) {
+  parts->clear();
+  TextView rest = ViewOf(subkey);
+  if (rest.empty()) return kErrorSuccess;
+  if (rest.back() == u'\\') rest.remove_suffix(1);
+  if (rest.empty() || rest.front() == u'\\') return kErrorBadPathname;
+  while (true) {
+    const std::size_t slash = rest.find(u'\\');
+    const TextView part = rest.substr(0, slash);
+    if (part.empty()) return kErrorBadPathname;
+    if (part.size() > kMaxKeyNameUnits) return kErrorInvalidParameter;
+    parts->push_back(part);
+    if (slash == TextView::npos) break;
+    rest.remove_prefix(slash + 1);
+  }
+  return kErrorSuccess;
+}
+
+TextView NameOf(const char16_t* name) { return ViewOf(name); }
+
+}  // namespace
+
+MemoryRegistryStore::MemoryRegistryStore() {
+  for (RegKey root : kRootOrder) {
+    auto node = std::make_shared<Node>();
+    node->name = Text(RootKeyName(root));
+    roots_.push_back(std::move(node));
+  }
+}
+
+MemoryRegistryStore::~MemoryRegistryStore() = default;
+
+MemoryRegistryStore::Node* MemoryRegistryStore::RootNode(RegKey root) const {
+  for (std::size_t i = 0; i < std::size(kRootOrder); ++i) {
+    if (kRootOrder[i] == root) return roots_[i].get();
+  }
+  return nullptr;
+}
+
+std::shared_ptr<MemoryRegistryStore::Node> MemoryRegistryStore::Resolve(RegKey key,
+                                                                        std::uint32_t* access,
+                                                                        ErrorCode* code) const {
+  for (std::size_t i = 0; i < std::size(kRootOrder); ++i) {
+    if (kRootOrder[i] == key) {
+      *access = kKeyAllAccess;
+      return roots_[i];
+    }
+  }
+  const auto it = handles_.find(static_cast<std::uintptr_t>(key));
+  if (it == handles_.end()) {
+    *code = kErrorInvalidHandle;
+    return nullptr;
+  }
+  if (it->second.node->deleted) {
+    *code = kErrorKeyDeleted;
+    return nullptr;
+  }
+  *access = it->second.access;
+  return it->second.node;
+}
+
+bool MemoryRegistryStore::TakeFault(StoreOperation operation, ErrorCode* code) {
+  if (faultCountdown_ == 0) return false;
+  const bool counts = faultOperation_ == operation ||
+                      (faultOperation_ == StoreOperation::kAny && operation != StoreOperation::kCloseKey);
+  if (!counts) return false;
+  if (--faultCountdown_ != 0) return false;
+  *code = faultCode_;
+  return true;
+}
+
+void MemoryRegistryStore::FailNth(StoreOperation operation, std::uint64_t nth, ErrorCode code) {
+  faultOperation_ = operation;
+  faultCountdown_ = nth;
+  faultCode_ = code;
+}
+
+void MemoryRegistryStore::ClearFault() { faultCountdown_ = 0; }
+
+RegKey MemoryRegistryStore::NewHandle(std::shared_ptr<Node> node, std::uint32_t access) {
+  const std::uintptr_t value = nextHandle_;
+  nextHandle_ += 4;
+  handles_.emplace(value, Handle{std::move(node), access});
+  return static_cast<RegKey>(value);
+}
+
+ErrorCode MemoryRegistryStore::Record(StoreOperation operation, const Node* node,
+                                      const char16_t* subkey, const char16_t* name,
+                                      std::uint32_t access, ErrorCode result) {
+  StoreCall call{operation, {}, Text(NameOf(name)), access, result};
+  if (node != nullptr) call.path = node->FullPath();
+  if (!IsNullOrEmpty(subkey)) {
+    call.path += u'\\';
+    call.path += subkey;
+  }
+  log_.push_back(std::move(call));
+  return result;
+}
+
+namespace {
+
+// Whether a key with this restriction may be opened with these rights.
+bool Allows(MemoryRegistryStore::Restriction restriction, std::uint32_t access) {
+  switch (restriction) {
+    case MemoryRegistryStore::Restriction::kNone:
+      return true;
+    case MemoryRegistryStore::Restriction::kReadOnly:
+      return (access & ~kKeyRead) == 0;
+    case MemoryRegistryStore::Restriction::kUnopenable:
+      return false;
+  }
+  return false;
+}
+
+}  // namespace
+
+ErrorCode MemoryRegistryStore::OpenKey(RegKey parent, const char16_t* subkey, std::uint32_t access,
+                                       RegKey* result) {
+  if (result != nullptr) *result = kNoKey;
+  std::uint32_t parentAccess = 0;
+  ErrorCode code = kErrorSuccess;
+  std::shared_ptr<Node> node = Resolve(parent, &parentAccess, &code);
+  const Node* base = node.get();
+  if (result == nullptr) code = kErrorInvalidParameter;
+  if (node == nullptr || code != kErrorSuccess) {
+    return Record(StoreOperation::kOpenKey, base, subkey, nullptr, access, code);
+  }
+  if (TakeFault(StoreOperation::kOpenKey, &code)) {
+    return Record(StoreOperation::kOpenKey, base, subkey, nullptr, access, code);
+  }
+  std::vector<TextView> parts;
+  code = SplitPath(subkey, &parts);
+  for (std::size_t i = 0; code == kErrorSuccess && i < parts.size(); ++i) {
+    node = node->ChildShared(parts[i]);
+    if (node == nullptr) code = kErrorFileNotFound;
+  }
+  if (code == kErrorSuccess && !Allows(node->restriction, access)) code = kErrorAccessDenied;
+  if (code == kErrorSuccess) *result = NewHandle(node, access);
+  return Record(StoreOperation::kOpenKey, base, subkey, nullptr, access, code);
+}
+
+ErrorCode MemoryRegistryStore::CreateKey(RegKey parent, const char16_t* subkey, std::uint32_t access,
+                                         RegKey* result, bool* created) {
+  if (result != nullptr) *result = kNoKey;
+  if (created != nullptr) *created = false;
+  std::uint32_t parentAccess = 0;
+  ErrorCode code = kErrorSuccess;
+  std::shared_ptr<Node> node = Resolve(parent, &parentAccess, &code);
+  const Node* base = node.get();
+  if (result == nullptr) code = kErrorInvalidParameter;
+  if (node == nullptr || code != kErrorSuccess) {
+    return Record(StoreOperation::kCreateKey, base, subkey, nullptr, access, code);
+  }
+  if (TakeFault(StoreOperation::kCreateKey, &code)) {
+    return Record(StoreOperation::kCreateKey, base, subkey, nullptr, access, code);
+  }
+  std::vector<TextView> parts;
+  code = SplitPath(subkey, &parts);
+  // Check the whole path before creating anything, so a refused create
+  // leaves no partial keys behind.
+  Node* walk = node.get();
+  std::size_t existing = 0;
+  while (code == kErrorSuccess && existing < parts.size()) {
+    Node* child = walk->Child(parts[existing]);
+    if (child == nullptr) break;
+    walk = child;
+    ++existing;
+  }
+  if (code == kErrorSuccess && existing < parts.size()) {
+    // Creating beneath the handle's own key needs its create right; deeper
+    // keys are checked against their own restriction.
+    const bool direct = walk == node.get();
+    if ((direct && (parentAccess & kKeyCreateSubKey) == 0) ||
+        walk->restriction != Restriction::kNone) {
+      code = kErrorAccessDenied;
+    }
+  }
+  if (code == kErrorSuccess && existing == parts.size() && !Allows(walk->restriction, access)) {
+    code = kErrorAccessDenied;
+  }
+  if (code == kErrorSuccess) {
+    for (std::size_t i = 0; i < existing; ++i) node = node->ChildShared(parts[i]);
+    for (std::size_t i = existing; i < parts.size(); ++i) {
+      auto child = std::make_shared<Node>();
+      child->name = Text(parts[i]);
+      child->parent = node.get();
+      auto pos = std::find_if(node->children.begin(), node->children.end(),
+                              [&](const std::shared_ptr<Node>& c) {
+                                return CompareLowerCase(c->name, parts[i]) > 0;
+                              });
+      node->children.insert(pos, child);
+      node = child;
+    }
+    if (created != nullptr) *created = existing < parts.size();
+    *result = NewHandle(node, access);
+  }
+  return Record(StoreOperation::kCreateKey, base, subkey, nullptr, access, code);
+}
+
+ErrorCode MemoryRegistryStore::QueryValue(RegKey key, const char16_t* name, std::uint32_t* type,
+                                          void* data, std::uint32_t* byteCount) {
+  std::uint32_t access = 0;
+  ErrorCode code = kErrorSuccess;
+  std::shared_ptr<Node> node = Resolve(key, &access, &code);
+  if (node == nullptr) return Record(StoreOperation::kQueryValue, nullptr, nullptr, name, 0, code);
+  if (TakeFault(StoreOperation::kQueryValue, &code)) {
+  } else if ((access & kKeyQueryValue) == 0) {
+    code = kErrorAccessDenied;
+  } else if (data != nullptr && byteCount == nullptr) {
+    code = kErrorInvalidParameter;
+  } else if (StoredValue* v = node->Value(NameOf(name)); v == nullptr) {
+    code = kErrorFileNotFound;
+  } else {
+    if (type != nullptr) *type = v->type;
+    const auto size = static_cast<std::uint32_t>(v->data.size());
+    if (data != nullptr && *byteCount < size) {
+      code = kErrorMoreData;
+    } else if (data != nullptr && size > 0) {
+      std::memcpy(data, v->data.data(), size);
+    }
+    if (byteCount != nullptr) *byteCount = size;
+  }
+  return Record(StoreOperation::kQueryValue, node.get(), nullptr, name, 0, code);
+}
+
+ErrorCode MemoryRegistryStore::SetValue(RegKey key, const char16_t* name, std::uint32_t type,
+                                        const void* data, std::uint32_t byteCount) {
+  std::uint32_t access = 0;
+  ErrorCode code = kErrorSuccess;
+  std::shared_ptr<Node> node = Resolve(key, &access, &code);
+  if (node == nullptr) return Record(StoreOperation::kSetValue, nullptr, nullptr, name, 0, code);
+  if (TakeFault(StoreOperation::kSetValue, &code)) {
+  } else if ((access & kKeySetValue) == 0 || node->restriction != Restriction::kNone) {
+    code = kErrorAccessDenied;
+  } else if (data == nullptr && byteCount != 0) {
+    code = kErrorInvalidParameter;
+  } else {
+    std::string bytes(static_cast<const char*>(data), byteCount);
+    if (StoredValue* v = node->Value(NameOf(name)); v != nullptr) {
+      v->type = type;
+      v->data = std::move(bytes);
+    } else {
+      node->values.push_back(StoredValue{Text(NameOf(name)), type, std::move(bytes)});
+    }
+  }
+  return Record(StoreOperation::kSetValue, node.get(), nullptr, name, 0, code);
+}
+
+ErrorCode MemoryRegistryStore::DeleteValue(RegKey key, const char16_t* name) {
+  std::uint32_t access = 0;
+  ErrorCode code = kErrorSuccess;
+  std::shared_ptr<Node> node = Resolve(key, &access, &code);
+  if (node == nullptr) return Record(StoreOperation::kDeleteValue, nullptr, nullptr, name, 0, code);
+  if (TakeFault(StoreOperation::kDeleteValue, &code)) {
+  } else if ((access & kKeySetValue) == 0 || node->restriction != Restriction::kNone) {
+    code = kErrorAccessDenied;
+  } else {
+    const TextView wanted = NameOf(name);
+    auto it = std::find_if(node->values.begin(), node->values.end(),
+                           [&](const StoredValue& v) { return EqualsNoCase(v.name, wanted); });
+    if (it == node->values.end()) {
+      code = kErrorFileNotFound;
+    } else {
+      node->values.erase(it);
+    }
+  }
+  return Record(StoreOperation::kDeleteValue, node.get(), nullptr, name, 0, code);
+}
+
+ErrorCode MemoryRegistryStore::DeleteSubtree(Node& node) {
+  // Children first, as the platform does; a restricted key stops the walk
+  // and leaves whatever was not yet deleted.
+  while (!node.children.empty()) {
+    const ErrorCode code = DeleteSubtree(*node.children.front());
+    if (code != kErrorSuccess) return code;
+  }
+  if (node.restriction != Restriction::kNone) return kErrorAccessDenied;
+  node.deleted = true;
+  Node* parent = node.parent;
+  node.parent = nullptr;  // a deleted key held by a handle names only itself
+  auto& siblings = parent->children;
+  siblings.erase(std::find_if(siblings.begin(), siblings.end(),
+                              [&](const std::shared_ptr<Node>& c) { return c.get() == &node; }));
+  return kErrorSuccess;
+}
+
+ErrorCode MemoryRegistryStore::DeleteKey(RegKey parent, const char16_t* subkey) {
+  std::uint32_t access = 0;
+  ErrorCode code = kErrorSuccess;
+  std::shared_ptr<Node> node = Resolve(parent, &access, &code);
+  const std::shared_ptr<Node> base = node;
+  if (node == nullptr) return Record(StoreOperation::kDeleteKey, nullptr, subkey, nullptr, 0, code);
+  if (TakeFault(StoreOperation::kDeleteKey, &code)) {
+    return Record(StoreOperation::kDeleteKey, base.get(), subkey, nullptr, 0, code);
+  }
+  std::vector<TextView> parts;
+  code = SplitPath(subkey, &parts);
+  for (std::size_t i = 0; code == kErrorSuccess && i < parts.size(); ++i) {
+    node = node->ChildShared(parts[i]);
+    if (node == nullptr) code = kErrorFileNotFound;
+  }
+  if (code == kErrorSuccess) {
+    if (node->parent == nullptr || node->restriction != Restriction::kNone ||
+        !node->children.empty()) {
+      code = kErrorAccessDenied;
+    } else {
+      code = DeleteSubtree(*node);
+    }
+  }
+  return Record(StoreOperation::kDeleteKey, base.get(), subkey, nullptr, 0, code);
+}
+
+ErrorCode MemoryRegistryStore::DeleteTree(RegKey parent, const char16_t* subkey) {
+  std::uint32_t access = 0;
+  ErrorCode code = kErrorSuccess;
+  std::shared_ptr<Node> node = Resolve(parent, &access, &code);
+  const std::shared_ptr<Node> base = node;
+  if (node == nullptr) return Record(StoreOperation::kDeleteTree, nullptr, subkey, nullptr, 0, code);
+  if (TakeFault(StoreOperation::kDeleteTree, &code)) {
+    return Record(StoreOperation::kDeleteTree, base.get(), subkey, nullptr, 0, code);
+  }
+  std::vector<TextView> parts;
+  code = SplitPath(subkey, &parts);
+  for (std::size_t i = 0; code == kErrorSuccess && i < parts.size(); ++i) {
+    node = node->ChildShared(parts[i]);
+    if (node == nullptr) code = kErrorFileNotFound;
+  }
+  if (code == kErrorSuccess) {
+    if (parts.empty()) {
+      // No subkey: the key's subkeys and values go, the key itself stays.
+      while (code == kErrorSuccess && !node->children.empty()) {
+        code = DeleteSubtree(*node->children.front());
+      }
+      if (code == kErrorSuccess) {
+        if (node->restriction != Restriction::kNone) {
+          code = kErrorAccessDenied;
+        } else {
+          node->values.clear();
+        }
+      }
+    } else {
+      code = DeleteSubtree(*node);
+    }
+  }
+  return Record(StoreOperation::kDeleteTree, base.get(), subkey, nullptr, 0, code);
+}
+
+ErrorCode MemoryRegistryStore::EnumKey(RegKey key, std::uint32_t index, char16_t* name,
+                                       std::uint32_t* nameUnits) {
+  std::uint32_t access = 0;
+  ErrorCode code = kErrorSuccess;
+  std::shared_ptr<Node> node = Resolve(key, &access, &code);
+  if (node == nullptr) return Record(StoreOperation::kEnumKey, nullptr, nullptr, nullptr, 0, code);
+  if (TakeFault(StoreOperation::kEnumKey, &code)) {
+  } else if ((access & kKeyEnumerateSubKeys) == 0) {
+    code = kErrorAccessDenied;
+  } else if (name == nullptr || nameUnits == nullptr) {
+    code = kErrorInvalidParameter;
+  } else if (index >= node->children.size()) {
+    code = kErrorNoMoreItems;
+  } else {
+    const Text& childName = node->children[index]->name;
+    if (childName.size() + 1 > *nameUnits) {
+      code = kErrorMoreData;
+    } else {
+      std::copy(childName.begin(), childName.end(), name);
+      name[childName.size()] = u'\0';
+      *nameUnits = static_cast<std::uint32_t>(childName.size());
+    }
+  }
+  return Record(StoreOperation::kEnumKey, node.get(), nullptr, nullptr, 0, code);
+}
+
+ErrorCode MemoryRegistryStore::QueryInfoKey(RegKey key, std::uint32_t* subkeyCount,
+                                            std::uint32_t* valueCount) {
+  std::uint32_t access = 0;
+  ErrorCode code = kErrorSuccess;
+  std::shared_ptr<Node> node = Resolve(key, &access, &code);
+  if (node == nullptr) {
+    return Record(StoreOperation::kQueryInfoKey, nullptr, nullptr, nullptr, 0, code);
+  }
+  if (TakeFault(StoreOperation::kQueryInfoKey, &code)) {
+  } else if ((access & kKeyQueryValue) == 0) {
+    code = kErrorAccessDenied;
+  } else {
+    if (subkeyCount != nullptr) *subkeyCount = static_cast<std::uint32_t>(node->children.size());
+    if (valueCount != nullptr) *valueCount = static_cast<std::uint32_t>(node->values.size());
+  }
+  return Record(StoreOperation::kQueryInfoKey, node.get(), nullptr, nullptr, 0, code);
+}
+
+ErrorCode MemoryRegistryStore::CloseKey(RegKey key) {
+  if (key == kNoKey || IsPredefinedKey(key)) return kErrorSuccess;
+  const auto it = handles_.find(static_cast<std::uintptr_t>(key));
+  if (it == handles_.end()) {
+    return Record(StoreOperation::kCloseKey, nullptr, nullptr, nullptr, 0, kErrorInvalidHandle);
+  }
+  const std::shared_ptr<Node> node = it->second.node;
+  handles_.erase(it);
+  ErrorCode code = kErrorSuccess;
+  TakeFault(StoreOperation::kCloseKey, &code);
+  return Record(StoreOperation::kCloseKey, node.get(), nullptr, nullptr, 0, code);
+}
+
+ErrorCode MemoryRegistryStore::Restrict(RegKey root, TextView path, Restriction restriction) {
+  Node* node = RootNode(root);
+  if (node == nullptr) return kErrorInvalidHandle;
+  const Text copy(path);
+  std::vector<TextView> parts;
+  const ErrorCode code = SplitPath(copy.c_str(), &parts);
+  if (code != kErrorSuccess) return code;
+  for (const TextView part : parts) {
+    node = node->Child(part);
+    if (node == nullptr) return kErrorFileNotFound;
+  }
+  node->restriction = restriction;
+  return kErrorSuccess;
+}
+
+void MemoryRegistryStore::Collect(const Node& node, const Text& path, bool includeSelf,
+                                  std::vector<StoredKey>* keys) const {
+  if (includeSelf) keys->push_back(StoredKey{path, node.values});
+  for (const auto& child : node.children) {
+    Collect(*child, path + u'\\' + child->name, true, keys);
+  }
+}
+
+std::vector<StoredKey> MemoryRegistryStore::Snapshot() const {
+  std::vector<StoredKey> keys;
+  for (const auto& root : roots_) Collect(*root, root->name, !root->values.empty(), &keys);
+  return keys;
+}
+
+ErrorCode MemoryRegistryStore::SnapshotTree(RegKey root, TextView path,
+                                            std::vector<StoredKey>* keys) const {
+  keys->clear();
+  const Node* node = RootNode(root);
+  if (node == nullptr) return kErrorInvalidHandle;
+  const Text copy(path);
+  std::vector<TextView> parts;
+  const ErrorCode code = SplitPath(copy.c_str(), &parts);
+  if (code != kErrorSuccess) return code;
+  for (const TextView part : parts) {
+    node = node->Child(part);
+    if (node == nullptr) return kErrorFileNotFound;
+  }
+  Collect(*node, node->FullPath(), true, keys);
+  return kErrorSuccess;
+}
+
+void MemoryRegistryStore::Clear() {
+  for (auto& root : roots_) {
+    while (!root->children.empty()) {
+      root->children.front()->restriction = Restriction::kNone;
+      // Lift restrictions below too, so the whole tree goes.
+      std::vector<Node*> stack{root->children.front().get()};
+      while (!stack.empty()) {
+        Node* n = stack.back();
+        stack.pop_back();
+        n->restriction = Restriction::kNone;
+        for (auto& c : n->children) stack.push_back(c.get());
+      }
+      DeleteSubtree(*root->children.front());
+    }
+    root->values.clear();
+  }
+}
+
+}  // namespace tolvane

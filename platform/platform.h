@@ -1,0 +1,37 @@
+// The bundle of platform services the library's logic runs on. Core
+// functions take a Platform by reference; the exported functions use the
+// process-wide default. The bundle borrows its services: whoever builds it
+// keeps them alive for as long as it is used.
+#pragma once
+
+#include "platform/assoc_notifier.h"
+#include "platform/file_probe.h"
+#include "platform/module_resources.h"
+#include "platform/open_executable_query.h"
+#include "platform/process_paths.h"
+#include "platform/registry_store.h"
+#include "platform/text_services.h"
+
+namespace tolvane {
+
+struct Platform {
+  RegistryStore& registry;
+  AssocNotifier& notifier;
+  FileProbe& files;
+  ProcessPaths& paths;
+  ModuleResources& resources;
+  TextServices& text;
+  OpenExecutableQuery& shell;
+};
+
+// The process-wide platform the exports use. On Windows: the system's
+// registry, shell, file system and resources. On the portable build: the
+// bundle the host installed with SetDefaultPlatform, else a built-in one
+// over an empty in-memory registry.
+Platform& DefaultPlatform();
+
+// Portable build only: installs the bundle the exports use from now on
+// (null restores the built-in one). The bundle must outlive its use.
+void SetDefaultPlatform(Platform* platform);
+
+}  // namespace tolvane

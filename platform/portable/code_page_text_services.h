@@ -1,0 +1,28 @@
+// Text services of the portable build. Widening uses one 8-bit code page
+// for the whole process (there is no per-thread ANSI code page here): 949
+// unless the host sets another. "D" text converts as decimal digits with
+// optional blanks around them; anything else gives 0.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/text_services.h"
+
+namespace tolvane {
+
+class CodePageTextServices final : public TextServices {
+ public:
+  explicit CodePageTextServices(std::uint32_t codePage = 949) : codePage_(codePage) {}
+
+  void SetCodePage(std::uint32_t codePage) { codePage_ = codePage; }
+  std::uint32_t codePage() const { return codePage_; }
+
+  ErrorCode WidenAnsi(std::string_view bytes, Text* wide) override;
+  std::uint32_t TextToUInt32(const char16_t* text) override;
+  bool EqualNoCase(const char16_t* a, const char16_t* b) override;
+
+ private:
+  std::uint32_t codePage_;
+};
+
+}  // namespace tolvane

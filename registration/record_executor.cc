@@ -1,0 +1,174 @@
+#include "registration/record_executor.h"
+
+#include <array>
+#include <cstring>
+
+#include "registration/path_buffer.h"
+#include "script/replacement_map.h"
+#include "script/script_runner.h"
+
+namespace tolvane {
+namespace {
+
+constexpr RunResult kFailed{false, false};
+
+bool IsEnd(const RegistrationRecord& record) { return record.kind == RecordKind::EndOfList; }
+
+// Tests an IfExists condition: root\keyPath opens with full access and, when
+// a value name is given, that value exists.
+bool ConditionHolds(RegistryStore& registry, const RegistrationRecord& record) {
+  ScopedKey key(registry);
+  if (registry.OpenKey(record.root, record.keyPath, kKeyAllAccess, key.Receive()) != kErrorSuccess) {
+    return false;
+  }
+  if (record.valueName == nullptr) return true;
+  return registry.QueryValue(key.get(), record.valueName, nullptr, nullptr, nullptr) ==
+         kErrorSuccess;
+}
+
+// Whether the stored value differs from wanted. The value is read into a
+// zeroed 260-unit buffer, so a missing value reads as empty; a value that
+// does not fit, or fills the buffer with no terminator, differs.
+bool StoredValueDiffers(RegistryStore& registry, RegKey key, const char16_t* name,
+                        TextView wanted) {
+  std::array<char16_t, kPathBufferUnits> current{};
+  std::uint32_t bytes = static_cast<std::uint32_t>(sizeof(current));
+  const ErrorCode code = registry.QueryValue(key, name, nullptr, current.data(), &bytes);
+  if (code == kErrorMoreData) return true;
+  const TextView stored(current.data(), current.size());
+  const std::size_t end = stored.find(u'\0');
+  if (end == TextView::npos) return true;
+  return stored.substr(0, end) != wanted;
+}
+
+RunResult ExecuteStringRecord(Platform& platform, const RegistrationRecord& record,
+                              TextView directory) {
+  // The wanted text first: one that does not fit fails before any write.
+  PathBuffer wanted;
+  if (record.kind == RecordKind::SetString) {
+    if (!wanted.Assign(ViewOf(record.data))) return kFailed;
+  } else {
+    PathBuffer app;
+    if (!app.Assign(directory)) return kFailed;
+    StripTrailingBackslash(app);
+    CollapseParentSegments(app);
+    if (!ExpandAppToken(ViewOf(record.data), app.view(), &wanted)) return kFailed;
+  }
+
+  RegistryStore& registry = platform.registry;
+  RunResult result;
+  ScopedKey key(registry);
+  if (registry.OpenKey(record.root, record.keyPath, kKeyAllAccess, key.Receive()) != kErrorSuccess) {
+    if (registry.CreateKey(record.root, record.keyPath, kKeyAllAccess, key.Receive(), nullptr) !=
+        kErrorSuccess) {
+      return kFailed;
+    }
+    result.changed = true;
+  }
+  if (StoredValueDiffers(registry, key.get(), record.valueName, wanted.view())) {
+    const auto bytes = static_cast<std::uint32_t>((wanted.size() + 1) * sizeof(char16_t));
+    // A write that fails fails the record and is no change.
+    if (registry.SetValue(key.get(), record.valueName, kRegSz, wanted.c_str(), bytes) !=
+        kErrorSuccess) {
+      result.ok = false;
+    } else {
+      result.changed = true;
+    }
+  }
+  return result;
+}
+
+RunResult ExecuteScriptRecord(Platform& platform, const RegistrationRecord& record,
+                              TextView directory) {
+  // A script record never reports a change, whatever the script wrote.
+  Text ownModule;
+  if (!platform.paths.OwnModulePath(&ownModule) || ownModule.size() > kMaxPathChars) {
+    return kFailed;
+  }
+  PathBuffer scriptDirectory;
+  if (!scriptDirectory.Assign(directory) || !EnsureTrailingBackslash(scriptDirectory)) {
+    return kFailed;
+  }
+  CollapseParentSegments(scriptDirectory);
+
+  if (!IsNullOrEmpty(record.valueName)) {
+    PathBuffer modulePath;
+    if (!modulePath.Assign(scriptDirectory.view()) || !modulePath.Append(ViewOf(record.valueName))) {
+      return kFailed;
+    }
+    if (!platform.files.Exists(modulePath.view())) return RunResult{};  // not installed: skipped
+  }
+
+  ReplacementMap replacements(platform.text);
+  if (Failed(replacements.Add(u"PATH", scriptDirectory.c_str()))) return kFailed;
+  const HResult status =
+      RunScriptResource(platform, replacements, ownModule, ScriptIdOf(record));
+  return Failed(status) ? kFailed : RunResult{};
+}
+
+}  // namespace
+
+RunResult ExecuteRecord(Platform& platform, const RegistrationRecord& record, TextView directory) {
+  switch (record.kind) {
+    case RecordKind::SetString:
+    case RecordKind::SetExpandedString:
+      return ExecuteStringRecord(platform, record, directory);
+    case RecordKind::RunScript:
+      return ExecuteScriptRecord(platform, record, directory);
+    default:
+      return kFailed;
+  }
+}
+
+bool DeleteRegistryEntry(RegistryStore& registry, const RegistrationRecord& record) {
+  if (record.valueName != nullptr) {
+    ScopedKey key(registry);
+    if (registry.OpenKey(record.root, record.keyPath, kKeyAllAccess, key.Receive()) !=
+        kErrorSuccess) {
+      return false;
+    }
+    return registry.DeleteValue(key.get(), record.valueName) == kErrorSuccess;
+  }
+  if (IsNullOrEmpty(record.keyPath)) return false;
+  return registry.DeleteTree(record.root, record.keyPath) == kErrorSuccess;
+}
+
+RunResult RunRecordList(Platform& platform, const RegistrationRecord* list, TextView directory) {
+  RunResult result;
+  const RegistrationRecord* cursor = list;
+  while (!IsEnd(*cursor)) {
+    const RegistrationRecord& record = *cursor;
+    const RegistrationRecord& next = cursor[1];
+    if (record.kind == RecordKind::IfExists) {
+      if (IsEnd(next)) break;
+      cursor += ConditionHolds(platform.registry, record) ? 1 : 2;
+    } else if (record.kind == RecordKind::SubDirectory && !IsNullOrEmpty(record.keyPath)) {
+      if (IsEnd(next)) break;
+      PathBuffer subDirectory;
+      if (subDirectory.Assign(directory) && EnsureTrailingBackslash(subDirectory) &&
+          subDirectory.Append(ViewOf(record.keyPath))) {
+        result.Fold(ExecuteRecord(platform, next, subDirectory.view()));
+      } else {
+        result.Fold(kFailed);
+      }
+      cursor += 2;
+    } else if (record.kind == RecordKind::DeleteEntry) {
+      if (DeleteRegistryEntry(platform.registry, record)) result.changed = true;
+      cursor += 1;
+    } else {
+      result.Fold(ExecuteRecord(platform, record, directory));
+      cursor += 1;
+    }
+  }
+  return result;
+}
+
+RunResult RunGroup(Platform& platform, RegistrationGroup group, TextView directory) {
+  RunResult result;
+  for (const RecordList* list = group; *list != nullptr; ++list) {
+    result.Fold(RunRecordList(platform, *list, directory));
+  }
+  return result;
+}
+
+}  // namespace tolvane

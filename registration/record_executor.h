@@ -1,0 +1,42 @@
+// Turns registration records into registry changes. Every operation takes
+// the platform by reference, keeps no state and leaves no key open.
+#pragma once
+
+#include "platform/platform.h"
+#include "registration/registration_record.h"
+
+namespace tolvane {
+
+// The outcome of running records: ok starts true and only turns false (a
+// record failed); changed starts false and only turns true (a record
+// created a key, wrote a value or deleted an entry).
+struct RunResult {
+  bool ok = true;
+  bool changed = false;
+
+  void Fold(const RunResult& other) {
+    ok = ok && other.ok;
+    changed = changed || other.changed;
+  }
+};
+
+// Runs every record list of group in order; a failed list does not stop
+// the next. An empty group gives ok and no change. directory is never
+// empty and fits kMaxPathChars.
+RunResult RunGroup(Platform& platform, RegistrationGroup group, TextView directory);
+
+// Runs one list up to its EndOfList record, applying the IfExists and
+// SubDirectory prefixes to the record after them.
+RunResult RunRecordList(Platform& platform, const RegistrationRecord* list, TextView directory);
+
+// Runs one SetString, SetExpandedString or RunScript record. Any other kind
+// fails with no change. A text that does not fit its 260-unit buffer fails
+// the record before anything is written.
+RunResult ExecuteRecord(Platform& platform, const RegistrationRecord& record, TextView directory);
+
+// Deletes record.valueName of root\keyPath, or the whole key tree when
+// valueName is null. True when something was deleted. A tree deletion with
+// an empty key path is refused (it would name the root itself).
+bool DeleteRegistryEntry(RegistryStore& registry, const RegistrationRecord& record);
+
+}  // namespace tolvane

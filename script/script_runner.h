@@ -1,0 +1,20 @@
+// The entry into the script engine: applies a registrar script stored as a
+// "REGISTRY" resource of a module file.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+#include "script/replacement_map.h"
+
+namespace tolvane {
+
+// Reads the "REGISTRY" resource id of the module at modulePath, widens it
+// with the platform's ANSI code page and registers it with the replacements
+// of map (borrowed). Answers 0 on success, a negative result code on
+// failure (module or resource missing, text not widened, script fault after
+// the failing root block was undone).
+HResult RunScriptResource(Platform& platform, const ReplacementMap& map, TextView modulePath,
+                          std::uint16_t id);
+
+}  // namespace tolvane
