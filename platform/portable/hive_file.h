@@ -1,0 +1,109 @@
+// The hive file on disk: the portable build's registry lives in one regedit
+// 5.00 file (see hive_format.h), loaded into a MemoryRegistryStore for a
+// command and saved back when the command changed something.
+//
+// Saving is atomic: the new text goes to a temporary file beside the hive,
+// is flushed to disk and renamed over it, so an interrupted save leaves the
+// old file or the new one, never a damaged one. A HiveSession holds an
+// exclusive lock from load to save, so two commands working on one hive at
+// once never lose either's changes. The lock is taken on FILE.lock beside the
+// hive (never on the hive itself, which the rename replaces); the lock file
+// stays in place between commands.
+//
+// Paths are the host's file names (UTF-8). Nothing here throws; every
+// failure comes back as a HiveStatus whose message names the file.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/memory/memory_registry_store.h"
+#include "platform/portable/hive_format.h"
+
+namespace tolvane {
+
+// Replaces the store's contents with the hive file at path: reads and checks
+// the whole file first, so a missing (kNotFound), unreadable (kIo) or
+// malformed (kMalformed) file leaves the store exactly as it was. On success
+// the store holds the file's keys and values (restrictions are forgotten)
+// and its operation log is emptied, so the log afterwards records only what
+// the caller does. Should the store refuse an operation (kStore, only with an
+// injected fault) it is left empty. Takes no lock.
+HiveStatus LoadHive(const std::string &path, MemoryRegistryStore &store);
+
+// Writes every key of the store (empty keys included) to path atomically,
+// as BOM + UTF-16LE regedit text; an existing file keeps its permissions. On
+// failure the file at path is unchanged and no temporary file is left.
+// Takes no lock: run it inside a HiveSession when others may use the file.
+HiveStatus SaveHive(const std::string &path, const MemoryRegistryStore &store);
+
+// Replaces the file at path with `bytes` atomically (temporary file beside
+// it, flushed, renamed over it; a symbolic link keeps pointing at the new
+// file): the helper behind SaveHive, for callers that write other hive text,
+// such as an export to a file. On failure the file at path is unchanged.
+HiveStatus WriteFileAtomically(const std::string &path, std::string_view bytes);
+
+// Reads a whole file; kNotFound when it does not exist.
+HiveStatus ReadWholeFile(const std::string &path, std::string *bytes);
+
+// Merges the hive file at path into any store (the `import` command):
+// the file is read and checked whole before the first change, so a bad file
+// changes nothing; then its operations are applied as ApplyHive does.
+HiveStatus ImportHiveFile(const std::string &path, RegistryStore &store);
+
+// Creates the directory that will hold the hive file at path, with any
+// missing parents (for a default location that may not exist yet).
+HiveStatus CreateHiveDirectory(const std::string &path);
+
+// One command's use of a hive file, from load to save:
+//
+//   HiveSession session;
+//   HiveStatus s = session.Open(path);       // lock + load
+//   ... use session.store() ...
+//   if (session.Changed()) s = session.Commit();  // atomic save
+//   // the destructor releases the lock
+//
+// Not copyable or movable: the store's open keys refer to it.
+class HiveSession {
+ public:
+  HiveSession() = default;
+  ~HiveSession();
+  HiveSession(const HiveSession &) = delete;
+  HiveSession &operator=(const HiveSession &) = delete;
+
+  // Takes the exclusive lock on path + ".lock" (waiting while another
+  // session holds it), then loads the hive. A missing hive file is an empty
+  // registry and is not created here. The directory must exist. On failure
+  // (lock file not creatable, unreadable or malformed hive) the lock is
+  // released, the session stays closed with an empty store, and the hive
+  // file is left exactly as it was. Opening an open session closes it first.
+  HiveStatus Open(const std::string &path);
+
+  bool IsOpen() const { return lockFd_ >= 0; }
+  const std::string &path() const { return path_; }
+
+  // The registry loaded from the file; empty while the session is closed.
+  MemoryRegistryStore &store() { return store_; }
+  const MemoryRegistryStore &store() const { return store_; }
+
+  // Whether the store's keys and values differ from what was loaded (or
+  // last committed). Never true for a closed session.
+  bool Changed() const;
+
+  // Saves the store to the hive file atomically (creating the file when it
+  // was missing), still under the lock, which stays held until Close. An
+  // error (kIo, or kMalformed for a store a hive file cannot hold) leaves
+  // the file as it was. Refused on a closed session.
+  HiveStatus Commit();
+
+  // Releases the lock without saving and empties the store.
+  void Close();
+
+ private:
+  std::string path_;
+  int lockFd_ = -1;
+  MemoryRegistryStore store_;
+  std::string saved_;  // the store serialised at load or last commit
+};
+
+}  // namespace tolvane

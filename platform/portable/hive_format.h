@@ -1,0 +1,109 @@
+// The hive file's text: regedit 5.00 files as the portable build stores its
+// registry in them and as `export`/`import` exchange them.
+//
+// Reading turns the bytes of a file into an ordered list of operations
+// (create key, delete tree, set value, delete value) that any RegistryStore
+// can apply. The reader is strict: anything it does not understand refuses
+// the whole file with the line number and the problem, so a damaged or
+// hand-mangled hive is never half-read.
+//
+// Writing turns a store snapshot (MemoryRegistryStore::Snapshot or
+// SnapshotTree) into the bytes regedit's own export writes: BOM, UTF-16LE,
+// CRLF, header, then each key with its values. Every value is written so
+// that reading it back gives the same type and bytes.
+//
+// Pure functions: no files, no global state; nothing here throws.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/memory/memory_registry_store.h"
+#include "platform/registry_store.h"
+#include "platform/text.h"
+
+namespace tolvane {
+
+// What went wrong, for callers that react differently to a missing file, a
+// damaged file and a failing store.
+enum class HiveError {
+  kNone,       // success
+  kMalformed,  // the text is not a valid hive file (or cannot be written as one)
+  kNotFound,   // the file does not exist
+  kIo,         // reading, writing, locking or renaming failed
+  kStore,      // the registry store refused an operation
+};
+
+// The outcome of every hive function. `message` is one line of UTF-8 text for
+// a person ("line 7: bad hex byte"); empty on success. `line` is the 1-based
+// line of the file the problem was found on, 0 when it concerns no line.
+struct HiveStatus {
+  HiveError error = HiveError::kNone;
+  std::string message;
+  std::size_t line = 0;
+
+  bool ok() const { return error == HiveError::kNone; }
+  static HiveStatus Ok() { return {}; }
+  static HiveStatus Fail(HiveError error, std::string message, std::size_t line = 0) {
+    return {error, std::move(message), line};
+  }
+};
+
+enum class HiveOperationKind {
+  kCreateKey,    // open root\path, creating it and any missing parents
+  kDeleteTree,   // delete root\path with everything beneath it; a missing key is
+                 // no error
+  kSetValue,     // set `name` of root\path (created if needed) to `type` and `data`
+  kDeleteValue,  // delete `name` of root\path (created if needed); a missing
+                 // value is no error
+};
+
+// One step of a hive file, in file order.
+struct HiveOperation {
+  HiveOperationKind kind = HiveOperationKind::kCreateKey;
+  RegKey root = kNoKey;    // a predefined root
+  Text path;               // below the root, components joined by '\'; empty: the root
+  Text name;               // value name; empty: the default value (values only)
+  std::uint32_t type = 0;  // kSetValue only
+  std::string data;        // raw value bytes, kSetValue only
+  std::size_t line = 0;    // the line it came from, for error messages
+};
+
+// Reads a whole hive file. Accepted: UTF-16LE with BOM, UTF-8 with or
+// without BOM; header "Windows Registry Editor Version 5.00" or "REGEDIT4";
+// CRLF, LF or CR line ends; full or short root names (HKCU ...); comments;
+// hex values continued over lines. On success *operations holds every step
+// in order. On failure it is left empty and the status (kMalformed) names the
+// line and the problem: nothing of a bad file is ever applied.
+HiveStatus ParseHive(std::string_view bytes, std::vector<HiveOperation> *operations);
+
+// Applies parsed operations to a store, in order, through its public
+// interface; every key opened is closed again on every path. Deleting a
+// missing key or value is no error. Stops at the first operation the store
+// refuses (kStore, with that operation's line); the operations before it
+// stay applied, so callers that need all or nothing apply to a store they
+// can discard.
+HiveStatus ApplyHive(const std::vector<HiveOperation> &operations, RegistryStore &store);
+
+// Writes the keys as hive text: UTF-16 units, CRLF line ends, no BOM. Each
+// key in the order given as "[path]", its values, a blank line; REG_SZ as
+// "text" only when the data is one NUL-terminated string, REG_DWORD as
+// dword: only when 4 bytes, everything else as hex:/hex(N): wrapped like
+// regedit. Refuses (kMalformed) a key path holding a line break, which no
+// hive file can carry; *text is then empty.
+HiveStatus FormatHiveText(const std::vector<StoredKey> &keys, Text *text);
+
+// FormatHiveText as file bytes: the BOM FF FE, then UTF-16LE.
+HiveStatus SerializeHiveUtf16(const std::vector<StoredKey> &keys, std::string *bytes);
+
+// FormatHiveText as UTF-8 without BOM, for a terminal. With crlf false the
+// lines end in LF. An unpaired surrogate in a name or string (which UTF-8
+// cannot carry) is shown as U+FFFD; use the UTF-16 form to keep every unit.
+HiveStatus SerializeHiveUtf8(const std::vector<StoredKey> &keys, std::string *bytes,
+                             bool crlf = true);
+
+}  // namespace tolvane
