@@ -28,6 +28,17 @@ extern "C" {
 TOLVANE_EXPORT int32_t TOLVANE_CDECL RegProduct(const TolvaneChar* groupName,
                                                 const TolvaneChar* installDir);
 
+/* Makes extension (".zdw") open with the document class progId, for all
+ * users and, where the per-user override tree exists, for the current user;
+ * tells the shell when something changed. 0 when the extension opens, or
+ * already opened, with progId's program; 5 when the change was refused
+ * (extension without its leading dot, unknown progId, ...) or failed. */
+TOLVANE_EXPORT int32_t TOLVANE_CDECL ChangeFileExtAssociation(const TolvaneChar* extension,
+                                                              const TolvaneChar* progId);
+
+/* Tells the shell that file associations changed. Always 0. */
+TOLVANE_EXPORT int32_t TOLVANE_CDECL SendAssocChangedNotify(void);
+
 #ifdef __cplusplus
 }
 #endif
