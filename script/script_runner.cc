@@ -1,12 +1,33 @@
 #include "script/script_runner.h"
 
+#include <new>
+#include <string>
+
+#include "script/script_engine.h"
+#include "script/script_language.h"
+
 namespace tolvane {
 
-// The script engine is not built yet: every script run fails as
-// "not implemented" rather than pretending to have registered anything.
-HResult RunScriptResource(Platform& /*platform*/, const ReplacementMap& /*map*/,
-                          TextView /*modulePath*/, std::uint16_t /*id*/) {
-  return kENotImpl;
+HResult RunScriptResource(Platform& platform, const ReplacementMap& map, TextView modulePath,
+                          std::uint16_t id) {
+  try {
+    // The platform loads the module as data, copies the resource and
+    // releases the module again, whatever the outcome.
+    std::string bytes;
+    ErrorCode code = platform.resources.LoadRegistryScript(modulePath, id, &bytes);
+    if (code != kErrorSuccess) return HResultFromError(code);
+
+    // Widening fails for a resource of zero bytes as for undecodable text.
+    Text script;
+    code = platform.text.WidenAnsi(bytes, &script);
+    if (code != kErrorSuccess) return HResultFromError(code);
+
+    // The script ends at its first NUL, wherever the resource put one.
+    ScriptParser parser{nullptr, map};
+    return ApplyScript(platform, parser, script.c_str());
+  } catch (const std::bad_alloc&) {
+    return kEOutOfMemory;
+  }
 }
 
 }  // namespace tolvane

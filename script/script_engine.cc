@@ -1,0 +1,288 @@
+#include "script/script_engine.h"
+
+#include <cstring>
+#include <new>
+
+namespace tolvane {
+namespace {
+
+bool IsWord(TextServices& text, const char16_t* token, const char16_t* word) {
+  return text.EqualNoCase(token, word);
+}
+
+bool IsExactly(const char16_t* token, char16_t unit) { return token[0] == unit && token[1] == 0; }
+
+// A key entry names exactly one level: not empty (which would address the
+// parent itself) and without a backslash (which would address a deeper key).
+bool IsSingleKeyName(const char16_t* name) {
+  if (name[0] == u'\0') return false;
+  for (const char16_t* p = name; *p != u'\0'; ++p) {
+    if (*p == u'\\') return false;
+  }
+  return true;
+}
+
+// Clears the parser's cursor when the expanded text it points into goes.
+class CursorGuard {
+ public:
+  explicit CursorGuard(ScriptParser& parser) : parser_(parser) {}
+  CursorGuard(const CursorGuard&) = delete;
+  CursorGuard& operator=(const CursorGuard&) = delete;
+  ~CursorGuard() { parser_.cursor = nullptr; }
+
+ private:
+  ScriptParser& parser_;
+};
+
+// One entry of a register walk up to the point where a block may follow.
+// On success the token buffer holds the token after the entry; *ownsBlock
+// tells whether the entry was a key entry, whose key is then open in
+// current and may be followed by a block.
+HResult RegisterEntry(ScriptWalk& walk, RegKey parent, BlockBuffers& buffers, ScopedKey& current,
+                      bool* ownsBlock) {
+  *ownsBlock = false;
+  TokenBuffer& token = walk.token;
+  TextServices& text = walk.text;
+  HResult hr = kSOk;
+
+  if (IsWord(text, token, u"ForceRemove") || IsWord(text, token, u"Delete")) {
+    const bool deleteOnly = IsWord(text, token, u"Delete");
+    if (Failed(hr = ReadToken(walk.parser, token))) return hr;
+    if (!IsSingleKeyName(token)) return kDispEException;
+    // The removal's own failure (the key missing, say) does not stop the
+    // entry: what follows is written either way.
+    if (!IsProtectedKeyName(text, token)) DeleteKeyTree(walk.registry, parent, token);
+    if (deleteOnly) {
+      if (Failed(hr = ReadToken(walk.parser, token))) return hr;
+      return SkipValueAssignment(walk);
+    }
+  }
+
+  if (IsWord(text, token, u"NoRemove")) {
+    if (Failed(hr = ReadToken(walk.parser, token))) return hr;
+  }
+
+  if (IsWord(text, token, u"Val")) {
+    if (Failed(hr = ReadToken(walk.parser, buffers.valueName))) return hr;
+    if (Failed(hr = ReadToken(walk.parser, token))) return hr;
+    if (token[0] != u'=') return kDispEException;
+    return WriteScriptValue(walk, parent, buffers.valueName);
+  }
+
+  if (!IsSingleKeyName(token)) return kDispEException;
+  ErrorCode code = walk.registry.OpenKey(parent, token, kKeyReadWrite, current.Receive());
+  if (code != kErrorSuccess)
+    code = walk.registry.OpenKey(parent, token, kKeyRead, current.Receive());
+  if (code != kErrorSuccess) {
+    code = walk.registry.CreateKey(parent, token, kKeyReadWrite, current.Receive(), nullptr);
+    if (code != kErrorSuccess) return HResultFromError(code);
+  }
+  *ownsBlock = true;
+  if (Failed(hr = ReadToken(walk.parser, token))) return hr;
+  if (token[0] == u'=') return WriteScriptValue(walk, current.get(), nullptr);
+  return kSOk;
+}
+
+HResult RegisterBlock(ScriptWalk& walk, RegKey parent, std::size_t depth) {
+  TokenBuffer& token = walk.token;
+  BlockBuffers& buffers = walk.level(depth);
+  // The key of the latest key entry; opening the next one closes it first,
+  // and every return closes it.
+  ScopedKey current(walk.registry);
+  HResult hr = ReadToken(walk.parser, token);
+  if (Failed(hr)) return hr;
+  while (token[0] != u'}') {
+    bool ownsBlock = false;
+    if (Failed(hr = RegisterEntry(walk, parent, buffers, current, &ownsBlock))) return hr;
+    if (IsExactly(token, u'{')) {
+      // Only a key entry has a key for a block to apply beneath.
+      if (!ownsBlock) return kDispEException;
+      hr = ApplyKeyBlock(walk, current.get(), ScriptMode::kRegister, false, depth + 1);
+      if (Failed(hr)) return hr;
+      if (Failed(hr = ReadToken(walk.parser, token))) return hr;
+    }
+  }
+  return kSOk;
+}
+
+HResult UnregisterBlock(ScriptWalk& walk, RegKey parent, bool skipping, std::size_t depth) {
+  TokenBuffer& token = walk.token;
+  TextServices& text = walk.text;
+  RegistryStore& registry = walk.registry;
+  BlockBuffers& buffers = walk.level(depth);
+  ScopedKey current(registry);
+  HResult hr = ReadToken(walk.parser, token);
+  if (Failed(hr)) return hr;
+  while (token[0] != u'}') {
+    bool removable = true;
+    bool deleteEntry = false;
+    // Unregistering removes nothing for "ForceRemove" or "Delete": the entry
+    // goes on with the name that follows.
+    if (IsWord(text, token, u"ForceRemove") || IsWord(text, token, u"Delete")) {
+      deleteEntry = IsWord(text, token, u"Delete");
+      if (Failed(hr = ReadToken(walk.parser, token))) return hr;
+    }
+    if (IsWord(text, token, u"NoRemove")) {
+      removable = false;
+      if (Failed(hr = ReadToken(walk.parser, token))) return hr;
+    }
+
+    if (IsWord(text, token, u"Val")) {
+      if (Failed(hr = ReadToken(walk.parser, buffers.valueName))) return hr;
+      if (Failed(hr = ReadToken(walk.parser, token))) return hr;
+      if (token[0] != u'=') return kDispEException;
+      if (!skipping && removable) {
+        ScopedKey self(registry);
+        ErrorCode code = registry.OpenKey(parent, nullptr, kKeyWrite, self.Receive());
+        if (code != kErrorSuccess) return HResultFromError(code);
+        code = registry.DeleteValue(self.get(), buffers.valueName);
+        if (code != kErrorSuccess && code != kErrorFileNotFound) return HResultFromError(code);
+      }
+      if (Failed(hr = SkipValueAssignment(walk))) return hr;
+      if (IsExactly(token, u'{')) return kDispEException;
+      continue;
+    }
+
+    if (!IsSingleKeyName(token)) return kDispEException;
+    ErrorCode openCode = kErrorFileNotFound;
+    if (!skipping) openCode = registry.OpenKey(parent, token, kKeyRead, current.Receive());
+    // The name is needed again after the block; one that does not fit the
+    // saved-name buffer is never cut to fit, since a cut name would address
+    // another key. (No store opens a key by such a long name.)
+    const std::size_t nameUnits = TextLength(token);
+    const bool nameSaved = nameUnits < kSavedKeyNameUnits;
+    if (nameSaved) std::memcpy(buffers.keyName, token, (nameUnits + 1) * sizeof(char16_t));
+
+    // A default value is never deleted by itself: it goes with its key.
+    if (Failed(hr = ReadToken(walk.parser, token))) return hr;
+    if (Failed(hr = SkipValueAssignment(walk))) return hr;
+    if (IsExactly(token, u'{')) {
+      if (deleteEntry) return kDispEException;
+      // A block beneath a key that did not open is read without touching
+      // anything. Its failure ends this walk too, skipping or not: a walk
+      // that stopped at a fault has lost its place in the text, and going
+      // on from there would apply deeper entries at this level.
+      hr = ApplyKeyBlock(walk, current.get(), ScriptMode::kUnregister,
+                         skipping || openCode != kErrorSuccess, depth + 1);
+      if (Failed(hr)) return hr;
+      if (Failed(hr = ReadToken(walk.parser, token))) return hr;
+    }
+    if (openCode == kErrorFileNotFound) continue;
+    if (openCode != kErrorSuccess) return HResultFromError(openCode);
+
+    const bool hasSubkeys = HasSubkeys(registry, current.get());
+    const ErrorCode closeCode = current.Reset();
+    if (closeCode != kErrorSuccess) return HResultFromError(closeCode);
+    if (removable && !hasSubkeys) {
+      if (!nameSaved) return kEFail;
+      const ErrorCode code = registry.DeleteKey(parent, buffers.keyName);
+      if (code != kErrorSuccess) return HResultFromError(code);
+    }
+  }
+  return kSOk;
+}
+
+}  // namespace
+
+ScriptWalk::ScriptWalk(RegistryStore& registry, TextServices& text, ScriptParser& parser)
+    : registry(registry),
+      text(text),
+      parser(parser),
+      levels_(new (std::nothrow) BlockBuffers[kMaxBlockDepth]) {}
+
+bool IsProtectedKeyName(TextServices& text, const char16_t* name) {
+  for (const char16_t* protectedName : ProtectedKeyNames) {
+    if (text.EqualNoCase(protectedName, name)) return true;
+  }
+  return false;
+}
+
+bool HasSubkeys(RegistryStore& registry, RegKey key) {
+  std::uint32_t subkeys = 0;
+  return registry.QueryInfoKey(key, &subkeys, nullptr) == kErrorSuccess && subkeys > 0;
+}
+
+ErrorCode DeleteKeyTree(RegistryStore& registry, RegKey parent, const char16_t* name) {
+  // An empty name would open the parent itself and empty it.
+  if (IsNullOrEmpty(name)) return kErrorInvalidParameter;
+  ScopedKey key(registry);
+  ErrorCode code = registry.OpenKey(parent, name, kKeyReadWrite, key.Receive());
+  if (code != kErrorSuccess) return code;
+  char16_t child[kMaxKeyNameUnits + 1];
+  while (true) {
+    // Index 0 each time: the subkey just deleted no longer counts. A failed
+    // enumeration ends the loop; subkeys that remain make the delete fail.
+    std::uint32_t units = kMaxKeyNameUnits + 1;
+    if (registry.EnumKey(key.get(), 0, child, &units) != kErrorSuccess) break;
+    code = DeleteKeyTree(registry, key.get(), child);
+    if (code != kErrorSuccess) return code;
+  }
+  key.Reset();
+  return registry.DeleteKey(parent, name);
+}
+
+HResult WriteScriptValue(ScriptWalk& walk, RegKey key, const char16_t* valueName) {
+  TokenBuffer buffer;
+  HResult hr = ReadToken(walk.parser, buffer);
+  if (Failed(hr)) return hr;
+  const std::optional<ValueKind> kind = FindValueType(walk.text, buffer);
+  if (!kind) return kDispEException;
+  SkipBlanks(walk.parser);
+  if (Failed(hr = ReadToken(walk.parser, buffer))) return hr;
+  ConvertedValue value;
+  if (Failed(hr = ConvertValue(walk.text, *kind, buffer, &value))) return hr;
+  const ErrorCode code =
+      walk.registry.SetValue(key, valueName, value.type(), value.data(), value.byteCount());
+  if (code != kErrorSuccess) return HResultFromError(code);
+  return ReadToken(walk.parser, walk.token);
+}
+
+HResult SkipValueAssignment(ScriptWalk& walk) {
+  if (walk.token[0] != u'=') return kSOk;
+  TokenBuffer buffer;
+  HResult hr = ReadToken(walk.parser, buffer);  // the type, not looked up
+  if (Failed(hr)) return hr;
+  SkipBlanks(walk.parser);
+  if (Failed(hr = ReadToken(walk.parser, buffer))) return hr;
+  return ReadToken(walk.parser, walk.token);
+}
+
+HResult ApplyKeyBlock(ScriptWalk& walk, RegKey parent, ScriptMode mode, bool skipping,
+                      std::size_t depth) {
+  if (!walk.ready()) return kEOutOfMemory;
+  if (depth == 0 || depth > kMaxBlockDepth) return kDispEException;
+  if (mode == ScriptMode::kRegister) return RegisterBlock(walk, parent, depth);
+  return UnregisterBlock(walk, parent, skipping, depth);
+}
+
+HResult ApplyScript(Platform& platform, ScriptParser& parser, const char16_t* script) {
+  ExpandedText expanded;
+  HResult hr = ExpandReplacements(script, parser.replacements, &expanded);
+  if (Failed(hr)) return hr;
+  CursorGuard guard(parser);
+  parser.cursor = expanded.c_str();
+  if (*parser.cursor == u'\0') return kSOk;
+
+  ScriptWalk walk(platform.registry, platform.text, parser);
+  if (!walk.ready()) return kEOutOfMemory;
+  while (true) {
+    if (Failed(hr = ReadToken(parser, walk.token))) return hr;
+    const std::optional<RegKey> root = FindRootKey(platform.text, walk.token);
+    if (!root) return kDispEException;
+    if (Failed(hr = ReadToken(parser, walk.token))) return hr;
+    if (walk.token[0] != u'{') return kDispEException;
+    const char16_t* blockStart = parser.cursor;
+    hr = ApplyKeyBlock(walk, *root, ScriptMode::kRegister, false, 1);
+    if (Failed(hr)) {
+      // Undo the failing block over its whole text; the undo's own status
+      // is not what the caller needs to know.
+      parser.cursor = blockStart;
+      ApplyKeyBlock(walk, *root, ScriptMode::kUnregister, false, 1);
+      return hr;
+    }
+    SkipBlanks(parser);
+    if (*parser.cursor == u'\0') return kSOk;
+  }
+}
+
+}  // namespace tolvane

@@ -1,0 +1,270 @@
+#include "script/script_language.h"
+
+#include <cstring>
+#include <limits>
+#include <new>
+
+namespace tolvane {
+namespace {
+
+// The expanded text while the replacement pass builds it. Growth follows
+// the pass's own rule (doubling), so the buffer is managed here rather than
+// by a string's growth policy.
+class ExpansionBuffer {
+ public:
+  HResult Start(std::size_t inputUnits) {
+    if (!InitialExpansionCapacity(inputUnits, &capacity_)) return kEOutOfMemory;
+    units_.reset(new (std::nothrow) char16_t[capacity_]);
+    return units_ ? kSOk : kEOutOfMemory;
+  }
+
+  HResult Append(const char16_t* units, std::size_t count) {
+    if (count > std::numeric_limits<std::size_t>::max() - length_ - 1) return kEOutOfMemory;
+    const std::size_t newLength = length_ + count;
+    std::size_t grown = 0;
+    if (!GrowExpansionCapacity(capacity_, newLength, &grown)) return kEOutOfMemory;
+    if (grown != capacity_) {
+      std::unique_ptr<char16_t[]> larger(new (std::nothrow) char16_t[grown]);
+      if (!larger) return kEOutOfMemory;
+      std::memcpy(larger.get(), units_.get(), length_ * sizeof(char16_t));
+      units_ = std::move(larger);
+      capacity_ = grown;
+    }
+    std::memcpy(units_.get() + length_, units, count * sizeof(char16_t));
+    length_ = newLength;
+    return kSOk;
+  }
+
+  void HandOver(ExpandedText* expanded) {
+    units_[length_] = u'\0';
+    expanded->units = std::move(units_);
+    expanded->length = length_;
+    expanded->capacity = capacity_;
+  }
+
+ private:
+  std::unique_ptr<char16_t[]> units_;
+  std::size_t length_ = 0;
+  std::size_t capacity_ = 0;
+};
+
+bool HexDigitValue(char16_t unit, std::uint8_t* value) {
+  if (unit >= u'0' && unit <= u'9') {
+    *value = static_cast<std::uint8_t>(unit - u'0');
+  } else if (unit >= u'A' && unit <= u'F') {
+    *value = static_cast<std::uint8_t>(unit - u'A' + 10);
+  } else if (unit >= u'a' && unit <= u'f') {
+    *value = static_cast<std::uint8_t>(unit - u'a' + 10);
+  } else {
+    *value = 0;
+    return false;
+  }
+  return true;
+}
+
+void PutUnit(std::uint8_t* bytes, std::size_t index, char16_t unit) {
+  bytes[2 * index] = static_cast<std::uint8_t>(unit & 0xFF);
+  bytes[2 * index + 1] = static_cast<std::uint8_t>(unit >> 8);
+}
+
+}  // namespace
+
+bool InitialExpansionCapacity(std::size_t inputUnits, std::size_t* capacity) {
+  if (inputUnits > std::numeric_limits<std::size_t>::max() / 2) return false;
+  *capacity = 2 * inputUnits < 100 ? 1000 : 2 * inputUnits;
+  return true;
+}
+
+bool GrowExpansionCapacity(std::size_t capacity, std::size_t length, std::size_t* grown) {
+  if (capacity == 0 || length >= std::numeric_limits<std::size_t>::max()) return false;
+  while (capacity <= length + 1) {
+    if (capacity > kMaxDoublableCapacity) return false;
+    capacity *= 2;
+  }
+  *grown = capacity;
+  return true;
+}
+
+HResult ExpandReplacements(const char16_t* script, const ReplacementMap& replacements,
+                           ExpandedText* expanded) {
+  *expanded = ExpandedText();
+  if (script == nullptr) return kEInvalidArg;
+  ExpansionBuffer out;
+  HResult hr = out.Start(TextLength(script));
+  if (Failed(hr)) return hr;
+
+  const char16_t* p = script;
+  while (*p != u'\0') {
+    if (*p != u'%') {
+      hr = out.Append(p, 1);
+      ++p;
+    } else if (p[1] == u'%') {
+      hr = out.Append(p, 1);
+      p += 2;
+    } else {
+      const char16_t* name = p + 1;
+      const char16_t* close = name;
+      while (*close != u'\0' && *close != u'%') ++close;
+      if (*close == u'\0') return kDispEException;
+      const auto nameUnits = static_cast<std::size_t>(close - name);
+      if (nameUnits > kMaxReplacementNameUnits) return kEFail;
+      char16_t key[kMaxReplacementNameUnits + 1];
+      std::memcpy(key, name, nameUnits * sizeof(char16_t));
+      key[nameUnits] = u'\0';
+      const char16_t* value = replacements.Find(key);
+      if (value == nullptr) return kDispEException;
+      hr = out.Append(value, TextLength(value));
+      p = close + 1;
+    }
+    if (Failed(hr)) return hr;
+  }
+  out.HandOver(expanded);
+  return kSOk;
+}
+
+void SkipBlanks(ScriptParser& parser) {
+  while (IsScriptBlank(*parser.cursor)) ++parser.cursor;
+}
+
+HResult ReadToken(ScriptParser& parser, TokenBuffer& token) {
+  token[0] = u'\0';
+  SkipBlanks(parser);
+  const char16_t* p = parser.cursor;
+  if (*p == u'\0') return kDispEException;
+
+  std::size_t length = 0;
+  // Stores one unit, refusing a token that would grow past its limit.
+  auto store = [&](char16_t unit) {
+    if (length + 1 > kMaxTokenUnits) return false;
+    token[length++] = unit;
+    return true;
+  };
+
+  if (*p == u'\'') {
+    ++p;
+    while (true) {
+      if (*p == u'\0') {
+        token[length] = u'\0';
+        return kDispEException;
+      }
+      if (*p == u'\'') {
+        if (p[1] != u'\'') {
+          ++p;
+          break;
+        }
+        ++p;  // the pair stands for one apostrophe: store the second
+      }
+      if (!store(*p)) {
+        token[length] = u'\0';
+        return kDispEException;
+      }
+      ++p;
+    }
+  } else {
+    while (*p != u'\0' && !IsScriptBlank(*p)) {
+      if (!store(*p)) {
+        token[length] = u'\0';
+        return kDispEException;
+      }
+      ++p;
+    }
+  }
+  token[length] = u'\0';
+  parser.cursor = p;
+  return kSOk;
+}
+
+std::optional<RegKey> FindRootKey(TextServices& text, const char16_t* token) {
+  for (const RootKeyEntry& entry : RootKeyNames) {
+    if (text.EqualNoCase(entry.name, token)) return entry.key;
+  }
+  return std::nullopt;
+}
+
+std::optional<ValueKind> FindValueType(TextServices& text, const char16_t* token) {
+  for (const ValueTypeEntry& entry : ValueTypeLetters) {
+    if (text.EqualNoCase(entry.letter, token)) return entry.kind;
+  }
+  return std::nullopt;
+}
+
+std::uint8_t* ConvertedValue::Reserve(std::size_t byteCount) {
+  if (byteCount <= kLocalValueBytes) return local_;
+  heap_.reset(new (std::nothrow) std::uint8_t[byteCount]);
+  return heap_.get();
+}
+
+HResult ConvertValue(TextServices& text, ValueKind kind, const char16_t* valueText,
+                     ConvertedValue* value) {
+  const std::size_t length = TextLength(valueText);
+  // Registry data sizes are 32-bit; no token comes anywhere near this.
+  if (length > std::numeric_limits<std::uint32_t>::max() / 2 - 2) return kEOutOfMemory;
+  switch (kind) {
+    case ValueKind::kString: {
+      static constexpr char16_t kEmpty[] = u"";
+      value->type_ = kRegSz;
+      value->data_ = valueText != nullptr ? valueText : kEmpty;
+      value->byteCount_ = static_cast<std::uint32_t>(2 * (length + 1));
+      return kSOk;
+    }
+    case ValueKind::kNumber: {
+      const std::uint32_t number = valueText != nullptr ? text.TextToUInt32(valueText) : 0;
+      for (int i = 0; i < 4; ++i) value->local_[i] = static_cast<std::uint8_t>(number >> (8 * i));
+      value->type_ = kRegDword;
+      value->data_ = value->local_;
+      value->byteCount_ = 4;
+      return kSOk;
+    }
+    case ValueKind::kBytes: {
+      if (length % 2 != 0) return kEFail;
+      const std::size_t count = length / 2;
+      std::uint8_t* bytes = value->Reserve(count);
+      if (bytes == nullptr) return kEFail;
+      for (std::size_t i = 0; i < count; ++i) {
+        std::uint8_t high = 0;
+        std::uint8_t low = 0;
+        HexDigitValue(valueText[2 * i], &high);
+        HexDigitValue(valueText[2 * i + 1], &low);
+        bytes[i] = static_cast<std::uint8_t>((high << 4) | low);
+      }
+      value->type_ = kRegBinary;
+      value->data_ = bytes;
+      value->byteCount_ = static_cast<std::uint32_t>(count);
+      return kSOk;
+    }
+    case ValueKind::kMultiString: {
+      // Every unit of the text plus the NULs after the last piece: at most
+      // length + 2 units.
+      std::uint8_t* bytes = value->Reserve(2 * (length + 2));
+      if (bytes == nullptr) return kEOutOfMemory;
+      std::size_t units = 0;
+      bool pieceEmpty = true;
+      const char16_t* p = valueText != nullptr ? valueText : u"";
+      while (*p != u'\0') {
+        if (p[0] == u'\\' && p[1] == u'0') {
+          PutUnit(bytes, units++, u'\0');
+          if (pieceEmpty) break;  // an empty piece ends the list, its NUL included
+          pieceEmpty = true;
+          p += 2;
+        } else {
+          PutUnit(bytes, units++, *p);
+          pieceEmpty = false;
+          ++p;
+        }
+      }
+      if (*p == u'\0') {
+        // The text ran out: close the last piece unless it is empty, then
+        // end the list.
+        if (!pieceEmpty) PutUnit(bytes, units++, u'\0');
+        PutUnit(bytes, units++, u'\0');
+      }
+      value->type_ = kRegMultiSz;
+      value->data_ = bytes;
+      value->byteCount_ = static_cast<std::uint32_t>(2 * units);
+      return kSOk;
+    }
+  }
+  return kDispEException;
+}
+
+}  // namespace tolvane
