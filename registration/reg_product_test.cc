@@ -120,7 +120,9 @@ TEST(ExecutableDirectoryTest, KeepsDriveAndFoldersAndDropsTheFileName) {
   for (const Case& c : cases) {
     Text directory;
     EXPECT_EQ(ExecutableDirectory(c.path, &directory), c.ok) << Utf16ToUtf8(c.path);
-    if (c.ok && c.directory != nullptr) EXPECT_EQ(directory, c.directory);
+    if (c.ok && c.directory != nullptr) {
+      EXPECT_EQ(directory, c.directory);
+    }
   }
 }
 

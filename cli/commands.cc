@@ -1,0 +1,432 @@
+#include "cli/commands.h"
+
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "assoc/file_ext_association.h"
+#include "platform/portable/hive_format.h"
+#include "platform/root_keys.h"
+#include "registration/group_catalogue.h"
+#include "registration/reg_product.h"
+#include "script/replacement_map.h"
+#include "script/script_engine.h"
+#include "script/script_runner.h"
+
+namespace tolvane::cli {
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+CommandOutcome Error(std::string message) {
+  CommandOutcome outcome;
+  outcome.exitCode = kExitUsage;
+  outcome.error = std::move(message);
+  return outcome;
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+bool ReadFile(const std::string& path, std::string* bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+// Fills the report's common members from what the host saw.
+void Finish(const Host& host, CallReport* report) {
+  report->notifications = host.notifications();
+  report->changes = host.changes();
+}
+
+// Commits a writing command; a failed save is a tool error.
+bool CommitOrFail(Host& host, CommandOutcome* outcome) {
+  std::string error;
+  if (host.Commit(&error)) return true;
+  outcome->exitCode = kExitUsage;
+  outcome->error = error;
+  return false;
+}
+
+CommandOutcome Register(const CommandArgs& args, const GlobalArgs& global) {
+  std::string error;
+  auto host = OpenHost(global.host, true, &error);
+  if (!host) return Error(error);
+  const Text group = Utf8ToUtf16(args.group);
+  Text directory;
+  if (args.directory) directory = Utf8ToUtf16(*args.directory);
+  const std::int32_t result =
+      RegProduct(host->platform(), group.c_str(), args.directory ? directory.c_str() : nullptr);
+
+  CommandOutcome outcome;
+  CallReport& report = outcome.report;
+  report.call = "RegProduct(" + Quoted(args.group) + ", " +
+                (args.directory ? Quoted(*args.directory) : std::string("null")) + ")";
+  report.result = result;
+  report.meaning = result == 0 ? "the group ran completely"
+                               : "the group is unknown, or a record failed (nothing rolled back)";
+  Finish(*host, &report);
+  outcome.exitCode = result == 0 ? kExitOk : kExitFailure;
+  CommitOrFail(*host, &outcome);
+  return outcome;
+}
+
+CommandOutcome Groups(const GlobalArgs& global) {
+  CommandOutcome outcome;
+  nlohmann::json names = nlohmann::json::array();
+  for (const GroupCatalogueEntry& entry : BuiltInCatalogue()) {
+    const std::string name = Utf16ToUtf8(ViewOf(entry.name));
+    names.push_back(name);
+    outcome.output += name + "\n";
+  }
+  outcome.report.extra["groups"] = names;
+  outcome.raw = !global.json;
+  return outcome;
+}
+
+CommandOutcome Assoc(const CommandArgs& args, const GlobalArgs& global) {
+  std::string error;
+  auto host = OpenHost(global.host, true, &error);
+  if (!host) return Error(error);
+  const Text extension = Utf8ToUtf16(args.extension);
+  const Text progId = Utf8ToUtf16(args.progId);
+  const std::int32_t result =
+      ChangeFileExtAssociation(host->platform(), extension.c_str(), progId.c_str());
+  CommandOutcome outcome;
+  outcome.report.call =
+      "ChangeFileExtAssociation(" + Quoted(args.extension) + ", " + Quoted(args.progId) + ")";
+  outcome.report.result = result;
+  outcome.report.meaning = result == 0 ? "the extension opens with the class's program"
+                                       : "the association was refused or failed";
+  Finish(*host, &outcome.report);
+  outcome.exitCode = result == 0 ? kExitOk : kExitFailure;
+  CommitOrFail(*host, &outcome);
+  return outcome;
+}
+
+CommandOutcome Notify(const GlobalArgs& global) {
+  std::string error;
+  auto host = OpenHost(global.host, false, &error);
+  if (!host) return Error(error);
+  CommandOutcome outcome;
+  outcome.report.call = "SendAssocChangedNotify()";
+  outcome.report.result = SendAssocChangedNotify(host->platform());
+  outcome.report.meaning = "the shell was told that associations changed";
+  Finish(*host, &outcome.report);
+  return outcome;
+}
+
+// The --set NAME=VALUE pairs as a replacement map, in order.
+bool FillReplacements(const std::vector<std::string>& sets, ReplacementMap* map,
+                      std::string* error) {
+  for (const std::string& set : sets) {
+    const std::size_t eq = set.find('=');
+    if (eq == std::string::npos || eq == 0) {
+      *error = "--set wants NAME=VALUE, not '" + set + "'";
+      return false;
+    }
+    if (Failed(map->Add(Utf8ToUtf16(set.substr(0, eq)).c_str(),
+                        Utf8ToUtf16(set.substr(eq + 1)).c_str()))) {
+      *error = "out of memory";
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string StatusText(HResult status) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<std::uint32_t>(status));
+  return text;
+}
+
+// Applies the script of a file or an embedded id on host's platform.
+CommandOutcome ApplyScriptCommand(Host& host, const CommandArgs& args, bool commit) {
+  CommandOutcome outcome;
+  Platform& platform = host.platform();
+  ReplacementMap map(platform.text);
+  std::string error;
+  if (!FillReplacements(args.sets, &map, &error)) return Error(error);
+
+  HResult status = kSOk;
+  if (args.scriptId >= 0) {
+    Text own;
+    if (!platform.paths.OwnModulePath(&own)) return Error("cannot tell the library's own path");
+    status = RunScriptResource(platform, map, own, static_cast<std::uint16_t>(args.scriptId));
+    outcome.report.call = "RunScriptResource(" + std::to_string(args.scriptId) + ")";
+  } else {
+    std::string bytes;
+    if (!ReadFile(args.file, &bytes)) return Error("cannot read '" + args.file + "'");
+    Text script;
+    const ErrorCode widened = platform.text.WidenAnsi(bytes, &script);
+    if (widened != kErrorSuccess) {
+      status = HResultFromError(widened);
+    } else {
+      ScriptParser parser{script.c_str(), map};
+      status = ApplyScript(platform, parser, script.c_str());
+    }
+    outcome.report.call = "ApplyScript(" + Quoted(args.file) + ")";
+  }
+  outcome.report.result = status;
+  outcome.report.meaning = Succeeded(status) ? "the script was registered"
+                                             : "the script failed with " + StatusText(status) +
+                                                   "; its failing root block was undone";
+  Finish(host, &outcome.report);
+  outcome.exitCode = Succeeded(status) ? kExitOk : kExitFailure;
+  if (commit) CommitOrFail(host, &outcome);
+  return outcome;
+}
+
+CommandOutcome ScriptRun(const CommandArgs& args, const GlobalArgs& global) {
+  std::string error;
+  auto host = OpenHost(global.host, true, &error);
+  if (!host) return Error(error);
+  return ApplyScriptCommand(*host, args, true);
+}
+
+CommandOutcome ScriptCheck(const CommandArgs& args, const GlobalArgs& global) {
+  auto host = OpenScratchHost(global.host);
+  return ApplyScriptCommand(*host, args, false);
+}
+
+CommandOutcome ScriptShow(const CommandArgs& args, const GlobalArgs& global) {
+  auto host = OpenScratchHost(global.host);
+  Platform& platform = host->platform();
+  Text own;
+  if (!platform.paths.OwnModulePath(&own)) return Error("cannot tell the library's own path");
+  std::string bytes;
+  const ErrorCode code =
+      platform.resources.LoadRegistryScript(own, static_cast<std::uint16_t>(args.scriptId), &bytes);
+  CommandOutcome outcome;
+  outcome.report.call = "script " + std::to_string(args.scriptId);
+  if (code != kErrorSuccess) {
+    std::fprintf(stderr, "tolvane: there is no embedded script %d (error %d)\n", args.scriptId, code);
+    outcome.exitCode = kExitFailure;
+    outcome.report.result = HResultFromError(code);
+    outcome.raw = !global.json;
+    return outcome;
+  }
+  Text script;
+  if (platform.text.WidenAnsi(bytes, &script) != kErrorSuccess) {
+    return Error("script " + std::to_string(args.scriptId) + " cannot be widened");
+  }
+  const std::string text = Utf16ToUtf8(script);
+  if (global.json) {
+    outcome.report.extra["id"] = args.scriptId;
+    outcome.report.extra["text"] = text;
+  } else {
+    outcome.raw = true;
+    outcome.output = text;
+    if (!outcome.output.empty() && outcome.output.back() != '\n') outcome.output += "\n";
+  }
+  return outcome;
+}
+
+// Resolves KEY of the command line to a root and a path below it.
+bool ParseKey(const std::string& key, RegKey* root, Text* path) {
+  return SplitRootedPath(Utf8ToUtf16(key), root, path);
+}
+
+CommandOutcome Query(const CommandArgs& args, const GlobalArgs& global) {
+  RegKey root = kNoKey;
+  Text path;
+  if (!ParseKey(args.key, &root, &path)) return Error("unknown registry root in '" + args.key + "'");
+  std::string error;
+  auto host = OpenHost(global.host, false, &error);
+  if (!host) return Error(error);
+  MemoryRegistryStore* store = host->memoryStore();
+  if (store == nullptr) {
+    return Error("query reads hive files only; use --registry FILE (or reg query)");
+  }
+  std::vector<StoredKey> keys;
+  CommandOutcome outcome;
+  if (store->SnapshotTree(root, path, &keys) != kErrorSuccess) {
+    outcome.exitCode = kExitFailure;
+    std::fprintf(stderr, "tolvane: the key %s does not exist\n", args.key.c_str());
+    outcome.report.result = kErrorFileNotFound;
+    outcome.report.extra["keys"] = nlohmann::json::array();
+    outcome.raw = !global.json;
+    return outcome;
+  }
+  nlohmann::json jsonKeys = nlohmann::json::array();
+  std::string text;
+  const std::size_t depth = std::count(keys.front().path.begin(), keys.front().path.end(), u'\\');
+  for (const StoredKey& key : keys) {
+    const std::size_t level = std::count(key.path.begin(), key.path.end(), u'\\') - depth;
+    if (!args.recursive && level > 0) {
+      if (level == 1) text += Utf16ToUtf8(key.path) + "\n";
+      continue;
+    }
+    nlohmann::json jsonKey;
+    jsonKey["key"] = Utf16ToUtf8(key.path);
+    nlohmann::json values = nlohmann::json::array();
+    text += "\n" + Utf16ToUtf8(key.path) + "\n";
+    for (const StoredValue& value : key.values) {
+      const std::string name = value.name.empty() ? "(Default)" : Utf16ToUtf8(value.name);
+      text += "    " + name + "    " + ValueTypeName(value.type) + "    " +
+              ValueDataText(value.type, value.data) + "\n";
+      values.push_back({{"name", value.name.empty() ? nlohmann::json() : nlohmann::json(Utf16ToUtf8(value.name))},
+                        {"type", ValueTypeName(value.type)},
+                        {"data", ValueDataJson(value.type, value.data)}});
+    }
+    if (args.recursive || level == 0) {
+      if (!args.recursive) text += "\n";
+    }
+    jsonKey["values"] = std::move(values);
+    jsonKeys.push_back(std::move(jsonKey));
+  }
+  if (!args.recursive) {
+    for (std::size_t i = 1; i < keys.size(); ++i) {
+      const std::size_t level = std::count(keys[i].path.begin(), keys[i].path.end(), u'\\') - depth;
+      if (level == 1) jsonKeys.push_back({{"key", Utf16ToUtf8(keys[i].path)}});
+    }
+  }
+  outcome.report.extra["keys"] = std::move(jsonKeys);
+  outcome.raw = !global.json;
+  outcome.output = text;
+  return outcome;
+}
+
+CommandOutcome Export(const CommandArgs& args, const GlobalArgs& global) {
+  std::string error;
+  auto host = OpenHost(global.host, false, &error);
+  if (!host) return Error(error);
+  MemoryRegistryStore* store = host->memoryStore();
+  if (store == nullptr) {
+    return Error("export reads hive files only; use --registry FILE (or reg export)");
+  }
+  std::vector<StoredKey> keys;
+  if (args.key.empty()) {
+    keys = store->Snapshot();
+  } else {
+    RegKey root = kNoKey;
+    Text path;
+    if (!ParseKey(args.key, &root, &path)) return Error("unknown registry root in '" + args.key + "'");
+    if (store->SnapshotTree(root, path, &keys) != kErrorSuccess) {
+      return Error("the key " + args.key + " does not exist");
+    }
+  }
+  std::string bytes;
+  CommandOutcome outcome;
+  if (!args.output.empty()) {
+    const HiveStatus status = SerializeHiveUtf16(keys, &bytes);
+    if (!status.ok()) return Error(status.message);
+    std::ofstream out(args.output, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) return Error("cannot write '" + args.output + "'");
+    outcome.output = "exported " + std::to_string(keys.size()) + " key(s) to " + args.output + "\n";
+  } else {
+    const HiveStatus status = SerializeHiveUtf8(keys, &bytes, false);
+    if (!status.ok()) return Error(status.message);
+    outcome.output = bytes;
+  }
+  outcome.raw = !global.json;
+  outcome.report.extra["keys"] = keys.size();
+  if (args.output.empty()) outcome.report.extra["text"] = bytes;
+  return outcome;
+}
+
+CommandOutcome Import(const CommandArgs& args, const GlobalArgs& global) {
+  std::string bytes;
+  if (!ReadFile(args.file, &bytes)) return Error("cannot read '" + args.file + "'");
+  std::vector<HiveOperation> operations;
+  const HiveStatus parsed = ParseHive(bytes, &operations);
+  if (!parsed.ok()) return Error(args.file + ": " + parsed.message);
+  std::string error;
+  auto host = OpenHost(global.host, true, &error);
+  if (!host) return Error(error);
+  const HiveStatus applied = ApplyHive(operations, host->platform().registry);
+  if (!applied.ok()) return Error(args.file + ": " + applied.message);
+  CommandOutcome outcome;
+  outcome.report.call = "import " + Quoted(args.file);
+  outcome.report.meaning = std::to_string(operations.size()) + " operation(s) merged";
+  Finish(*host, &outcome.report);
+  CommitOrFail(*host, &outcome);
+  return outcome;
+}
+
+CommandOutcome NotAvailable(const std::string& command) {
+  return Error(command + " is not available in this build yet");
+}
+
+}  // namespace
+
+void AddCommands(CLI::App& app, CommandArgs* args) {
+  CLI::App* reg = app.add_subcommand("register", "RegProduct(GROUP, DIR): register a group");
+  reg->add_option("GROUP", args->group, "group name (see the groups command)")->required();
+  reg->add_option("DIR", args->directory,
+                  "installation directory, a Windows path; omitted: null; \"\": empty");
+
+  CLI::App* regIs = app.add_subcommand("register-is", "RegProductIS(DIR)");
+  regIs->add_option("DIR", args->file)->required();
+
+  CLI::App* action = app.add_subcommand("custom-action", "run an installer custom action");
+  action->add_option("NAME", args->actionName, "_RegProduct or _RegKorvo")->required();
+  action->add_option("--feature", args->features, "F=STATE");
+  action->add_option("--property", args->properties, "P=VALUE");
+
+  CLI::App* assoc = app.add_subcommand("assoc", "ChangeFileExtAssociation(EXT, PROGID)");
+  assoc->add_option("EXT", args->extension, "extension with its dot, e.g. .zdw")->required();
+  assoc->add_option("PROGID", args->progId, "document class, e.g. Zdw.Document.8")->required();
+
+  app.add_subcommand("notify", "SendAssocChangedNotify()");
+
+  CLI::App* dialog = app.add_subcommand("dialog", "PopupFileAssocListDialog(PROGRAMLIST)");
+  dialog->add_option("PROGRAMLIST", args->programList);
+
+  CLI::App* script = app.add_subcommand("script", "registrar scripts");
+  script->require_subcommand(1);
+  CLI::App* run = script->add_subcommand("run", "apply a script file or embedded script to the store");
+  run->add_option("FILE", args->file, "8-bit script text, widened with the code page");
+  run->add_option("--id", args->scriptId, "embedded script id");
+  run->add_option("--set", args->sets, "NAME=VALUE replacement (repeatable, in order)");
+  CLI::App* show = script->add_subcommand("show", "print embedded script N as UTF-8");
+  show->add_option("N", args->scriptId)->required();
+  CLI::App* check = script->add_subcommand("check", "apply FILE to an empty scratch store");
+  check->add_option("FILE", args->file)->required();
+  check->add_option("--set", args->sets, "NAME=VALUE replacement (repeatable, in order)");
+
+  app.add_subcommand("groups", "list the catalogue's group names in order");
+
+  CLI::App* query = app.add_subcommand("query", "show a key's values (and subkeys)");
+  query->add_option("KEY", args->key, "HKEY_CLASSES_ROOT\\... or HKCR\\...")->required();
+  query->add_flag("--recursive", args->recursive, "every key beneath too");
+
+  CLI::App* exportCommand = app.add_subcommand("export", "write the store as a regedit file");
+  exportCommand->add_option("KEY", args->key, "only this key and its tree");
+  exportCommand->add_option("--output", args->output, "UTF-16LE file; default: UTF-8 to stdout");
+
+  CLI::App* import = app.add_subcommand("import", "merge a regedit file into the store");
+  import->add_option("FILE", args->file)->required();
+
+  app.add_subcommand("probe", "TolvaneAmIAdministrator()");
+}
+
+CommandOutcome RunCommand(CLI::App& app, const CommandArgs& args, const GlobalArgs& global) {
+  CLI::App* command = app.get_subcommands().front();
+  const std::string name = command->get_name();
+  if (name == "register") return Register(args, global);
+  if (name == "groups") return Groups(global);
+  if (name == "assoc") return Assoc(args, global);
+  if (name == "notify") return Notify(global);
+  if (name == "query") return Query(args, global);
+  if (name == "export") return Export(args, global);
+  if (name == "import") return Import(args, global);
+  if (name == "script") {
+    const std::string sub = command->get_subcommands().front()->get_name();
+    if (sub == "show") return ScriptShow(args, global);
+    if ((args.file.empty()) == (args.scriptId < 0)) {
+      return Error("script " + sub + " wants a FILE or --id N");
+    }
+    if (sub == "run") return ScriptRun(args, global);
+    if (args.scriptId >= 0) return Error("script check wants a FILE");
+    return ScriptCheck(args, global);
+  }
+  return NotAvailable(name);
+}
+
+}  // namespace tolvane::cli

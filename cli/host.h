@@ -1,0 +1,55 @@
+// The environment a command runs in: the registry store it works on (a hive
+// file, or on Windows the system registry), the platform services around
+// it, and what the call changed and sent.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/change_journal.h"
+#include "platform/memory/memory_registry_store.h"
+#include "platform/platform.h"
+
+namespace tolvane::cli {
+
+// The global options of the command line.
+struct HostOptions {
+  std::optional<std::string> registryFile;  // --registry
+  std::vector<std::pair<char, std::string>> drives;  // --drive L=DIR
+  std::optional<std::string> hostExe;        // --host-exe (a Windows path)
+  std::uint32_t codePage = 949;              // --codepage
+};
+
+class Host {
+ public:
+  virtual ~Host() = default;
+
+  // The platform the command's call runs on; its registry records changes.
+  virtual Platform& platform() = 0;
+  virtual const std::vector<Change>& changes() const = 0;
+  virtual std::size_t notifications() const = 0;
+
+  // The in-memory store behind a hive file, for commands that read whole
+  // trees (query, export); null when the store is the system registry.
+  virtual MemoryRegistryStore* memoryStore() = 0;
+
+  // Saves what the call changed (a hive file is written atomically; the
+  // system registry needs nothing). False with a one-line reason on failure.
+  virtual bool Commit(std::string* error) = 0;
+};
+
+// Opens the store the options name and builds the platform around it.
+// forWriting: the command may change the store, so a hive file is locked
+// from now until the host is destroyed. Null with a one-line reason when
+// the store cannot be opened (a malformed hive file, for instance).
+std::unique_ptr<Host> OpenHost(const HostOptions& options, bool forWriting, std::string* error);
+
+// A host over an empty scratch store, for checking a script without
+// touching any registry.
+std::unique_ptr<Host> OpenScratchHost(const HostOptions& options);
+
+}  // namespace tolvane::cli
