@@ -48,8 +48,7 @@ bool IsExtAssociatedWith(Platform& platform, const char16_t* extension, const ch
   Text progIdExecutable;
   const bool extensionFound = QueryOpenExecutable(platform, extension, &extensionExecutable);
   const bool progIdFound = QueryOpenExecutable(platform, progId, &progIdExecutable);
-  return extensionFound && progIdFound &&
-         EqualsAsciiNoCase(extensionExecutable, progIdExecutable);
+  return extensionFound && progIdFound && EqualsAsciiNoCase(extensionExecutable, progIdExecutable);
 }
 
 bool WriteFileExtAssociation(Platform& platform, const char16_t* progId,
@@ -99,8 +98,8 @@ bool WriteFileExtAssociation(Platform& platform, const char16_t* progId,
   DeleteRegistryEntry(registry, application);
 
   ScopedKey perUserKey(registry);
-  if (registry.CreateKey(kHkeyCurrentUser, perUserPath.c_str(), kKeyAllAccess,
-                         perUserKey.Receive(), nullptr) != kErrorSuccess) {
+  if (registry.CreateKey(kHkeyCurrentUser, perUserPath.c_str(), kKeyAllAccess, perUserKey.Receive(),
+                         nullptr) != kErrorSuccess) {
     return false;
   }
   return SetStringValue(registry, perUserKey.get(), kProgIdValue, progId) == kErrorSuccess;

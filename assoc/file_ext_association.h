@@ -39,8 +39,7 @@ bool IsExtAssociatedWith(Platform& platform, const char16_t* extension, const ch
 // progId that is null, empty, holds a backslash or has no key openable with
 // full access, and an extension too long for the per-user path (over 199
 // characters). False also when a value could not be written.
-bool WriteFileExtAssociation(Platform& platform, const char16_t* progId,
-                             const char16_t* extension);
+bool WriteFileExtAssociation(Platform& platform, const char16_t* progId, const char16_t* extension);
 
 // 0 when extension already opens with progId's program (nothing written,
 // nothing sent) or has been made to (one association-changed notification);

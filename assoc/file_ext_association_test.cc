@@ -273,8 +273,7 @@ TEST_F(FileExtAssociationTest, PerUserKeyNotWritableFailsAfterClassesRoot) {
             kErrorSuccess);
   EXPECT_EQ(ChangeFileExtAssociation(t_.platform, u".zdw", u"Zdw.Document.8"), kAssocRefused);
   EXPECT_EQ(ReadString(t_.registry, kHkeyClassesRoot, u".zdw", nullptr), u"Zdw.Document.8");
-  EXPECT_EQ(ReadString(t_.registry, kHkeyCurrentUser, kPerUserZdw, u"Application"),
-            u"other.exe");
+  EXPECT_EQ(ReadString(t_.registry, kHkeyCurrentUser, kPerUserZdw, u"Application"), u"other.exe");
   EXPECT_EQ(t_.notifier.count(), 0u);
   EXPECT_EQ(t_.registry.OpenKeyCount(), 0u);
 }

@@ -63,8 +63,7 @@ class ScratchClasses {
 
   // Creates the class path (relative to the classes root) and, with data,
   // sets its value name.
-  void Write(const char16_t* path, const char16_t* name, std::uint32_t type,
-             const char16_t* data) {
+  void Write(const char16_t* path, const char16_t* name, std::uint32_t type, const char16_t* data) {
     const Text full = prefix_ + path;
     ScopedKey key(registry_);
     ASSERT_EQ(registry_.CreateKey(root_, full.c_str(), kKeyAllAccess, key.Receive(), nullptr),
@@ -219,10 +218,10 @@ class AssocExports : public ::testing::Test {
     path.resize(path.find_last_of(L'\\') + 1);
     library_.reset(::LoadLibraryW((path + L"tolvane.dll").c_str()));
     ASSERT_TRUE(library_) << "error " << ::GetLastError();
-    change_ = reinterpret_cast<ChangeFunction>(reinterpret_cast<void (*)()>(
-        ::GetProcAddress(library_.get(), "ChangeFileExtAssociation")));
-    notify_ = reinterpret_cast<NotifyFunction>(reinterpret_cast<void (*)()>(
-        ::GetProcAddress(library_.get(), "SendAssocChangedNotify")));
+    change_ = reinterpret_cast<ChangeFunction>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(library_.get(), "ChangeFileExtAssociation")));
+    notify_ = reinterpret_cast<NotifyFunction>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(library_.get(), "SendAssocChangedNotify")));
     ASSERT_NE(change_, nullptr);
     ASSERT_NE(notify_, nullptr);
   }
