@@ -1,0 +1,157 @@
+#!/usr/bin/env python3
+"""End-to-end runs of the tolvane command against hive files.
+
+Usage: cli_end_to_end.py PATH-TO-TOLVANE
+"""
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+TOLVANE = None
+
+
+def run(*args, check_exit=None):
+    proc = subprocess.run([TOLVANE, *args], capture_output=True)
+    if check_exit is not None and proc.returncode != check_exit:
+        raise AssertionError(f"{args}: exit {proc.returncode}, stderr {proc.stderr!r}")
+    return proc
+
+
+def run_json(*args, check_exit=0):
+    proc = run("--json", *args, check_exit=check_exit)
+    return json.loads(proc.stdout)
+
+
+class CommandTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        self.hive = os.path.join(self.dir.name, "registry.reg")
+        self.base = ["--registry", self.hive]
+
+    def tearDown(self):
+        self.dir.cleanup()
+
+    def install(self, *modules):
+        bin_dir = os.path.join(self.dir.name, "c", "Suite", "Bin")
+        os.makedirs(bin_dir, exist_ok=True)
+        for module in modules:
+            open(os.path.join(bin_dir, module), "w").close()
+        return ["--drive", "C=" + os.path.join(self.dir.name, "c")]
+
+    def test_clean_open_always_changes_nothing(self):
+        out = run_json(*self.base, "register", "CleanOpenAlways", "C:\\Suite\\Bin\\")
+        self.assertEqual(out["result"], 0)
+        self.assertEqual(out["notifications"], 0)
+        self.assertEqual(out["changes"], [])
+        self.assertEqual(out["messages"], [])
+        self.assertFalse(os.path.exists(self.hive), "nothing changed, so nothing is written")
+
+    def test_unknown_group_and_too_long_directory_give_1016(self):
+        for group, directory in (("cleanopenalways", "C:\\"), ("COMMON2007_MODULE", "C:\\"),
+                                 ("ZDW2008_FILE_EXT", "C:\\" + "d" * 297)):
+            out = run_json(*self.base, "register", group, directory, check_exit=1)
+            self.assertEqual(out["result"], 1016, group)
+            self.assertEqual(out["changes"], [], group)
+            self.assertEqual(out["notifications"], 0, group)
+        self.assertFalse(os.path.exists(self.hive))
+
+    def test_file_ext_group_writes_once_and_reports_each_change(self):
+        first = run_json(*self.base, "register", "SHOWRA2008_FILE_EXT", "C:\\Suite\\Bin\\")
+        self.assertEqual(first["result"], 0)
+        self.assertEqual(first["notifications"], 1)
+        self.assertIn({"op": "set-value", "key": "HKEY_CLASSES_ROOT\\.shw", "name": None,
+                       "type": "REG_SZ", "data": "Showra.Document.8"}, first["changes"])
+        self.assertIn({"op": "create-key", "key": "HKEY_CLASSES_ROOT\\Showra.Document.8"},
+                      first["changes"])
+        again = run_json(*self.base, "register", "SHOWRA2008_FILE_EXT", "C:\\Suite\\Bin\\")
+        self.assertEqual(again["changes"], [])
+        self.assertEqual(again["notifications"], 0)
+
+    def test_module_group_runs_embedded_scripts_for_installed_modules(self):
+        drive = self.install("Showra.exe")
+        out = run_json(*self.base, *drive, "register", "SHOWRA2008_MODULE", "C:\\Suite\\Bin")
+        self.assertEqual(out["result"], 0)
+        commands = [c["data"] for c in out["changes"]
+                    if c["op"] == "set-value" and c["key"].endswith("\\shell\\open\\command")]
+        self.assertEqual(commands, ['C:\\Suite\\Bin\\Showra.exe "%1"'])
+        query = run(*self.base, "query", "HKCR\\Showra.Document.8\\shell\\open\\command",
+                    check_exit=0)
+        self.assertIn('Showra.exe "%1"', query.stdout.decode())
+
+    def test_text_output_is_a_key_tree(self):
+        out = run(*self.base, "register", "SHOWRA2008_FILE_EXT", "C:\\Suite\\Bin\\", check_exit=0)
+        text = out.stdout.decode()
+        self.assertIn("returned 0", text)
+        self.assertIn("HKEY_CLASSES_ROOT\n  .shw  [created]\n", text)
+
+    def test_malformed_hive_is_refused_and_left_as_it_was(self):
+        bad = b"\xff\xfeW\x00x\x00"  # not a regedit header
+        with open(self.hive, "wb") as f:
+            f.write(bad)
+        out = run(*self.base, "register", "ZDW2008_FILE_EXT", "C:\\", check_exit=2)
+        self.assertEqual(out.stdout, b"")
+        self.assertEqual(len(out.stderr.decode().strip().splitlines()), 1)
+        with open(self.hive, "rb") as f:
+            self.assertEqual(f.read(), bad)
+
+    def test_usage_errors_exit_2_with_one_line(self):
+        for args in (["register"], ["frobnicate"], ["--drive", "nonsense", "groups"],
+                     ["script", "run"], ["probe"]):
+            out = run(*self.base, *args, check_exit=2)
+            self.assertEqual(len(out.stderr.decode().strip().splitlines()), 1, args)
+
+    def test_groups_lists_the_catalogue(self):
+        out = run_json("groups")
+        self.assertEqual(out["groups"][0], "CleanOpenAlways")
+        self.assertEqual(len(out["groups"]), 9)
+
+    def test_script_check_and_run(self):
+        script = os.path.join(self.dir.name, "s.rgs")
+        with open(script, "wb") as f:
+            f.write(b"HKCU\r\n{\r\n\tNoRemove Software\r\n\t{\r\n\t\tDemo = s '%PATH%x.exe'\r\n\t}\r\n}\r\n")
+        check = run_json(*self.base, "script", "check", script, "--set", "PATH=C:\\A\\")
+        self.assertEqual(check["result"], 0)
+        self.assertIn({"op": "set-value", "key": "HKEY_CURRENT_USER\\Software\\Demo", "name": None,
+                       "type": "REG_SZ", "data": "C:\\A\\x.exe"}, check["changes"])
+        self.assertFalse(os.path.exists(self.hive), "check never touches the hive")
+        broken = os.path.join(self.dir.name, "b.rgs")
+        with open(broken, "wb") as f:
+            f.write(b"HKCU { Demo = s '%MISSING%' }")
+        out = run_json(*self.base, "script", "run", broken, check_exit=1)
+        self.assertEqual(out["result"], -2147352567)  # DISP_E_EXCEPTION
+
+    def test_export_and_import_round_trip(self):
+        run(*self.base, "register", "ZDW2008_FILE_EXT", "C:\\Suite\\Bin\\", check_exit=0)
+        exported = os.path.join(self.dir.name, "x.reg")
+        run(*self.base, "export", "--output", exported, check_exit=0)
+        with open(exported, "rb") as f:
+            self.assertEqual(f.read(2), b"\xff\xfe")
+        other = ["--registry", os.path.join(self.dir.name, "other.reg")]
+        run(*other, "import", exported, check_exit=0)
+        self.assertEqual(run(*other, "export").stdout, run(*self.base, "export").stdout)
+
+    def test_concurrent_commands_lose_no_change(self):
+        procs = [subprocess.Popen([TOLVANE, *self.base, "--json", "script", "run",
+                                   self.write_script(i), "--set", "PATH=C:\\"],
+                                  stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                 for i in range(12)]
+        for p in procs:
+            p.communicate()
+            self.assertEqual(p.returncode, 0)
+        text = run(*self.base, "export", check_exit=0).stdout.decode()
+        for i in range(12):
+            self.assertIn(f"[HKEY_CURRENT_USER\\Software\\Concurrent\\K{i}]", text)
+
+    def write_script(self, i):
+        path = os.path.join(self.dir.name, f"c{i}.rgs")
+        with open(path, "wb") as f:
+            f.write(f"HKCU {{ NoRemove Software {{ NoRemove Concurrent {{ K{i} = s 'v' }} }} }}".encode())
+        return path
+
+
+if __name__ == "__main__":
+    TOLVANE = sys.argv.pop(1)
+    unittest.main(verbosity=1)
