@@ -52,7 +52,7 @@ TEST_F(ScriptEngineTest, RegistersKeysAndValues) {
       u"\t}\r\n"
       u"\tNoRemove CLSID { ForceRemove {5B0C2E11-7D3A} = s 'Zdw' { Insertable } }\r\n"
       u"}\r\n"
-      u"hkey_current_user { Software { val Seen = s '' } }";
+      u"hkey_current_user { val Direct = s 'root' Software { NoRemove val Seen = s '' } }";
   ASSERT_EQ(Apply(script), kSOk);
   EXPECT_EQ(Dump(t_.registry),
             (Lines{
@@ -74,12 +74,14 @@ TEST_F(ScriptEngineTest, RegistersKeysAndValues) {
                 "HKEY_CLASSES_ROOT\\Zdw.Document.8\\shell\\open\\command",
                 "HKEY_CLASSES_ROOT\\Zdw.Document.8\\shell\\open\\command|=C:\\Suite\\Bin\\Zdw.exe "
                 "\"%1\"",
+                "HKEY_CURRENT_USER",
+                "HKEY_CURRENT_USER|Direct=root",
                 "HKEY_CURRENT_USER\\Software",
                 "HKEY_CURRENT_USER\\Software|Seen=",
             }));
   // A second run rewrites the same state.
   ASSERT_EQ(Apply(script), kSOk);
-  EXPECT_EQ(Dump(t_.registry).size(), 18u);
+  EXPECT_EQ(Dump(t_.registry).size(), 20u);
 }
 
 TEST_F(ScriptEngineTest, ReadsTextExactlyAsTokens) {
@@ -89,11 +91,6 @@ TEST_F(ScriptEngineTest, ReadsTextExactlyAsTokens) {
   ASSERT_EQ(Apply(u"HKCU {rest-ignored  Name= s 'v w' {x} }tail"), kSOk);
   EXPECT_EQ(Dump(t_.registry), (Lines{"HKEY_CURRENT_USER\\Name=", "HKEY_CURRENT_USER\\s",
                                       "HKEY_CURRENT_USER\\v w", "HKEY_CURRENT_USER\\{x}"}));
-}
-
-TEST_F(ScriptEngineTest, ValueEntryAtRootTopLevelWritesTheRoot) {
-  ASSERT_EQ(Apply(u"HKCU { val Direct = s 'yes' }"), kSOk);
-  EXPECT_EQ(ReadString(t_.registry, kHkeyCurrentUser, nullptr, u"Direct"), u"yes");
 }
 
 TEST_F(ScriptEngineTest, EmptyAndMalformedScripts) {
@@ -171,12 +168,6 @@ TEST_F(ScriptEngineTest, ProtectedNamesAreNeverRemoved) {
   ASSERT_EQ(Apply(u"HKCR { ForceRemove CLSID { val Added = s 'x' } }"), kSOk);
   EXPECT_EQ(ReadString(t_.registry, kHkeyClassesRoot, u"CLSID\\Child", u"v"), u"1");
   EXPECT_EQ(ReadString(t_.registry, kHkeyClassesRoot, u"CLSID", u"Added"), u"x");
-}
-
-TEST_F(ScriptEngineTest, NoRemoveChangesNothingWhenRegistering) {
-  ASSERT_EQ(Apply(u"HKCU { NoRemove A = s 'a' { NoRemove val V = s 'v' } }"), kSOk);
-  EXPECT_EQ(Dump(t_.registry),
-            (Lines{"HKEY_CURRENT_USER\\A", "HKEY_CURRENT_USER\\A|=a", "HKEY_CURRENT_USER\\A|V=v"}));
 }
 
 TEST_F(ScriptEngineTest, ReadOnlyKeyFailsWithAccessDeniedAndIsUndone) {
