@@ -1,5 +1,6 @@
-// The registrar scripts the library carries: their stored bytes, and how the
-// portable build serves them by id.
+// The registrar scripts the library carries: their stored bytes, how the
+// portable build serves them by id, and what each one registers when the
+// runner applies it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,15 +9,18 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/memory/memory_registry_store.h"
 #include "platform/portable/embedded_resources.h"
 #include "platform/text.h"
+#include "script/replacement_map.h"
+#include "script/script_runner.h"
+#include "tests/test_platform.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #else
 #include "platform/portable/code_page_text_services.h"
 #include "platform/portable/embedded_module_resources.h"
-#include "tests/test_platform.h"
 #endif
 
 namespace tolvane {
@@ -119,8 +123,7 @@ TEST(EmbeddedScriptsTest, KoreanTextsDecodeFromCodePage949) {
     SCOPED_TRACE(expected.id);
     Text text;
     ASSERT_TRUE(DecodeKorean(ScriptBytes(expected.id), &text));
-    EXPECT_EQ(Occurrences(text, expected.text), expected.occurrences)
-        << Utf16ToUtf8(expected.text);
+    EXPECT_EQ(Occurrences(text, expected.text), expected.occurrences) << Utf16ToUtf8(expected.text);
   }
 }
 
@@ -160,13 +163,257 @@ TEST(EmbeddedScriptsTest, OwnModuleServesEveryScriptByIdWithItsExactBytes) {
     EXPECT_EQ(bytes, ScriptBytes(id));
   }
   std::string bytes = "stale";
-  EXPECT_EQ(resources.LoadRegistryScript(paths.ownModule, 129, &bytes),
-            kErrorResourceNameNotFound);
+  EXPECT_EQ(resources.LoadRegistryScript(paths.ownModule, 129, &bytes), kErrorResourceNameNotFound);
   EXPECT_TRUE(bytes.empty());
   EXPECT_EQ(resources.LoadRegistryScript(u"C:\\Suite\\Bin\\Zdw.exe", 130, &bytes),
             kErrorModNotFound);
 }
 #endif
+
+// Each script applied through the runner, as a RunScript record applies it:
+// the library's own module, "PATH" the installation directory.
+class AppliedScriptTest : public ::testing::Test {
+ protected:
+  static constexpr const char16_t* kDirectory = u"C:\\Suite\\Bin\\";
+
+  AppliedScriptTest() {
+    EXPECT_EQ(map_.Add(u"PATH", kDirectory), kSOk);
+    for (const std::uint16_t id : kScriptIds) t_.resources.Set(id, std::string(ScriptBytes(id)));
+  }
+
+  HResult Run(std::uint16_t id) {
+    const HResult hr = RunScriptResource(t_.platform, map_, t_.paths.ownModule, id);
+    EXPECT_EQ(t_.registry.OpenKeyCount(), 0u) << "a key was left open";
+    return hr;
+  }
+  Text Read(const Text& path, const char16_t* name = nullptr) {
+    return testing::ReadString(t_.registry, kHkeyClassesRoot, path.c_str(), name);
+  }
+  bool Exists(const Text& path) {
+    return testing::KeyExists(t_.registry, kHkeyClassesRoot, path.c_str());
+  }
+
+  testing::TestPlatform t_;
+  ReplacementMap map_{t_.text};
+};
+
+constexpr TextView kClassesRoot = u"HKEY_CLASSES_ROOT\\";
+
+// A stored REG_SZ value as text, up to its terminator.
+Text StringData(const StoredValue& value) {
+  Text text(value.data.size() / 2, u'\0');
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    text[i] = static_cast<char16_t>(static_cast<unsigned char>(value.data[2 * i]) |
+                                    (static_cast<unsigned char>(value.data[2 * i + 1]) << 8));
+  }
+  text.resize(TextLength(text.c_str()));
+  return text;
+}
+
+// The last component of a key path and the path of its parent.
+TextView LeafOf(TextView path) { return path.substr(path.rfind(u'\\') + 1); }
+TextView ParentOf(TextView path) { return path.substr(0, path.rfind(u'\\')); }
+
+TEST_F(AppliedScriptTest, EveryScriptWritesItsKeysAndStringValuesAndRerunsToTheSameState) {
+  struct Expected {
+    std::uint16_t id;
+    std::size_t keys;
+    std::size_t values;
+  };
+  const Expected cases[] = {{103, 32, 27}, {104, 35, 28}, {117, 51, 47}, {121, 100, 99},
+                            {125, 44, 42}, {126, 22, 19}, {128, 48, 47}, {130, 23, 19},
+                            {131, 23, 19}, {132, 23, 19}, {133, 7, 5}};
+  for (const Expected& expected : cases) {
+    SCOPED_TRACE(expected.id);
+    t_.registry.Clear();
+    ASSERT_EQ(Run(expected.id), kSOk);
+    const std::vector<StoredKey> keys = t_.registry.Snapshot();
+    std::size_t values = 0;
+    for (const StoredKey& key : keys) {
+      EXPECT_TRUE(key.path.starts_with(kClassesRoot)) << Utf16ToUtf8(key.path);
+      for (const StoredValue& value : key.values) {
+        ++values;
+        EXPECT_EQ(value.type, kRegSz);
+        // Every replacement was made; the only percent sign left is the
+        // document argument "%1" of a shell command.
+        const Text data = StringData(value);
+        if (data.find(u'%') != Text::npos) {
+          EXPECT_EQ(LeafOf(key.path), u"command");
+          EXPECT_TRUE(data.ends_with(u" \"%1\"")) << Utf16ToUtf8(data);
+          EXPECT_EQ(data.find(u'%'), data.size() - 3) << Utf16ToUtf8(data);
+        }
+        if (value.name == u"" &&
+            (LeafOf(key.path) == u"InprocServer32" || LeafOf(key.path) == u"LocalServer32" ||
+             LeafOf(key.path) == u"win32" || LeafOf(key.path) == u"HELPDIR")) {
+          EXPECT_TRUE(data.starts_with(kDirectory)) << Utf16ToUtf8(data);
+        }
+      }
+    }
+    EXPECT_EQ(keys.size(), expected.keys);
+    EXPECT_EQ(values, expected.values);
+
+    const std::vector<std::string> first = testing::Dump(t_.registry);
+    EXPECT_EQ(Run(expected.id), kSOk);
+    EXPECT_EQ(testing::Dump(t_.registry), first);
+  }
+}
+
+TEST_F(AppliedScriptTest, DocumentClassesPointAtTheirExecutable) {
+  struct Expected {
+    std::uint16_t id;
+    const char16_t* progId;
+    const char16_t* executable;
+  };
+  const Expected cases[] = {{130, u"Zdw.Document.8", u"Zdw.exe"},
+                            {131, u"Tabrix.Document.8", u"Tabrix.exe"},
+                            {132, u"Showra.Document.8", u"Showra.exe"}};
+  for (const Expected& expected : cases) {
+    SCOPED_TRACE(expected.id);
+    ASSERT_EQ(Run(expected.id), kSOk);
+    const Text progId = expected.progId;
+    const Text program = Text(kDirectory) + expected.executable;
+    EXPECT_EQ(Read(progId + u"\\shell\\open\\command"), program + u" \"%1\"");
+    EXPECT_EQ(Read(progId + u"\\shell\\print\\command"), program + u" /p \"%1\"");
+    EXPECT_EQ(Read(progId + u"\\DefaultIcon"), program + u",1");
+    EXPECT_EQ(Read(progId + u"\\shell"), u"Open");
+    const Text classKey = u"CLSID\\" + Read(progId + u"\\CLSID");
+    EXPECT_EQ(Read(classKey + u"\\ProgID"), progId);
+    EXPECT_EQ(Read(classKey + u"\\LocalServer32"), program);
+    EXPECT_EQ(Read(classKey + u"\\DefaultIcon"), program + u",0");
+    EXPECT_EQ(Read(classKey + u"\\Verb\\1"), u"&Open,0,2");
+  }
+  // The word processor's document class is the one its MIME type names.
+  EXPECT_EQ(Read(u"Zdw.Document.8\\CLSID"), u"{5B0C2E11-7D3A-4C1E-9F2B-6A4D8E1C3F70}");
+  EXPECT_NE(Read(u"Tabrix.Document.8\\CLSID"), Read(u"Showra.Document.8\\CLSID"));
+}
+
+#ifndef _WIN32
+// The portable text services widen with code page 949, as a Korean Windows
+// thread does, so the display texts arrive as written.
+TEST_F(AppliedScriptTest, KoreanDisplayTextsAreStoredAsWritten) {
+  for (const std::uint16_t id : {126, 130, 131, 132}) {
+    ASSERT_EQ(Run(static_cast<std::uint16_t>(id)), kSOk);
+  }
+  EXPECT_EQ(Read(u"Zdw.Document.8"), u"Mirvale오피스 Velmora 문서");
+  EXPECT_EQ(Read(u"Tabrix.Document.8"), u"Mirvale오피스 Lumera 문서");
+  EXPECT_EQ(Read(u"Showra.Document.8"), u"Mirvale오피스 Vantor 문서");
+  EXPECT_EQ(Read(u"CLSID\\" + Read(u"Zdw.Document.8\\CLSID")), u"Mirvale오피스 Velmora 문서");
+  EXPECT_EQ(Read(u"Showra.Document.8\\shell\\open"), u"열기(&O)");
+  EXPECT_EQ(Read(u"Showra.Document.8\\shell\\print"), u"인쇄(&P)");
+  const Text typeLib =
+      u"TypeLib\\" +
+      Read(u"CLSID\\" + Read(u"ZdwAutomationApp2.ZdwAutomation\\CLSID") + u"\\TypeLib");
+  EXPECT_EQ(Read(typeLib + u"\\1.0"), u"ZdwAutomationApp 1.0 형식 라이브러리");
+}
+#endif
+
+TEST_F(AppliedScriptTest, RerunReplacesTheVerbKeysButKeepsForeignValuesElsewhere) {
+  ASSERT_EQ(Run(130), kSOk);
+  testing::WriteString(t_.registry, kHkeyClassesRoot, u"Zdw.Document.8\\shell\\open\\ddeexec",
+                       nullptr, u"[open]");
+  testing::WriteString(t_.registry, kHkeyClassesRoot, u"Zdw.Document.8\\shell\\print", u"Extra",
+                       u"x");
+  testing::WriteString(t_.registry, kHkeyClassesRoot, u"Zdw.Document.8", u"EditFlags", u"0");
+  ASSERT_EQ(Run(130), kSOk);
+  EXPECT_FALSE(Exists(u"Zdw.Document.8\\shell\\open\\ddeexec"));
+  EXPECT_EQ(Read(u"Zdw.Document.8\\shell\\print", u"Extra"), u"<missing>");
+  EXPECT_EQ(Read(u"Zdw.Document.8", u"EditFlags"), u"0");
+  EXPECT_EQ(Read(u"Zdw.Document.8\\shell\\open\\command"), u"C:\\Suite\\Bin\\Zdw.exe \"%1\"");
+}
+
+TEST_F(AppliedScriptTest, EmbeddingControlTakesOverTheSharedProgIdAndKeepsTheOtherClass) {
+  ASSERT_EQ(Run(117), kSOk);
+  const Text wordProcessorControl = Read(u"ZDWCONTROL.ZdwCtrlCtrl.1\\CLSID");
+  ASSERT_EQ(Run(128), kSOk);
+  const Text embeddingControl = Read(u"ZDWCONTROL.ZdwCtrlCtrl.1\\CLSID");
+  EXPECT_NE(embeddingControl, wordProcessorControl);
+  EXPECT_EQ(Read(u"ZDWCONTROL.ZdwCtrlCtrl.1"), u"Pivra.Control");
+  EXPECT_EQ(Read(u"CLSID\\" + wordProcessorControl + u"\\ProgID"), u"ZDWCONTROL.ZdwCtrlCtrl.1");
+  EXPECT_TRUE(Exists(u"CLSID\\" + wordProcessorControl + u"\\Implemented Categories"));
+  EXPECT_EQ(Read(u"CLSID\\" + embeddingControl + u"\\ProgID"), u"ZDWCONTROL.ZdwCtrlCtrl_Pivra.1");
+  EXPECT_EQ(Read(u"CLSID\\" + embeddingControl + u"\\InprocServer32"),
+            u"C:\\Suite\\Bin\\PivraCtrl.ocx");
+}
+
+// The identifiers in braces that a script's text names, other than the
+// system's own (the automation marshaller and the two component categories).
+std::vector<std::string> OwnGuids(std::string_view bytes) {
+  std::vector<std::string> guids;
+  for (std::size_t at = bytes.find('{'); at != std::string_view::npos;
+       at = bytes.find('{', at + 1)) {
+    const std::string_view guid = bytes.substr(at, 38);
+    if (guid.size() < 38 || guid[37] != '}') continue;
+    if (guid == "{00020420-0000-0000-C000-000000000046}" || guid.starts_with("{7DD9580")) {
+      continue;
+    }
+    guids.emplace_back(guid);
+  }
+  return guids;
+}
+
+TEST_F(AppliedScriptTest, WordProcessorAndEmbeddingControlsShareNoIdentifier) {
+  const std::vector<std::string> wordProcessor = OwnGuids(ScriptBytes(117));
+  const std::vector<std::string> embedding = OwnGuids(ScriptBytes(128));
+  // Class, property page, six interfaces and the type library.
+  EXPECT_GE(wordProcessor.size(), 9u);
+  for (const std::string& guid : embedding) {
+    EXPECT_EQ(std::count(wordProcessor.begin(), wordProcessor.end(), guid), 0) << guid;
+  }
+}
+
+// Within each script, the class a ProgID names, the type library and version
+// a class or interface names and the AppID a class names are registered.
+TEST_F(AppliedScriptTest, IdentifiersNamedByAScriptAreRegisteredByIt) {
+  // 121's classes name type libraries that their modules register
+  // themselves; 126's class names itself as AppID.
+  for (const std::uint16_t id : kScriptIds) {
+    SCOPED_TRACE(id);
+    t_.registry.Clear();
+    ASSERT_EQ(Run(id), kSOk);
+    std::size_t checked = 0;
+    for (const StoredKey& key : t_.registry.Snapshot()) {
+      const Text path(TextView(key.path).substr(kClassesRoot.size()));
+      const TextView leaf = LeafOf(path);
+      const TextView container = LeafOf(ParentOf(ParentOf(path)));
+      for (const StoredValue& value : key.values) {
+        const Text data = StringData(value);
+        if (value.name.empty() && leaf == u"CLSID") {
+          EXPECT_TRUE(Exists(u"CLSID\\" + data)) << Utf16ToUtf8(path);
+          ++checked;
+        } else if (value.name.empty() && leaf == u"TypeLib" && id != 121) {
+          EXPECT_TRUE(Exists(u"TypeLib\\" + data)) << Utf16ToUtf8(path);
+          EXPECT_TRUE(container == u"CLSID" || container == u"Interface") << Utf16ToUtf8(path);
+          ++checked;
+        } else if (value.name == u"Version") {
+          EXPECT_TRUE(Exists(u"TypeLib\\" + Read(path) + u"\\" + data)) << Utf16ToUtf8(path);
+          ++checked;
+        } else if (value.name == u"AppID" && id != 126) {
+          EXPECT_TRUE(Exists(u"AppID\\" + data)) << Utf16ToUtf8(path);
+          ++checked;
+        }
+      }
+    }
+    EXPECT_GT(checked, 0u);
+  }
+}
+
+TEST_F(AppliedScriptTest, FailingRootBlockKeepsTheEarlierBlocksAndSkipsTheLaterOnes) {
+  // The second class's versioned ProgID exists but can only be read, so
+  // writing its display name is refused in the third root block.
+  testing::WriteString(t_.registry, kHkeyClassesRoot, u"QmrAccessible.QmrAADocumentProxy.2",
+                       nullptr, nullptr);
+  ASSERT_EQ(t_.registry.Restrict(kHkeyClassesRoot, u"QmrAccessible.QmrAADocumentProxy.2",
+                                 MemoryRegistryStore::Restriction::kReadOnly),
+            kErrorSuccess);
+  EXPECT_EQ(Run(125), HResultFromError(kErrorAccessDenied));
+  const Text appId = Read(u"AppID\\QmrAccessible.DLL", u"AppID");
+  EXPECT_EQ(Read(u"AppID\\" + appId), u"QmrAccessible");
+  const Text firstClass = Read(u"QmrAccessible.QmrAccessibleProxy.1\\CLSID");
+  EXPECT_EQ(Read(u"CLSID\\" + firstClass, u"AppID"), appId);
+  EXPECT_FALSE(Exists(u"QmrAccessible.QmrAADocumentProxy"));
+  EXPECT_FALSE(Exists(u"QmrAccessible.QmrAAParameter.1"));
+  EXPECT_FALSE(Exists(u"QmrAccessible.QmrAAParameter"));
+}
 
 }  // namespace
 }  // namespace tolvane
