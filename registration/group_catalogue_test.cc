@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/portable/embedded_resources.h"
 #include "registration/reg_product.h"
 #include "tests/test_platform.h"
 
@@ -124,6 +125,88 @@ TEST_F(GroupCatalogueTest, ModuleGroupsSkipScriptsOfModulesThatAreNotInstalled) 
   EXPECT_EQ(Register(u"ZDW2008_MODULE"), 0);
   EXPECT_EQ(t_.notifier.count(), 1u);
   EXPECT_EQ(Classes(u"Zdw.Document.8\\DefaultIcon"), u"C:\\Suite\\Bin\\Zdw.exe,1");
+}
+
+
+// The module groups with the library's own registrar scripts.
+class ModuleGroupTest : public GroupCatalogueTest {
+ protected:
+  void SetUp() override {
+    for (const EmbeddedResource& script : EmbeddedRegistryResources()) {
+      t_.resources.Set(script.id, std::string(script.bytes));
+    }
+  }
+  void Install(std::initializer_list<const char16_t*> modules) {
+    for (const char16_t* module : modules) t_.files.Add(Text(u"C:\\Suite\\Bin\\") + module);
+  }
+};
+
+TEST_F(ModuleGroupTest, EveryModuleGroupRegistersWithAllModulesPresent) {
+  Install({u"Zdw.exe", u"ZdwAutomation.DLL", u"PackagerQMR.DLL", u"ZDWCTRL.OCX", u"ZDWEQ5X.OCX",
+           u"PivraCtrl.ocx", u"Tabrix.exe", u"Showra.exe", u"QMRXML80.DLL",
+           u"QmrAccessible.DLL", u"KORVOX.OCX"});
+  for (const char16_t* group : {u"COMMON2008_MODULE", u"ZDW2008_MODULE", u"TABRIX2008_MODULE",
+                                u"SHOWRA2008_MODULE", u"SELECT_KORVO"}) {
+    EXPECT_EQ(Register(group), 0) << Utf16ToUtf8(group);
+  }
+  // Scripts ran: a class of each module is there.
+  EXPECT_EQ(Classes(u"QmrMod.Zdw.QMRXML7\\CLSID").size(), 38u);
+  EXPECT_EQ(Classes(u"KORVOX.KorvoXCtrl.1"), u"KorvoX Control");
+  EXPECT_EQ(Classes(u"Tabrix.Document.8\\shell\\open\\command"),
+            u"C:\\Suite\\Bin\\Tabrix.exe \"%1\"");
+  // The string records run after the document-class script and point the
+  // word processor's print verb at its print manager.
+  EXPECT_EQ(Classes(u"Zdw.Document.8\\shell\\print\\command"),
+            u"C:\\Suite\\Bin\\ZdwPrnMng.exe /p \"%1\"");
+
+  // Running everything again leaves the same registry.
+  const auto before = Dump(t_.registry);
+  for (const char16_t* group : {u"COMMON2008_MODULE", u"ZDW2008_MODULE", u"TABRIX2008_MODULE",
+                                u"SHOWRA2008_MODULE", u"SELECT_KORVO"}) {
+    EXPECT_EQ(Register(group), 0);
+  }
+  EXPECT_EQ(Dump(t_.registry), before);
+}
+
+TEST_F(ModuleGroupTest, LaterControlScriptTakesOverTheSharedProgIdKey) {
+  Install({u"ZdwCtrl.ocx", u"PivraCtrl.ocx"});
+  EXPECT_EQ(Register(u"ZDW2008_MODULE"), 0);
+  const Text embeddingClass = Classes(u"ZDWCONTROL.ZdwCtrlCtrl.1\\CLSID");
+  EXPECT_EQ(Classes(u"ZDWCONTROL.ZdwCtrlCtrl.1"), u"Pivra.Control");
+  EXPECT_EQ(Classes((u"CLSID\\" + embeddingClass + u"\\ProgID").c_str()),
+            u"ZDWCONTROL.ZdwCtrlCtrl_Pivra.1");
+  // The word-processor control's class key stays registered.
+  bool controlClassFound = false;
+  for (const StoredKey& key : t_.registry.Snapshot()) {
+    if (key.path.ends_with(u"\\ProgID") && key.path.starts_with(u"HKEY_CLASSES_ROOT\\CLSID\\")) {
+      for (const StoredValue& value : key.values) {
+        if (value.name.empty() && value.data.size() >= 2 &&
+            Text(reinterpret_cast<const char16_t*>(value.data.data()), value.data.size() / 2 - 1) ==
+                u"ZDWCONTROL.ZdwCtrlCtrl.1") {
+          controlClassFound = true;
+        }
+      }
+    }
+  }
+  EXPECT_TRUE(controlClassFound);
+}
+
+TEST_F(ModuleGroupTest, MissingModulesSkipOnlyTheirOwnScripts) {
+  Install({u"Zdw.exe", u"ZdwAutomation.DLL"});
+  EXPECT_EQ(Register(u"ZDW2008_MODULE"), 0);
+  EXPECT_EQ(Classes(u"Zdw.Document.8\\CLSID"), u"{5B0C2E11-7D3A-4C1E-9F2B-6A4D8E1C3F70}");
+  EXPECT_EQ(Classes(u"ZdwAutomationApp2.ZdwAutomation\\CurVer"),
+            u"ZdwAutomationApp2.ZdwAutomation.2");
+  EXPECT_FALSE(KeyExists(t_.registry, kHkeyClassesRoot, u"ZDWCONTROL.ZdwCtrlCtrl.1"));
+  EXPECT_FALSE(KeyExists(t_.registry, kHkeyClassesRoot, u"ZDWEQ5X.Zdweq5XCtrl.1"));
+  EXPECT_FALSE(KeyExists(t_.registry, kHkeyClassesRoot, u"PackagerQMR.Packager.1"));
+}
+
+TEST_F(ModuleGroupTest, ScriptThatCannotBeLoadedFailsTheGroup) {
+  Install({u"KORVOX.OCX"});
+  t_.resources.Set(104, "");  // an empty resource cannot be widened
+  EXPECT_EQ(Register(u"SELECT_KORVO"), kErrorRegistryIoFailed);
+  EXPECT_EQ(t_.notifier.count(), 0u);
 }
 
 }  // namespace
