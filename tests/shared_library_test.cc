@@ -1,0 +1,57 @@
+// The built shared library, loaded as a caller loads it: its exports are
+// there by name with C linkage and answer by their own conventions.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+
+namespace {
+
+using RegProductFn = std::int32_t (*)(const char16_t*, const char16_t*);
+using ChangeFileExtAssociationFn = std::int32_t (*)(const char16_t*, const char16_t*);
+using SendAssocChangedNotifyFn = std::int32_t (*)();
+
+class SharedLibraryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    library_.reset(::dlopen(TOLVANE_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL));
+    ASSERT_NE(library_, nullptr) << ::dlerror();
+  }
+  template <typename Fn>
+  Fn Export(const char* name) {
+    return reinterpret_cast<Fn>(::dlsym(library_.get(), name));
+  }
+
+  struct Closer {
+    void operator()(void* handle) const { ::dlclose(handle); }
+  };
+  std::unique_ptr<void, Closer> library_;
+};
+
+TEST_F(SharedLibraryTest, ExportsAnswerByTheirConventions) {
+  const auto regProduct = Export<RegProductFn>("RegProduct");
+  const auto change = Export<ChangeFileExtAssociationFn>("ChangeFileExtAssociation");
+  const auto notify = Export<SendAssocChangedNotifyFn>("SendAssocChangedNotify");
+  ASSERT_NE(regProduct, nullptr);
+  ASSERT_NE(change, nullptr);
+  ASSERT_NE(notify, nullptr);
+
+  EXPECT_EQ(regProduct(u"CleanOpenAlways", u"C:\\Suite\\Bin\\"), 0);
+  EXPECT_EQ(regProduct(u"CleanOpenAlways", nullptr), 0);
+  EXPECT_EQ(regProduct(u"COMMON2007_MODULE", u"C:\\"), 1016);
+  EXPECT_EQ(regProduct(nullptr, nullptr), 1016);
+  // The library's own registry starts empty: no class to associate with.
+  EXPECT_EQ(change(u".zdw", u"Zdw.Document.8"), 5);
+  EXPECT_EQ(change(u"zdw", u"Zdw.Document.8"), 5);
+  EXPECT_EQ(regProduct(u"ZDW2008_FILE_EXT", u"C:\\Suite\\Bin\\"), 0);
+  EXPECT_EQ(change(u".zdw", u"Zdw.Document.8"), 0);
+  EXPECT_EQ(notify(), 0);
+}
+
+TEST_F(SharedLibraryTest, ExportsOnlyTheLibrarysEntryPoints) {
+  // Internal functions stay hidden: a caller cannot bind to them.
+  EXPECT_EQ(::dlsym(library_.get(), "_ZN7tolvane10RegProductERNS_8PlatformEPKDsS4_"), nullptr);
+}
+
+}  // namespace
