@@ -3,9 +3,24 @@
 if(WIN32)
   find_program(TOLVANE_WINE NAMES wine wine64)
   set(TOLVANE_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
-  add_test(NAME tolvane_tests_wine COMMAND ${CMAKE_COMMAND} -E env WINEPREFIX=${TOLVANE_WINEPREFIX}
-           WINEDEBUG=-all ${TOLVANE_WINE} $<TARGET_FILE:tolvane_tests>)
-  set_tests_properties(tolvane_tests_wine PROPERTIES TIMEOUT 600)
+  # No display is needed (or used, even when one is set); Korean as the
+  # locale gives the ANSI code page 949 that the registrar scripts are
+  # written in, as on the systems the library is installed on.
+  set(TOLVANE_WINE_ENV ${CMAKE_COMMAND} -E env --unset=DISPLAY WINEPREFIX=${TOLVANE_WINEPREFIX}
+      WINEDEBUG=-all LC_ALL=ko_KR.UTF-8)
+
+  # The prefix is made once, before any test runs a Windows program.
+  add_test(NAME wineprefix_init COMMAND ${TOLVANE_WINE_ENV} ${TOLVANE_WINE} wineboot --init)
+  set_tests_properties(wineprefix_init PROPERTIES TIMEOUT 300 FIXTURES_SETUP wineprefix)
+
+  add_test(NAME tolvane_tests_wine COMMAND ${TOLVANE_WINE_ENV} ${TOLVANE_WINE}
+           $<TARGET_FILE:tolvane_tests>)
+  set_tests_properties(tolvane_tests_wine PROPERTIES TIMEOUT 600 FIXTURES_REQUIRED wineprefix)
+
+  # The library exports exactly the names of its .def file, undecorated.
+  add_test(NAME tolvane_exports
+           COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/check-exports.sh ${CMAKE_OBJDUMP}
+                   $<TARGET_FILE:tolvane> ${PROJECT_SOURCE_DIR}/platform/win32/tolvane.def)
 else()
   include(GoogleTest)
   gtest_discover_tests(tolvane_tests DISCOVERY_TIMEOUT 60)

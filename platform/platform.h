@@ -30,7 +30,7 @@ struct Platform {
 // over an empty in-memory registry.
 Platform& DefaultPlatform();
 
-// Portable build only: installs the bundle the exports use from now on
+// Installs the bundle the exports use from now on
 // (null restores the built-in one). The bundle must outlive its use.
 void SetDefaultPlatform(Platform* platform);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/memory/registry_names.h"
 #include "platform/root_keys.h"
 
 namespace tolvane {
@@ -13,23 +14,24 @@ struct MemoryRegistryStore::Node {
   bool deleted = false;
   Restriction restriction = Restriction::kNone;
   std::vector<StoredValue> values;
-  std::vector<std::shared_ptr<Node>> children;  // ordered by lower-cased name
+  std::vector<std::shared_ptr<Node>> children;  // in CompareRegistryNames order
 
-  Node* Child(TextView childName) const {
-    for (const auto& c : children) {
-      if (EqualsNoCase(c->name, childName)) return c.get();
-    }
-    return nullptr;
+  // Where a child of that name is or would go, children being sorted.
+  std::vector<std::shared_ptr<Node>>::const_iterator Position(TextView childName) const {
+    return std::lower_bound(children.begin(), children.end(), childName,
+                            [](const std::shared_ptr<Node>& c, TextView wanted) {
+                              return CompareRegistryNames(c->name, wanted) < 0;
+                            });
   }
+  Node* Child(TextView childName) const { return ChildShared(childName).get(); }
   std::shared_ptr<Node> ChildShared(TextView childName) const {
-    for (const auto& c : children) {
-      if (EqualsNoCase(c->name, childName)) return c;
-    }
-    return nullptr;
+    const auto it = Position(childName);
+    if (it == children.end() || !RegistryNamesEqual((*it)->name, childName)) return nullptr;
+    return *it;
   }
   StoredValue* Value(TextView valueName) {
     for (auto& v : values) {
-      if (EqualsNoCase(v.name, valueName)) return &v;
+      if (RegistryNamesEqual(v.name, valueName)) return &v;
     }
     return nullptr;
   }
@@ -45,29 +47,42 @@ struct MemoryRegistryStore::Node {
 namespace {
 
 constexpr ErrorCode kErrorBadPathname = 161;
+constexpr ErrorCode kErrorNoAccess = 998;
+
+// Longest value name the platform allows, in units.
+constexpr std::size_t kMaxValueNameUnits = 16383;
 
 constexpr RegKey kRootOrder[] = {kHkeyClassesRoot,     kHkeyCurrentUser,   kHkeyLocalMachine,
                                  kHkeyUsers,           kHkeyPerformanceData, kHkeyCurrentConfig,
                                  kHkeyDynData};
 
-// Splits a subkey path into its components. A trailing backslash is
-// ignored; a leading one or an empty component inside is refused.
+// Splits a subkey path into its components. A leading backslash is
+// refused; runs of backslashes inside or at the end separate like one, as
+// the system registry reads paths.
 ErrorCode SplitPath(const char16_t* subkey, std::vector<TextView>* parts) {
   parts->clear();
   TextView rest = ViewOf(subkey);
-  if (rest.empty()) return kErrorSuccess;
-  if (rest.back() == u'\\') rest.remove_suffix(1);
-  if (rest.empty() || rest.front() == u'\\') return kErrorBadPathname;
-  while (true) {
+  if (!rest.empty() && rest.front() == u'\\') return kErrorBadPathname;
+  while (!rest.empty()) {
     const std::size_t slash = rest.find(u'\\');
     const TextView part = rest.substr(0, slash);
-    if (part.empty()) return kErrorBadPathname;
     if (part.size() > kMaxKeyNameUnits) return kErrorInvalidParameter;
-    parts->push_back(part);
+    if (!part.empty()) parts->push_back(part);
     if (slash == TextView::npos) break;
     rest.remove_prefix(slash + 1);
   }
   return kErrorSuccess;
+}
+
+bool IsStringType(std::uint32_t type) {
+  return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+}
+
+// The unit of a string value's bytes that starts at byte offset.
+char16_t UnitAt(const void* bytes, std::size_t offset) {
+  char16_t unit;
+  std::memcpy(&unit, static_cast<const char*>(bytes) + offset, sizeof unit);
+  return unit;
 }
 
 TextView NameOf(const char16_t* name) { return ViewOf(name); }
@@ -238,11 +253,7 @@ ErrorCode MemoryRegistryStore::CreateKey(RegKey parent, const char16_t* subkey, 
       auto child = std::make_shared<Node>();
       child->name = Text(parts[i]);
       child->parent = node.get();
-      auto pos = std::find_if(node->children.begin(), node->children.end(),
-                              [&](const std::shared_ptr<Node>& c) {
-                                return CompareLowerCase(c->name, parts[i]) > 0;
-                              });
-      node->children.insert(pos, child);
+      node->children.insert(node->Position(parts[i]), child);
       node = child;
     }
     if (created != nullptr) *created = existing < parts.size();
@@ -271,6 +282,13 @@ ErrorCode MemoryRegistryStore::QueryValue(RegKey key, const char16_t* name, std:
       code = kErrorMoreData;
     } else if (data != nullptr && size > 0) {
       std::memcpy(data, v->data.data(), size);
+      // A string stored without its terminator gets one in the caller's
+      // buffer when there is room, as the system registry does.
+      if (IsStringType(v->type) && size >= sizeof(char16_t) &&
+          size + sizeof(char16_t) <= *byteCount &&
+          UnitAt(v->data.data(), size - sizeof(char16_t)) != u'\0') {
+        std::memset(static_cast<char*>(data) + size, 0, sizeof(char16_t));
+      }
     }
     if (byteCount != nullptr) *byteCount = size;
   }
@@ -287,8 +305,18 @@ ErrorCode MemoryRegistryStore::SetValue(RegKey key, const char16_t* name, std::u
   } else if ((access & kKeySetValue) == 0 || node->restriction != Restriction::kNone) {
     code = kErrorAccessDenied;
   } else if (data == nullptr && byteCount != 0) {
+    code = kErrorNoAccess;
+  } else if (NameOf(name).size() > kMaxValueNameUnits) {
     code = kErrorInvalidParameter;
   } else {
+    // A string whose count stops just before its terminator is stored with
+    // it, as the system registry does (it looks one unit past the count).
+    if (IsStringType(type) && byteCount >= sizeof(char16_t)) {
+      const std::size_t last = (byteCount / sizeof(char16_t) - 1) * sizeof(char16_t);
+      if (UnitAt(data, last) != u'\0' && UnitAt(data, last + sizeof(char16_t)) == u'\0') {
+        byteCount += sizeof(char16_t);
+      }
+    }
     std::string bytes(static_cast<const char*>(data), byteCount);
     if (StoredValue* v = node->Value(NameOf(name)); v != nullptr) {
       v->type = type;
@@ -311,7 +339,7 @@ ErrorCode MemoryRegistryStore::DeleteValue(RegKey key, const char16_t* name) {
   } else {
     const TextView wanted = NameOf(name);
     auto it = std::find_if(node->values.begin(), node->values.end(),
-                           [&](const StoredValue& v) { return EqualsNoCase(v.name, wanted); });
+                           [&](const StoredValue& v) { return RegistryNamesEqual(v.name, wanted); });
     if (it == node->values.end()) {
       code = kErrorFileNotFound;
     } else {
@@ -346,6 +374,11 @@ ErrorCode MemoryRegistryStore::DeleteKey(RegKey parent, const char16_t* subkey) 
   if (node == nullptr) return Record(StoreOperation::kDeleteKey, nullptr, subkey, nullptr, 0, code);
   if (TakeFault(StoreOperation::kDeleteKey, &code)) {
     return Record(StoreOperation::kDeleteKey, base.get(), subkey, nullptr, 0, code);
+  }
+  // An empty subkey deletes the key itself; a null one is refused.
+  if (subkey == nullptr) {
+    return Record(StoreOperation::kDeleteKey, base.get(), subkey, nullptr, 0,
+                  kErrorInvalidParameter);
   }
   std::vector<TextView> parts;
   code = SplitPath(subkey, &parts);
@@ -382,11 +415,15 @@ ErrorCode MemoryRegistryStore::DeleteTree(RegKey parent, const char16_t* subkey)
   if (code == kErrorSuccess) {
     if (parts.empty()) {
       // No subkey: the key's subkeys and values go, the key itself stays.
+      // The handle must allow listing the key; its values go only through
+      // a handle that may write them.
+      const std::uint32_t listing = kKeyEnumerateSubKeys | kKeyQueryValue;
+      if ((access & listing) != listing) code = kErrorAccessDenied;
       while (code == kErrorSuccess && !node->children.empty()) {
         code = DeleteSubtree(*node->children.front());
       }
-      if (code == kErrorSuccess) {
-        if (node->restriction != Restriction::kNone) {
+      if (code == kErrorSuccess && !node->values.empty()) {
+        if (node->restriction != Restriction::kNone || (access & kKeySetValue) == 0) {
           code = kErrorAccessDenied;
         } else {
           node->values.clear();

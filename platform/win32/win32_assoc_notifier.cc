@@ -1,0 +1,12 @@
+#include "platform/win32/win32_assoc_notifier.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+namespace tolvane {
+
+void Win32AssocNotifier::NotifyAssocChanged() {
+  ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+}
+
+}  // namespace tolvane
