@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "assoc/file_ext_association.h"
-#include "platform/portable/hive_format.h"
+#include "platform/hive/hive_format.h"
 #include "platform/root_keys.h"
 #include "registration/group_catalogue.h"
 #include "registration/reg_product.h"

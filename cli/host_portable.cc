@@ -9,7 +9,7 @@
 #include "platform/portable/code_page_text_services.h"
 #include "platform/portable/drive_table_file_probe.h"
 #include "platform/portable/embedded_module_resources.h"
-#include "platform/portable/hive_file.h"
+#include "platform/hive/hive_file.h"
 #include "platform/portable/host_process_paths.h"
 
 namespace tolvane::cli {

@@ -1,4 +1,4 @@
-#include "platform/portable/hive_format.h"
+#include "platform/hive/hive_format.h"
 
 #include <limits>
 

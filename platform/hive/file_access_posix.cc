@@ -1,5 +1,5 @@
-#include "platform/portable/hive_file.h"
-
+// Reading, atomic replacement and exclusive locking of hive files on POSIX
+// systems.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -7,17 +7,18 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <system_error>
 #include <vector>
+
+#include "platform/hive/file_access.h"
+#include "platform/hive/hive_file.h"
 
 namespace tolvane {
 namespace {
 
 constexpr int kTemporaryNameAttempts = 100;
 constexpr std::size_t kReadChunk = 64 * 1024;
-constexpr const char *kLockSuffix = ".lock";
 
 // Owns one file descriptor.
 class UniqueFd {
@@ -62,12 +63,6 @@ class TemporaryFile {
 HiveStatus IoFailure(const std::string &path, const char *what, int error) {
   return HiveStatus::Fail(HiveError::kIo,
                           path + ": " + what + ": " + std::generic_category().message(error));
-}
-
-// Names the file in a status message.
-HiveStatus InFile(const std::string &path, HiveStatus status) {
-  if (!status.ok()) status.message = path + ": " + status.message;
-  return status;
 }
 
 std::string DirectoryOf(const std::string &path) {
@@ -169,54 +164,10 @@ HiveStatus WriteFileAtomically(const std::string &path, std::string_view bytes) 
   return HiveStatus::Ok();
 }
 
-HiveStatus LoadHive(const std::string &path, MemoryRegistryStore &store) {
-  std::string bytes;
-  HiveStatus status = ReadWholeFile(path, &bytes);
-  if (!status.ok()) return status;
-  std::vector<HiveOperation> operations;
-  status = ParseHive(bytes, &operations);
-  if (!status.ok()) return InFile(path, status);
-  store.Clear();
-  status = ApplyHive(operations, store);
-  if (!status.ok()) store.Clear();
-  store.ClearLog();
-  return InFile(path, status);
-}
+ExclusiveFileLock::~ExclusiveFileLock() { Release(); }
 
-HiveStatus SaveHive(const std::string &path, const MemoryRegistryStore &store) {
-  std::string bytes;
-  const HiveStatus status = SerializeHiveUtf16(store.Snapshot(), &bytes);
-  if (!status.ok()) return InFile(path, status);
-  return WriteFileAtomically(path, bytes);
-}
-
-HiveStatus ImportHiveFile(const std::string &path, RegistryStore &store) {
-  std::string bytes;
-  HiveStatus status = ReadWholeFile(path, &bytes);
-  if (!status.ok()) return status;
-  std::vector<HiveOperation> operations;
-  status = ParseHive(bytes, &operations);
-  if (status.ok()) status = ApplyHive(operations, store);
-  return InFile(path, status);
-}
-
-HiveStatus CreateHiveDirectory(const std::string &path) {
-  std::error_code error;
-  std::filesystem::create_directories(DirectoryOf(path), error);
-  if (error) {
-    return HiveStatus::Fail(
-        HiveError::kIo, DirectoryOf(path) + ": cannot create the directory: " + error.message());
-  }
-  return HiveStatus::Ok();
-}
-
-HiveSession::~HiveSession() {
-  if (lockFd_ >= 0) ::close(lockFd_);
-}
-
-HiveStatus HiveSession::Open(const std::string &path) {
-  Close();
-  const std::string lockPath = path + kLockSuffix;
+HiveStatus ExclusiveFileLock::Acquire(const std::string &lockPath) {
+  Release();
   UniqueFd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
   if (lock.get() < 0 && (errno == EACCES || errno == EROFS)) {
     // A lock file made by someone else in a directory we may only read.
@@ -226,45 +177,13 @@ HiveStatus HiveSession::Open(const std::string &path) {
   while (::flock(lock.get(), LOCK_EX) != 0) {
     if (errno != EINTR) return IoFailure(lockPath, "cannot lock", errno);
   }
-
-  HiveStatus status = LoadHive(path, store_);
-  if (status.error == HiveError::kNotFound) status = HiveStatus::Ok();  // an empty registry
-  if (status.ok()) status = InFile(path, SerializeHiveUtf16(store_.Snapshot(), &saved_));
-  if (!status.ok()) {
-    store_.Clear();
-    store_.ClearLog();
-    saved_.clear();
-    return status;  // the lock goes with `lock`
-  }
-  path_ = path;
-  lockFd_ = lock.Release();
-  return status;
+  handle_ = lock.Release();
+  return HiveStatus::Ok();
 }
 
-bool HiveSession::Changed() const {
-  if (!IsOpen()) return false;
-  std::string bytes;
-  if (!SerializeHiveUtf16(store_.Snapshot(), &bytes).ok()) return true;
-  return bytes != saved_;
-}
-
-HiveStatus HiveSession::Commit() {
-  if (!IsOpen()) return HiveStatus::Fail(HiveError::kIo, "no hive file is open");
-  std::string bytes;
-  HiveStatus status = SerializeHiveUtf16(store_.Snapshot(), &bytes);
-  if (!status.ok()) return InFile(path_, status);
-  status = WriteFileAtomically(path_, bytes);
-  if (status.ok()) saved_ = std::move(bytes);
-  return status;
-}
-
-void HiveSession::Close() {
-  if (lockFd_ >= 0) ::close(lockFd_);
-  lockFd_ = -1;
-  path_.clear();
-  saved_.clear();
-  store_.Clear();
-  store_.ClearLog();
+void ExclusiveFileLock::Release() {
+  if (handle_ >= 0) ::close(static_cast<int>(handle_));
+  handle_ = -1;
 }
 
 }  // namespace tolvane

@@ -1,7 +1,7 @@
 // The hive file on disk: load and save keep every key and value, a bad file
 // is refused and left as it was, saves replace the file whole, and sessions
 // in two processes never lose each other's changes.
-#include "platform/portable/hive_file.h"
+#include "platform/hive/hive_file.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

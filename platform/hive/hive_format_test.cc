@@ -1,7 +1,7 @@
 // Reading and writing hive text: the regedit reference files must come out
 // byte for byte, every value must survive a round trip, and every damaged
 // file must be refused with the right line before anything is applied.
-#include "platform/portable/hive_format.h"
+#include "platform/hive/hive_format.h"
 
 #include <gtest/gtest.h>
 

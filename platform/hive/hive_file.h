@@ -18,7 +18,8 @@
 #include <string_view>
 
 #include "platform/memory/memory_registry_store.h"
-#include "platform/portable/hive_format.h"
+#include "platform/hive/file_access.h"
+#include "platform/hive/hive_format.h"
 
 namespace tolvane {
 
@@ -79,7 +80,7 @@ class HiveSession {
   // file is left exactly as it was. Opening an open session closes it first.
   HiveStatus Open(const std::string &path);
 
-  bool IsOpen() const { return lockFd_ >= 0; }
+  bool IsOpen() const { return lock_.held(); }
   const std::string &path() const { return path_; }
 
   // The registry loaded from the file; empty while the session is closed.
@@ -101,7 +102,7 @@ class HiveSession {
 
  private:
   std::string path_;
-  int lockFd_ = -1;
+  ExclusiveFileLock lock_;
   MemoryRegistryStore store_;
   std::string saved_;  // the store serialised at load or last commit
 };

@@ -1,0 +1,105 @@
+// The command's environment on Windows: the system registry and shell by
+// default; with --registry FILE a hive file instead, as a dry run that shows
+// what would be written without touching the machine (no notification
+// reaches the shell then).
+#include <memory>
+
+#include "cli/host.h"
+#include "platform/hive/hive_file.h"
+#include "platform/memory/counting_notifier.h"
+#include "platform/memory/registry_open_executable_query.h"
+#include "platform/win32/win32_assoc_notifier.h"
+#include "platform/win32/win32_file_probe.h"
+#include "platform/win32/win32_module_resources.h"
+#include "platform/win32/win32_open_executable_query.h"
+#include "platform/win32/win32_process_paths.h"
+#include "platform/win32/win32_registry_store.h"
+#include "platform/win32/win32_text_services.h"
+
+namespace tolvane::cli {
+namespace {
+
+// Counts notifications and, on the system registry, passes them to the shell.
+class ForwardingNotifier final : public AssocNotifier {
+ public:
+  explicit ForwardingNotifier(AssocNotifier* shell) : shell_(shell) {}
+  void NotifyAssocChanged() override {
+    ++count_;
+    if (shell_ != nullptr) shell_->NotifyAssocChanged();
+  }
+  std::size_t count() const { return count_; }
+
+ private:
+  AssocNotifier* shell_;
+  std::size_t count_ = 0;
+};
+
+class Win32Host final : public Host {
+ public:
+  // hive: the session of --registry FILE, or null for the system registry.
+  explicit Win32Host(std::unique_ptr<HiveSession> hive)
+      : hive_(std::move(hive)),
+        journal_(hive_ ? static_cast<RegistryStore&>(hive_->store()) : system_),
+        notifier_(hive_ ? nullptr : &shell_),
+        hiveQuery_(journal_),
+        platform_{journal_, notifier_, files_, paths_, resources_, text_,
+                  hive_ ? static_cast<OpenExecutableQuery&>(hiveQuery_) : systemQuery_} {}
+
+  Platform& platform() override { return platform_; }
+  const std::vector<Change>& changes() const override { return journal_.changes(); }
+  std::size_t notifications() const override { return notifier_.count(); }
+  MemoryRegistryStore* memoryStore() override { return hive_ ? &hive_->store() : nullptr; }
+
+  bool Commit(std::string* error) override {
+    if (!hive_ || !hive_->IsOpen() || !hive_->Changed()) return true;
+    const HiveStatus status = hive_->Commit();
+    if (!status.ok()) *error = status.message;
+    return status.ok();
+  }
+
+ private:
+  std::unique_ptr<HiveSession> hive_;
+  Win32RegistryStore system_;
+  JournalingRegistryStore journal_;
+  Win32AssocNotifier shell_;
+  ForwardingNotifier notifier_;
+  Win32FileProbe files_;
+  Win32ProcessPaths paths_;
+  Win32ModuleResources resources_;
+  Win32TextServices text_;
+  RegistryOpenExecutableQuery hiveQuery_;
+  Win32OpenExecutableQuery systemQuery_;
+  Platform platform_;
+};
+
+}  // namespace
+
+std::unique_ptr<Host> OpenHost(const HostOptions& options, bool forWriting, std::string* error) {
+  if (!options.drives.empty() || options.hostExe || options.codePage != 949) {
+    *error = "--drive, --host-exe and --codepage belong to the portable build";
+    return nullptr;
+  }
+  if (!options.registryFile) return std::make_unique<Win32Host>(nullptr);
+  auto session = std::make_unique<HiveSession>();
+  if (forWriting) {
+    const HiveStatus made = CreateHiveDirectory(*options.registryFile);
+    if (!made.ok()) {
+      *error = made.message;
+      return nullptr;
+    }
+  }
+  const HiveStatus status = session->Open(*options.registryFile);
+  if (!status.ok()) {
+    *error = status.message;
+    return nullptr;
+  }
+  return std::make_unique<Win32Host>(std::move(session));
+}
+
+std::unique_ptr<Host> OpenScratchHost(const HostOptions& /*options*/) {
+  // An empty hive session that is never opened: its store is a scratch
+  // store that nothing saves.
+  return std::make_unique<Win32Host>(std::make_unique<HiveSession>());
+}
+
+}  // namespace tolvane::cli

@@ -1,0 +1,116 @@
+#include "platform/hive/hive_file.h"
+
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+namespace tolvane {
+namespace {
+
+constexpr const char *kLockSuffix = ".lock";
+
+// Names the file in a status message.
+HiveStatus InFile(const std::string &path, HiveStatus status) {
+  if (!status.ok()) status.message = path + ": " + status.message;
+  return status;
+}
+
+// The folder part of a path ("." for a bare file name).
+std::string DirectoryOf(const std::string &path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return path.substr(0, 1);
+  return path.substr(0, slash);
+}
+
+}  // namespace
+
+HiveStatus LoadHive(const std::string &path, MemoryRegistryStore &store) {
+  std::string bytes;
+  HiveStatus status = ReadWholeFile(path, &bytes);
+  if (!status.ok()) return status;
+  std::vector<HiveOperation> operations;
+  status = ParseHive(bytes, &operations);
+  if (!status.ok()) return InFile(path, status);
+  store.Clear();
+  status = ApplyHive(operations, store);
+  if (!status.ok()) store.Clear();
+  store.ClearLog();
+  return InFile(path, status);
+}
+
+HiveStatus SaveHive(const std::string &path, const MemoryRegistryStore &store) {
+  std::string bytes;
+  const HiveStatus status = SerializeHiveUtf16(store.Snapshot(), &bytes);
+  if (!status.ok()) return InFile(path, status);
+  return WriteFileAtomically(path, bytes);
+}
+
+HiveStatus ImportHiveFile(const std::string &path, RegistryStore &store) {
+  std::string bytes;
+  HiveStatus status = ReadWholeFile(path, &bytes);
+  if (!status.ok()) return status;
+  std::vector<HiveOperation> operations;
+  status = ParseHive(bytes, &operations);
+  if (status.ok()) status = ApplyHive(operations, store);
+  return InFile(path, status);
+}
+
+HiveStatus CreateHiveDirectory(const std::string &path) {
+  std::error_code error;
+  std::filesystem::create_directories(DirectoryOf(path), error);
+  if (error) {
+    return HiveStatus::Fail(
+        HiveError::kIo, DirectoryOf(path) + ": cannot create the directory: " + error.message());
+  }
+  return HiveStatus::Ok();
+}
+
+HiveSession::~HiveSession() = default;
+
+HiveStatus HiveSession::Open(const std::string &path) {
+  Close();
+  const std::string lockPath = path + kLockSuffix;
+  HiveStatus status = lock_.Acquire(lockPath);
+  if (!status.ok()) return status;
+
+  status = LoadHive(path, store_);
+  if (status.error == HiveError::kNotFound) status = HiveStatus::Ok();  // an empty registry
+  if (status.ok()) status = InFile(path, SerializeHiveUtf16(store_.Snapshot(), &saved_));
+  if (!status.ok()) {
+    store_.Clear();
+    store_.ClearLog();
+    saved_.clear();
+    lock_.Release();
+    return status;
+  }
+  path_ = path;
+  return status;
+}
+
+bool HiveSession::Changed() const {
+  if (!IsOpen()) return false;
+  std::string bytes;
+  if (!SerializeHiveUtf16(store_.Snapshot(), &bytes).ok()) return true;
+  return bytes != saved_;
+}
+
+HiveStatus HiveSession::Commit() {
+  if (!IsOpen()) return HiveStatus::Fail(HiveError::kIo, "no hive file is open");
+  std::string bytes;
+  HiveStatus status = SerializeHiveUtf16(store_.Snapshot(), &bytes);
+  if (!status.ok()) return InFile(path_, status);
+  status = WriteFileAtomically(path_, bytes);
+  if (status.ok()) saved_ = std::move(bytes);
+  return status;
+}
+
+void HiveSession::Close() {
+  lock_.Release();
+  path_.clear();
+  saved_.clear();
+  store_.Clear();
+  store_.ClearLog();
+}
+
+}  // namespace tolvane
