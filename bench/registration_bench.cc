@@ -1,0 +1,93 @@
+// RegProduct over the built-in catalogue with every module installed.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+
+#include "bench/bench_platform.h"
+#include "platform/text.h"
+#include "registration/group_catalogue.h"
+#include "registration/reg_product.h"
+
+namespace tolvane::bench {
+namespace {
+
+// Empties the store (and its call log, which would otherwise grow with every
+// iteration) outside the timed region.
+void ResetStore(benchmark::State& state, BenchPlatform& t) {
+  state.PauseTiming();
+  t.registry.Clear();
+  t.registry.ClearLog();
+  t.notifier.Reset();
+  state.ResumeTiming();
+}
+
+void EveryGroupIndex(benchmark::internal::Benchmark* b) {
+  for (std::size_t i = 0; i < BuiltInCatalogue().size(); ++i) b->Arg(static_cast<std::int64_t>(i));
+}
+
+// Guards a whole installation: every group, every embedded script, into an empty store.
+void BM_RegisterWholeSuiteIntoEmptyStore(benchmark::State& state) {
+  BenchPlatform t;
+  for (auto _ : state) {
+    ResetStore(state, t);
+    if (!RegisterWholeSuite(t.platform)) {
+      state.SkipWithError("a group failed");
+      break;
+    }
+  }
+  state.counters["keys"] = static_cast<double>(t.registry.Snapshot().size());
+}
+BENCHMARK(BM_RegisterWholeSuiteIntoEmptyStore)->Unit(benchmark::kMicrosecond);
+
+// Guards a repair or re-install: the whole suite over its own registration
+// (string records compare before they write; scripts run again).
+void BM_RegisterWholeSuiteAgain(benchmark::State& state) {
+  BenchPlatform t;
+  if (!RegisterWholeSuite(t.platform)) state.SkipWithError("first registration failed");
+  for (auto _ : state) {
+    if (!RegisterWholeSuite(t.platform)) {
+      state.SkipWithError("a group failed");
+      break;
+    }
+    state.PauseTiming();
+    t.registry.ClearLog();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_RegisterWholeSuiteAgain)->Unit(benchmark::kMicrosecond);
+
+// Guards each group's own cost, so a regression points at the group that grew.
+void BM_RegProductGroupIntoEmptyStore(benchmark::State& state) {
+  const GroupCatalogueEntry& entry = BuiltInCatalogue()[static_cast<std::size_t>(state.range(0))];
+  state.SetLabel(Utf16ToUtf8(ViewOf(entry.name)));
+  BenchPlatform t;
+  for (auto _ : state) {
+    ResetStore(state, t);
+    if (RegProduct(t.platform, entry.name, kInstallDir) != 0) {
+      state.SkipWithError("the group failed");
+      break;
+    }
+  }
+}
+BENCHMARK(BM_RegProductGroupIntoEmptyStore)->Apply(EveryGroupIndex)->Unit(benchmark::kMicrosecond);
+
+// Guards the compare-before-write path of each group run a second time.
+void BM_RegProductGroupAgain(benchmark::State& state) {
+  const GroupCatalogueEntry& entry = BuiltInCatalogue()[static_cast<std::size_t>(state.range(0))];
+  state.SetLabel(Utf16ToUtf8(ViewOf(entry.name)));
+  BenchPlatform t;
+  if (!RegisterWholeSuite(t.platform)) state.SkipWithError("first registration failed");
+  for (auto _ : state) {
+    if (RegProduct(t.platform, entry.name, kInstallDir) != 0) {
+      state.SkipWithError("the group failed");
+      break;
+    }
+    state.PauseTiming();
+    t.registry.ClearLog();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_RegProductGroupAgain)->Apply(EveryGroupIndex)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace tolvane::bench
