@@ -3,11 +3,12 @@
 if(WIN32)
   find_program(TOLVANE_WINE NAMES wine wine64)
   set(TOLVANE_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
-  # No display is needed (or used, even when one is set); Korean as the
-  # locale gives the ANSI code page 949 that the registrar scripts are
-  # written in, as on the systems the library is installed on.
+  # No display is needed (or used, even when one is set), nor the .NET and
+  # HTML runtimes a new prefix would offer to install; Korean as the locale
+  # gives the ANSI code page 949 that the registrar scripts are written in,
+  # as on the systems the library is installed on.
   set(TOLVANE_WINE_ENV ${CMAKE_COMMAND} -E env --unset=DISPLAY WINEPREFIX=${TOLVANE_WINEPREFIX}
-      WINEDEBUG=-all LC_ALL=ko_KR.UTF-8)
+      WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= LC_ALL=ko_KR.UTF-8)
 
   # The prefix is made once, before any test runs a Windows program.
   add_test(NAME wineprefix_init COMMAND ${TOLVANE_WINE_ENV} ${TOLVANE_WINE} wineboot --init)
