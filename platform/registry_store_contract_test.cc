@@ -53,9 +53,9 @@ class RegistryStoreContract : public ::testing::Test {
  protected:
   void SetUp() override {
     store().DeleteTree(kHkeyCurrentUser, kScratch);  // leftovers of an aborted run
-    ASSERT_EQ(store().CreateKey(kHkeyCurrentUser, kScratch, kKeyAllAccess, base_.Receive(),
-                                nullptr),
-              kErrorSuccess);
+    ASSERT_EQ(
+        store().CreateKey(kHkeyCurrentUser, kScratch, kKeyAllAccess, base_.Receive(), nullptr),
+        kErrorSuccess);
   }
   void TearDown() override {
     base_.Reset();
@@ -77,8 +77,7 @@ class RegistryStoreContract : public ::testing::Test {
     return Open(path, key, kKeyRead) == kErrorSuccess;
   }
   // Creates base\path; when name is given, writes a REG_SZ value.
-  void Put(const char16_t* path, const char16_t* name = nullptr,
-           const char16_t* text = nullptr) {
+  void Put(const char16_t* path, const char16_t* name = nullptr, const char16_t* text = nullptr) {
     ScopedKey key(store());
     ASSERT_EQ(Create(path, key), kErrorSuccess) << Utf16ToUtf8(ViewOf(path));
     if (text != nullptr) {
@@ -159,8 +158,8 @@ TYPED_TEST(RegistryStoreContract, CreateMakesEveryMissingKeyOnThePath) {
     const char16_t* path;
     bool created;
   } kSteps[] = {
-      {u"A\\B\\C", true},  {u"A\\B\\C", false}, {u"a\\b\\c", false},
-      {u"A\\B", false},    {u"A\\B\\D", true},  {u"A\\B\\D\\", false},
+      {u"A\\B\\C", true}, {u"A\\B\\C", false}, {u"a\\b\\c", false},
+      {u"A\\B", false},   {u"A\\B\\D", true},  {u"A\\B\\D\\", false},
   };
   for (const auto& step : kSteps) {
     ScopedKey key(this->store());
@@ -194,9 +193,9 @@ TYPED_TEST(RegistryStoreContract, NamesCompareWithoutRegardToCaseAndKeepTheirSpe
     const char16_t* other;
   } kPairs[] = {
       {u"MixedCase", u"mIXEDcASE"},
-      {u"\u00C4rger\u00FF", u"\u00E4RGER\u0178"},                      // Latin-1
-      {u"\u0141\u00F3d\u017A", u"\u0142\u00D3D\u0179"},                // Latin Extended-A
-      {u"\u0391\u03BB\u03C6\u03B1", u"\u03B1\u039B\u03A6\u0391"},      // Greek
+      {u"\u00C4rger\u00FF", u"\u00E4RGER\u0178"},                              // Latin-1
+      {u"\u0141\u00F3d\u017A", u"\u0142\u00D3D\u0179"},                        // Latin Extended-A
+      {u"\u0391\u03BB\u03C6\u03B1", u"\u03B1\u039B\u03A6\u0391"},              // Greek
       {u"\u041A\u043B\u044E\u0447\u0451", u"\u043A\u041B\u042E\u0427\u0401"},  // Cyrillic
   };
   for (const auto& pair : kPairs) {
@@ -520,8 +519,7 @@ TYPED_TEST(RegistryStoreContract, DeleteTreeOfAKeysOwnValuesNeedsTheRightToWrite
   ScopedKey reader(this->store());
   ASSERT_EQ(this->Open(u"T", reader, kKeyRead), kErrorSuccess);
   EXPECT_EQ(this->store().DeleteTree(reader.get(), nullptr), kErrorAccessDenied);
-  EXPECT_EQ(this->store().QueryValue(reader.get(), u"V", nullptr, nullptr, nullptr),
-            kErrorSuccess);
+  EXPECT_EQ(this->store().QueryValue(reader.get(), u"V", nullptr, nullptr, nullptr), kErrorSuccess);
   // Without values, a reading handle is enough.
   this->Put(u"U\\A");
   ScopedKey other(this->store());
@@ -546,10 +544,10 @@ TYPED_TEST(RegistryStoreContract, StringsCountedWithoutTheirTerminatorGetIt) {
     std::uint32_t count;
     std::uint32_t stored;
   } kCases[] = {
-      {u"Sz", kRegSz, abc, 6, 8},           {u"Expand", kRegExpandSz, abc, 6, 8},
-      {u"Multi", kRegMultiSz, abc, 6, 8},   {u"Odd", kRegSz, a, 3, 5},
-      {u"NoNul", kRegSz, abcd, 6, 6},       {u"Binary", kRegBinary, abc, 6, 6},
-      {u"Exact", kRegSz, abc, 8, 8},        {u"Empty", kRegSz, nullptr, 0, 0},
+      {u"Sz", kRegSz, abc, 6, 8},         {u"Expand", kRegExpandSz, abc, 6, 8},
+      {u"Multi", kRegMultiSz, abc, 6, 8}, {u"Odd", kRegSz, a, 3, 5},
+      {u"NoNul", kRegSz, abcd, 6, 6},     {u"Binary", kRegBinary, abc, 6, 6},
+      {u"Exact", kRegSz, abc, 8, 8},      {u"Empty", kRegSz, nullptr, 0, 0},
   };
   for (const auto& c : kCases) {
     ASSERT_EQ(store.SetValue(key.get(), c.name, c.type, c.data, c.count), kErrorSuccess);
@@ -564,7 +562,9 @@ TYPED_TEST(RegistryStoreContract, StringsCountedWithoutTheirTerminatorGetIt) {
     std::uint32_t room;
     char16_t after;
   } kReads[] = {
-      {u"NoNul", 16, u'\0'}, {u"NoNul", 8, u'\0'}, {u"NoNul", 7, u'\x7777'},
+      {u"NoNul", 16, u'\0'},
+      {u"NoNul", 8, u'\0'},
+      {u"NoNul", 7, u'\x7777'},
       {u"Binary", 16, u'\x7777'},
   };
   for (const auto& r : kReads) {
@@ -612,8 +612,7 @@ TYPED_TEST(RegistryStoreContract, KeyNamesFoldAndSortAsTheRegistryNamesTableSays
       const char16_t lower = RegistryLower(name[0]);
       ScopedKey key(this->store());
       bool created = false;
-      ASSERT_EQ(this->store().CreateKey(parent.get(), name, kKeyAllAccess, key.Receive(),
-                                        &created),
+      ASSERT_EQ(this->store().CreateKey(parent.get(), name, kKeyAllAccess, key.Receive(), &created),
                 kErrorSuccess);
       if (created == taken[lower]) {
         ADD_FAILURE() << "unit " << static_cast<unsigned>(unit)

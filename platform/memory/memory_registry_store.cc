@@ -338,8 +338,9 @@ ErrorCode MemoryRegistryStore::DeleteValue(RegKey key, const char16_t* name) {
     code = kErrorAccessDenied;
   } else {
     const TextView wanted = NameOf(name);
-    auto it = std::find_if(node->values.begin(), node->values.end(),
-                           [&](const StoredValue& v) { return RegistryNamesEqual(v.name, wanted); });
+    auto it = std::find_if(node->values.begin(), node->values.end(), [&](const StoredValue& v) {
+      return RegistryNamesEqual(v.name, wanted);
+    });
     if (it == node->values.end()) {
       code = kErrorFileNotFound;
     } else {

@@ -28,15 +28,14 @@ TEST(RegistryNames, FoldsEveryScriptWithCasePairs) {
     const char16_t* a;
     const char16_t* b;
   } kSame[] = {
-      {u"Software", u"SOFTWARE"},
-      {u"\u00C4\u0178", u"\u00E4\u00FF"},  // Latin-1, y with diaeresis
-      {u"\u01C4", u"\u01C6"},              // DZ with caron: upper and lower
-      {u"\u03A3", u"\u03C3"},              // sigma
-      {u"\u0531", u"\u0561"},              // Armenian
-      {u"\u10A0", u"\u2D00"},              // Georgian
-      {u"\u13A0", u"\uAB70"},              // Cherokee
-      {u"\u24B6", u"\u24D0"},              // circled A
-      {u"\uFF21", u"\uFF41"},              // full-width A
+      {u"Software", u"SOFTWARE"}, {u"\u00C4\u0178", u"\u00E4\u00FF"},  // Latin-1, y with diaeresis
+      {u"\u01C4", u"\u01C6"},  // DZ with caron: upper and lower
+      {u"\u03A3", u"\u03C3"},  // sigma
+      {u"\u0531", u"\u0561"},  // Armenian
+      {u"\u10A0", u"\u2D00"},  // Georgian
+      {u"\u13A0", u"\uAB70"},  // Cherokee
+      {u"\u24B6", u"\u24D0"},  // circled A
+      {u"\uFF21", u"\uFF41"},  // full-width A
   };
   for (const auto& c : kSame) {
     EXPECT_TRUE(RegistryNamesEqual(c.a, c.b)) << Units(c.a);

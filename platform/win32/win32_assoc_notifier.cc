@@ -1,7 +1,7 @@
 #include "platform/win32/win32_assoc_notifier.h"
 
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 namespace tolvane {
 

@@ -8,8 +8,7 @@ namespace tolvane {
 
 class Win32ModuleResources final : public ModuleResources {
  public:
-  ErrorCode LoadRegistryScript(TextView modulePath, std::uint16_t id,
-                               std::string* bytes) override;
+  ErrorCode LoadRegistryScript(TextView modulePath, std::uint16_t id, std::string* bytes) override;
 };
 
 }  // namespace tolvane

@@ -1,14 +1,13 @@
 #include "platform/win32/win32_open_executable_query.h"
 
-#include <windows.h>
 #include <shlwapi.h>
+#include <windows.h>
 
 #include "platform/win32/wide.h"
 
 namespace tolvane {
 
-bool Win32OpenExecutableQuery::QueryOpenExecutable(const char16_t* association,
-                                                   Text* executable) {
+bool Win32OpenExecutableQuery::QueryOpenExecutable(const char16_t* association, Text* executable) {
   executable->clear();
   if (IsNullOrEmpty(association)) return false;
   wchar_t buffer[kPathBufferUnits] = {};

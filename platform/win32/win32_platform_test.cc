@@ -40,9 +40,12 @@ TEST(Win32RegistryKeys, PredefinedRootsAreThePlatformsHandles) {
     RegKey key;
     HKEY hkey;
   } kRoots[] = {
-      {kHkeyClassesRoot, HKEY_CLASSES_ROOT},       {kHkeyCurrentUser, HKEY_CURRENT_USER},
-      {kHkeyLocalMachine, HKEY_LOCAL_MACHINE},     {kHkeyUsers, HKEY_USERS},
-      {kHkeyPerformanceData, HKEY_PERFORMANCE_DATA}, {kHkeyCurrentConfig, HKEY_CURRENT_CONFIG},
+      {kHkeyClassesRoot, HKEY_CLASSES_ROOT},
+      {kHkeyCurrentUser, HKEY_CURRENT_USER},
+      {kHkeyLocalMachine, HKEY_LOCAL_MACHINE},
+      {kHkeyUsers, HKEY_USERS},
+      {kHkeyPerformanceData, HKEY_PERFORMANCE_DATA},
+      {kHkeyCurrentConfig, HKEY_CURRENT_CONFIG},
       {kHkeyDynData, HKEY_DYN_DATA},
   };
   for (const auto& root : kRoots) {
@@ -91,9 +94,8 @@ TEST(Win32TextServices, ConvertsNumbersAndGivesZeroForOtherText) {
     const char16_t* text;
     std::uint32_t value;
   } kCases[] = {
-      {u"0", 0},          {u"42", 42},       {u"4294967295", 4294967295u},
-      {u"4294967296", 0}, {u"abc", 0},       {u"", 0},
-      {nullptr, 0},
+      {u"0", 0}, {u"42", 42},  {u"4294967295", 4294967295u}, {u"4294967296", 0}, {u"abc", 0},
+      {u"", 0},  {nullptr, 0},
   };
   for (const auto& c : kCases) {
     EXPECT_EQ(text.TextToUInt32(c.text), c.value) << (c.text ? Utf16ToUtf8(c.text) : "null");
@@ -232,7 +234,8 @@ TEST_F(ScratchAssociation, ResolvesTheOpenVerbOfExtensionAndProgId) {
     EXPECT_TRUE(shell.QueryOpenExecutable(association, &executable)) << Utf16ToUtf8(association);
     EXPECT_TRUE(EqualsNoCase(executable, host)) << Utf16ToUtf8(executable);
   }
-  for (const char16_t* association : {u".tolvanenosuchext", u"", static_cast<const char16_t*>(nullptr)}) {
+  for (const char16_t* association :
+       {u".tolvanenosuchext", u"", static_cast<const char16_t*>(nullptr)}) {
     Text executable = u"stale";
     EXPECT_FALSE(shell.QueryOpenExecutable(association, &executable));
     EXPECT_TRUE(executable.empty());
@@ -255,8 +258,8 @@ TEST(Win32Library, ExportsRegProductByNameAndRefusesUnknownGroups) {
 
 TEST(Win32Library, CarriesAManifestThatAsksForNoElevation) {
   const std::wstring path = win32::WideCopy(HostDirectory() + u"tolvane.dll");
-  const win32::UniqueModule library(::LoadLibraryExW(path.c_str(), nullptr,
-                                                     LOAD_LIBRARY_AS_DATAFILE));
+  const win32::UniqueModule library(
+      ::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
   ASSERT_TRUE(library);
   const HRSRC resource =
       ::FindResourceW(library.get(), MAKEINTRESOURCEW(2), MAKEINTRESOURCEW(24));  // RT_MANIFEST

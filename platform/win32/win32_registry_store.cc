@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "platform/win32/unique_handle.h"
 #include "platform/text.h"
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
 namespace tolvane {
@@ -32,8 +32,8 @@ ErrorCode Win32RegistryStore::OpenKey(RegKey parent, const char16_t* subkey, std
   return kErrorSuccess;
 }
 
-ErrorCode Win32RegistryStore::CreateKey(RegKey parent, const char16_t* subkey,
-                                        std::uint32_t access, RegKey* result, bool* created) {
+ErrorCode Win32RegistryStore::CreateKey(RegKey parent, const char16_t* subkey, std::uint32_t access,
+                                        RegKey* result, bool* created) {
   if (created != nullptr) *created = false;
   if (result == nullptr) return kErrorInvalidParameter;
   *result = kNoKey;
@@ -68,8 +68,8 @@ ErrorCode Win32RegistryStore::QueryValue(RegKey key, const char16_t* name, std::
 
 ErrorCode Win32RegistryStore::SetValue(RegKey key, const char16_t* name, std::uint32_t type,
                                        const void* data, std::uint32_t byteCount) {
-  return ::RegSetValueExW(ToHkey(key), win32::AsWide(name), 0, type,
-                          static_cast<const BYTE*>(data), byteCount);
+  return ::RegSetValueExW(ToHkey(key), win32::AsWide(name), 0, type, static_cast<const BYTE*>(data),
+                          byteCount);
 }
 
 ErrorCode Win32RegistryStore::DeleteValue(RegKey key, const char16_t* name) {

@@ -1,7 +1,7 @@
 #include "platform/win32/win32_text_services.h"
 
+#include <ole2.h>
 #include <windows.h>
-#include <oleauto.h>
 
 #include <climits>
 
