@@ -18,7 +18,6 @@ namespace tolvane::cli {
 namespace {
 
 constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
 // A usage error or a failure of the tool itself: one line, exit 2.
