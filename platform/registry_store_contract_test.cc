@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/memory/memory_registry_store.h"
-#include "platform/memory/registry_names.h"
+#include "platform/registry_names.h"
 #include "platform/registry_store.h"
 
 #ifdef _WIN32

@@ -1,5 +1,7 @@
 #include "platform/text.h"
 
+#include "platform/registry_names.h"
+
 namespace tolvane {
 
 Text Utf8ToUtf16(std::string_view utf8) {
@@ -82,55 +84,6 @@ std::string Utf16ToUtf8(TextView utf16) {
   return out;
 }
 
-char16_t FoldCase(char16_t u) {
-  if (u < 0x80) return (u >= u'a' && u <= u'z') ? static_cast<char16_t>(u - 0x20) : u;
-  if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<char16_t>(u - 0x20);
-  if (u == 0xFF) return 0x178;
-  if (u >= 0x100 && u <= 0x17F) {
-    // Latin Extended-A pairs upper/lower case as even/odd, except in the
-    // two runs 0x139-0x148 and 0x179-0x17E, which pair odd/even.
-    const bool oddUpper = (u >= 0x139 && u <= 0x148) || (u >= 0x179 && u <= 0x17E);
-    if (u == 0x130 || u == 0x131 || u == 0x138 || u == 0x149 || u == 0x178 || u == 0x17F) return u;
-    if (oddUpper) return (u % 2 == 0) ? static_cast<char16_t>(u - 1) : u;
-    return (u % 2 == 1) ? static_cast<char16_t>(u - 1) : u;
-  }
-  if (u >= 0x3B1 && u <= 0x3C9) return u == 0x3C2 ? 0x3A3 : static_cast<char16_t>(u - 0x20);
-  if (u >= 0x430 && u <= 0x44F) return static_cast<char16_t>(u - 0x20);
-  if (u >= 0x450 && u <= 0x45F) return static_cast<char16_t>(u - 0x50);
-  return u;
-}
-
-bool EqualsNoCase(TextView a, TextView b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
-  }
-  return true;
-}
-
-namespace {
-
-// Lower-case counterpart of FoldCase, used only for ordering.
-char16_t LowerUnit(char16_t u) {
-  if (u >= u'A' && u <= u'Z') return static_cast<char16_t>(u + 0x20);
-  if (u >= 0xC0 && u <= 0xDE && u != 0xD7) return static_cast<char16_t>(u + 0x20);
-  if (u >= 0x391 && u <= 0x3A9) return static_cast<char16_t>(u + 0x20);
-  if (u >= 0x410 && u <= 0x42F) return static_cast<char16_t>(u + 0x20);
-  if (u >= 0x400 && u <= 0x40F) return static_cast<char16_t>(u + 0x50);
-  return u;
-}
-
-}  // namespace
-
-int CompareLowerCase(TextView a, TextView b) {
-  const std::size_t n = a.size() < b.size() ? a.size() : b.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    const char16_t x = LowerUnit(a[i]);
-    const char16_t y = LowerUnit(b[i]);
-    if (x != y) return x < y ? -1 : 1;
-  }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
-}
+bool EqualsNoCase(TextView a, TextView b) { return RegistryNamesEqual(a, b); }
 
 }  // namespace tolvane

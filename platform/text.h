@@ -36,15 +36,8 @@ inline bool IsNullOrEmpty(const char16_t* text) {
 Text Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(TextView utf16);
 
-// Folds one UTF-16 unit for comparisons without regard to case: ASCII,
-// Latin-1, Latin Extended-A, Greek and Cyrillic letters map to upper case;
-// every other unit (Hangul, CJK, digits, punctuation) is its own fold.
-char16_t FoldCase(char16_t unit);
-
-// Whole-text comparison without regard to case, by folded units.
+// Whole-text comparison without regard to case, as the system compares
+// registry and file names (see registry_names.h).
 bool EqualsNoCase(TextView a, TextView b);
-
-// Ordering by lower-cased units, the order regedit writes subkeys in.
-int CompareLowerCase(TextView a, TextView b);
 
 }  // namespace tolvane

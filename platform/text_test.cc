@@ -25,17 +25,6 @@ TEST(TextTest, CaseFoldingComparesLettersOnly) {
   EXPECT_FALSE(EqualsNoCase(u"한글", u"한국"));
 }
 
-TEST(TextTest, OrderingUsesLowerCasedUnits) {
-  // The order regedit writes: a[ < a_ < ab < aZ, 10 < 9, alpha < Beta.
-  EXPECT_LT(CompareLowerCase(u"a[", u"a_"), 0);
-  EXPECT_LT(CompareLowerCase(u"a_", u"ab"), 0);
-  EXPECT_LT(CompareLowerCase(u"ab", u"aZ"), 0);
-  EXPECT_LT(CompareLowerCase(u"10", u"9"), 0);
-  EXPECT_LT(CompareLowerCase(u"alpha", u"Beta"), 0);
-  EXPECT_EQ(CompareLowerCase(u"Zeta", u"zETA"), 0);
-  EXPECT_LT(CompareLowerCase(u"Zeta", u"한글키"), 0);
-}
-
 TEST(RootKeysTest, NamesAndShortFormsResolve) {
   RegKey root = kNoKey;
   Text sub;

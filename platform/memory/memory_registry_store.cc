@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/memory/registry_names.h"
+#include "platform/registry_names.h"
 #include "platform/root_keys.h"
 
 namespace tolvane {

@@ -1,7 +1,7 @@
 // Registry name folding as measured on the system registry. The contract
 // suite checks the whole table against the real registry; these cases pin
 // the units where a simpler fold would go wrong.
-#include "platform/memory/registry_names.h"
+#include "platform/registry_names.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/memory/registry_names.h"
+#include "platform/registry_names.h"
 
 #include <algorithm>
 #include <cstdint>
