@@ -4,13 +4,8 @@
 #include <cstdlib>
 
 #include "cli/host.h"
-#include "platform/memory/counting_notifier.h"
-#include "platform/memory/registry_open_executable_query.h"
-#include "platform/portable/code_page_text_services.h"
-#include "platform/portable/drive_table_file_probe.h"
-#include "platform/portable/embedded_module_resources.h"
 #include "platform/hive/hive_file.h"
-#include "platform/portable/host_process_paths.h"
+#include "platform/portable/portable_services.h"
 
 namespace tolvane::cli {
 namespace {
@@ -29,11 +24,11 @@ std::string HivePath(const HostOptions& options) {
 
 class PortableHost final : public Host {
  public:
-  explicit PortableHost(const HostOptions& options) : text_(options.codePage) {
+  explicit PortableHost(const HostOptions& options) : services_(journal_, options.codePage) {
     for (const auto& [letter, directory] : options.drives) {
-      files_.SetDrive(static_cast<char16_t>(letter), directory);
+      services_.files.SetDrive(static_cast<char16_t>(letter), directory);
     }
-    if (options.hostExe) paths_.SetHostExecutablePath(Utf8ToUtf16(*options.hostExe));
+    if (options.hostExe) services_.paths.SetHostExecutablePath(Utf8ToUtf16(*options.hostExe));
   }
 
   // Locks and loads the hive file; scratch hosts skip this.
@@ -53,9 +48,9 @@ class PortableHost final : public Host {
     return true;
   }
 
-  Platform& platform() override { return platform_; }
+  Platform& platform() override { return services_.platform; }
   const std::vector<Change>& changes() const override { return journal_.changes(); }
-  std::size_t notifications() const override { return notifier_.count(); }
+  std::size_t notifications() const override { return services_.notifier.count(); }
   MemoryRegistryStore* memoryStore() override { return &session_.store(); }
 
   bool Commit(std::string* error) override {
@@ -68,13 +63,7 @@ class PortableHost final : public Host {
  private:
   HiveSession session_;
   JournalingRegistryStore journal_{session_.store()};
-  CountingNotifier notifier_;
-  DriveTableFileProbe files_;
-  HostProcessPaths paths_;
-  EmbeddedModuleResources resources_{paths_, files_};
-  CodePageTextServices text_;
-  RegistryOpenExecutableQuery shell_{journal_};
-  Platform platform_{journal_, notifier_, files_, paths_, resources_, text_, shell_};
+  PortableServices services_;
 };
 
 }  // namespace
