@@ -5,6 +5,8 @@
 // in-memory store must not have.
 #include <gtest/gtest.h>
 
+#include <type_traits>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -533,7 +535,9 @@ TYPED_TEST(RegistryStoreContract, StringsCountedWithoutTheirTerminatorGetIt) {
   ScopedKey key(this->store());
   ASSERT_EQ(this->Open(u"K", key), kErrorSuccess);
   RegistryStore& store = this->store();
-  // Stored: the count reaches just before a terminator, which is taken along.
+  // Stored: Wine's registry takes along a terminator lying just past the
+  // count; the in-memory store never reads past what the caller counted.
+  constexpr bool kLooksPastTheCount = !std::is_same_v<TypeParam, MemoryStoreTarget>;
   const char16_t a[] = u"a";
   const char16_t abc[] = u"abc";
   const char16_t abcd[] = {u'a', u'b', u'c', u'd', u'\0'};
@@ -553,7 +557,7 @@ TYPED_TEST(RegistryStoreContract, StringsCountedWithoutTheirTerminatorGetIt) {
     ASSERT_EQ(store.SetValue(key.get(), c.name, c.type, c.data, c.count), kErrorSuccess);
     std::uint32_t size = 0;
     EXPECT_EQ(store.QueryValue(key.get(), c.name, nullptr, nullptr, &size), kErrorSuccess);
-    EXPECT_EQ(size, c.stored) << Utf16ToUtf8(c.name);
+    EXPECT_EQ(size, kLooksPastTheCount ? c.stored : c.count) << Utf16ToUtf8(c.name);
   }
   // Read back into a buffer with room, a string without terminator gets one;
   // a buffer without room gets just the bytes.

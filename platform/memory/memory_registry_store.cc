@@ -309,14 +309,9 @@ ErrorCode MemoryRegistryStore::SetValue(RegKey key, const char16_t* name, std::u
   } else if (NameOf(name).size() > kMaxValueNameUnits) {
     code = kErrorInvalidParameter;
   } else {
-    // A string whose count stops just before its terminator is stored with
-    // it, as the system registry does (it looks one unit past the count).
-    if (IsStringType(type) && byteCount >= sizeof(char16_t)) {
-      const std::size_t last = (byteCount / sizeof(char16_t) - 1) * sizeof(char16_t);
-      if (UnitAt(data, last) != u'\0' && UnitAt(data, last + sizeof(char16_t)) == u'\0') {
-        byteCount += sizeof(char16_t);
-      }
-    }
+    // Only the bytes the caller counted are read. (Wine's registry also
+    // takes a terminator lying just past the count; reading there could run
+    // past the caller's buffer, so this store keeps to the documented rule.)
     std::string bytes(static_cast<const char*>(data), byteCount);
     if (StoredValue* v = node->Value(NameOf(name)); v != nullptr) {
       v->type = type;
