@@ -165,8 +165,29 @@ TEST(EmbeddedScriptsTest, OwnModuleServesEveryScriptByIdWithItsExactBytes) {
   std::string bytes = "stale";
   EXPECT_EQ(resources.LoadRegistryScript(paths.ownModule, 129, &bytes), kErrorResourceNameNotFound);
   EXPECT_TRUE(bytes.empty());
-  EXPECT_EQ(resources.LoadRegistryScript(u"C:\\Suite\\Bin\\Zdw.exe", 130, &bytes),
-            kErrorModNotFound);
+}
+
+// Other paths fail with the codes loading them as data gives on Windows.
+TEST(EmbeddedScriptsTest, OtherPathsFailAsLoadingThemAsDataDoes) {
+  testing::FixedProcessPaths paths;
+  testing::ListFileProbe files;
+  files.Add(u"C:\\Suite\\Bin\\ReadMe.txt");
+  EmbeddedModuleResources resources(paths, files);
+  const struct {
+    const char16_t* path;
+    ErrorCode code;
+  } kCases[] = {
+      {u"C:\\Suite\\Bin\\Zdw.exe", kErrorFileNotFound},
+      {u"C:\\No\\Such\\Directory\\Zdw.exe", kErrorFileNotFound},
+      {u"", kErrorFileNotFound},
+      {u"c:\\suite\\bin\\readme.TXT", kErrorBadExeFormat},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(Utf16ToUtf8(c.path));
+    std::string bytes = "stale";
+    EXPECT_EQ(resources.LoadRegistryScript(c.path, 130, &bytes), c.code);
+    EXPECT_TRUE(bytes.empty());
+  }
 }
 #endif
 

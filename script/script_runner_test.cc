@@ -61,7 +61,7 @@ TEST_F(ScriptRunnerTest, FailuresBeforeTheScriptWriteNothing) {
     HResult status;
   };
   const Case cases[] = {
-      {u"C:\\Elsewhere\\missing.dll", 5, HResultFromError(kErrorModNotFound)},
+      {u"C:\\Elsewhere\\missing.dll", 5, HResultFromError(kErrorFileNotFound)},
       {t_.paths.ownModule, 99, static_cast<HResult>(0x80070716u)},        // resource not found
       {t_.paths.ownModule, 6, HResultFromError(kErrorInvalidParameter)},  // nothing to widen
   };

@@ -30,7 +30,7 @@ ErrorCode TableModuleResources::LoadRegistryScript(TextView modulePath, std::uin
                                                    std::string* bytes) {
   bytes->clear();
   Text own;
-  if (!paths_.OwnModulePath(&own) || !EqualsNoCase(own, modulePath)) return kErrorModNotFound;
+  if (!paths_.OwnModulePath(&own) || !EqualsNoCase(own, modulePath)) return kErrorFileNotFound;
   const auto it = scripts_.find(id);
   if (it == scripts_.end()) return kErrorResourceNameNotFound;
   *bytes = it->second;

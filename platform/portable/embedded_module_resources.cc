@@ -9,7 +9,9 @@ ErrorCode EmbeddedModuleResources::LoadRegistryScript(TextView modulePath, std::
   bytes->clear();
   Text own;
   if (!paths_.OwnModulePath(&own) || !EqualsNoCase(own, modulePath)) {
-    return files_.Exists(modulePath) ? kErrorBadExeFormat : kErrorModNotFound;
+    // Loading a module as data opens the file itself, so a path with
+    // nothing behind it (directory missing or not) is a file not found.
+    return files_.Exists(modulePath) ? kErrorBadExeFormat : kErrorFileNotFound;
   }
   if (const auto it = extra_.find(id); it != extra_.end()) {
     *bytes = it->second;

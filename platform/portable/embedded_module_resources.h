@@ -1,8 +1,8 @@
 // "REGISTRY" resources on the portable build, where no module file has a
 // resource section. The library's own module path serves the scripts
 // embedded at build time (and any a test adds); any other path fails as
-// loading it would on Windows: module not found when nothing is there, bad
-// executable format when a file is.
+// loading it as data does on Windows: file not found when nothing is there,
+// bad executable format when a file is.
 #pragma once
 
 #include <cstdint>
