@@ -3,16 +3,30 @@
 // reports what each call returned, sent and changed.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
-#include <fstream>
-#include <iostream>
-#include <iterator>
-#include <sstream>
+#include <cwchar>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
+#endif
 
 #include "assoc/file_ext_association.h"
 #include "cli/commands.h"
 #include "cli/host.h"
 #include "cli/report.h"
+#ifdef _WIN32
+#include "platform/win32/wide.h"
+#endif
 
 namespace tolvane::cli {
 namespace {
@@ -20,9 +34,35 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitUsage = 2;
 
+// Writes UTF-8 text to stream unchanged: the bytes of a pipe or file are
+// the same on every build. On Windows a console is given the text as UTF-16,
+// whatever its code page; a pipe or file gets the bytes in binary mode (no
+// CR is added before LF).
+void Write(std::FILE* stream, std::string_view utf8) {
+#ifdef _WIN32
+  const HANDLE handle = ::GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  if (handle != nullptr && handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode)) {
+    std::fflush(stream);
+    const std::wstring wide = win32::WideCopy(Utf8ToUtf16(utf8));
+    std::size_t done = 0;
+    while (done < wide.size()) {
+      DWORD written = 0;
+      const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
+      if (!::WriteConsoleW(handle, wide.data() + done, chunk, &written, nullptr) || written == 0) {
+        return;
+      }
+      done += written;
+    }
+    return;
+  }
+#endif
+  std::fwrite(utf8.data(), 1, utf8.size(), stream);
+}
+
 // A usage error or a failure of the tool itself: one line, exit 2.
 int ToolError(const std::string& message) {
-  std::fprintf(stderr, "tolvane: %s\n", message.c_str());
+  Write(stderr, "tolvane: " + message + "\n");
   return kExitUsage;
 }
 
@@ -35,8 +75,32 @@ bool ParseDrive(const std::string& text, std::pair<char, std::string>* drive) {
 }
 
 void Emit(const CallReport& report, bool json) {
-  const std::string out = json ? ReportJson(report) : ReportText(report);
-  std::fwrite(out.data(), 1, out.size(), stdout);
+  Write(stdout, json ? ReportJson(report) : ReportText(report));
+}
+
+// The command line as UTF-8 words: argv as it is on POSIX; on Windows the
+// process's wide command line, split as the C runtime splits it, so that no
+// character is lost to the ANSI code page.
+std::vector<std::string> Arguments(int argc, char** argv) {
+  std::vector<std::string> words;
+#ifdef _WIN32
+  (void)argc;
+  (void)argv;
+  int count = 0;
+  struct LocalFreeDeleter {
+    void operator()(LPWSTR* p) const { ::LocalFree(p); }
+  };
+  const std::unique_ptr<LPWSTR, LocalFreeDeleter> wide(
+      ::CommandLineToArgvW(::GetCommandLineW(), &count));
+  if (wide == nullptr) return words;
+  for (int i = 0; i < count; ++i) {
+    const wchar_t* word = wide.get()[i];
+    words.push_back(Utf16ToUtf8(win32::TextOf(word, std::wcslen(word))));
+  }
+#else
+  words.assign(argv, argv + argc);
+#endif
+  return words;
 }
 
 }  // namespace
@@ -47,14 +111,23 @@ int Main(int argc, char** argv) {
                "system registry) and shows what it returned and changed."};
   app.require_subcommand(1);
   app.fallthrough();
+  // Options are spelled the same on every build; a word starting with '/' is
+  // an argument (a path), never an option.
+  app.allow_windows_style_options(false);
 
   GlobalArgs global;
   std::string registryFile;
   std::vector<std::string> drives;
   std::string hostExe;
+#ifdef _WIN32
+  app.add_option("--registry", registryFile,
+                 "work on this hive file instead of the system registry (a dry run: the "
+                 "machine is not touched and the shell is not notified)");
+#else
   app.add_option("--registry", registryFile,
                  "the registry store is this hive file (default: $TOLVANE_REGISTRY, else "
                  "$XDG_DATA_HOME/tolvane/registry.reg)");
+#endif
   app.add_option("--drive", drives, "L=DIR: Windows drive L: is host directory DIR (repeatable)");
   app.add_option("--host-exe", hostExe, "Windows path taken as the host process's executable");
   app.add_option("--codepage", global.host.codePage,
@@ -65,18 +138,22 @@ int Main(int argc, char** argv) {
   CommandArgs args;
   AddCommands(app, &args);
 
+  const std::vector<std::string> words = Arguments(argc, argv);
+  if (words.empty()) return ToolError("cannot read the command line");
+  std::vector<const char*> pointers;
+  for (const std::string& word : words) pointers.push_back(word.c_str());
   try {
-    app.parse(argc, argv);
+    app.parse(static_cast<int>(pointers.size()), pointers.data());
   } catch (const CLI::CallForHelp&) {
-    std::cout << app.help();
+    Write(stdout, app.help());
     return kExitOk;
   } catch (const CLI::CallForAllHelp&) {
-    std::cout << app.help("", CLI::AppFormatMode::All);
+    Write(stdout, app.help("", CLI::AppFormatMode::All));
     return kExitOk;
   } catch (const CLI::ParseError& error) {
     // Help of a subcommand arrives as a CallForHelp thrown from it.
     if (error.get_exit_code() == 0) {
-      for (CLI::App* sub : app.get_subcommands()) std::cout << sub->help();
+      for (CLI::App* sub : app.get_subcommands()) Write(stdout, sub->help());
       return kExitOk;
     }
     return ToolError(error.what());
@@ -94,7 +171,7 @@ int Main(int argc, char** argv) {
   CommandOutcome outcome = RunCommand(app, args, global);
   if (!outcome.error.empty()) return ToolError(outcome.error);
   if (outcome.raw) {
-    std::fwrite(outcome.output.data(), 1, outcome.output.size(), stdout);
+    Write(stdout, outcome.output);
   } else {
     Emit(outcome.report, global.json);
   }
@@ -103,4 +180,11 @@ int Main(int argc, char** argv) {
 
 }  // namespace tolvane::cli
 
-int main(int argc, char** argv) { return tolvane::cli::Main(argc, argv); }
+int main(int argc, char** argv) {
+#ifdef _WIN32
+  // Output is UTF-8 bytes, written as they are.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+#endif
+  return tolvane::cli::Main(argc, argv);
+}

@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -29,8 +30,15 @@ CommandOutcome Error(std::string message) {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
+// A UTF-8 file name of the command line as a path (on Windows a narrow
+// string would be read in the ANSI code page instead).
+std::filesystem::path PathOf(const std::string& utf8) {
+  return std::filesystem::path(
+      std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+}
+
 bool ReadFile(const std::string& path, std::string* bytes) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathOf(path), std::ios::binary);
   if (!in) return false;
   bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return !in.bad();
@@ -314,7 +322,7 @@ CommandOutcome Export(const CommandArgs& args, const GlobalArgs& global) {
   if (!args.output.empty()) {
     const HiveStatus status = SerializeHiveUtf16(keys, &bytes);
     if (!status.ok()) return Error(status.message);
-    std::ofstream out(args.output, std::ios::binary | std::ios::trunc);
+    std::ofstream out(PathOf(args.output), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
     if (!out) return Error("cannot write '" + args.output + "'");

@@ -23,6 +23,13 @@ std::string DirectoryOf(const std::string &path) {
   return path.substr(0, slash);
 }
 
+// A UTF-8 file name as a path: on Windows a narrow string would be read in
+// the ANSI code page instead.
+std::filesystem::path PathOf(const std::string &utf8) {
+  return std::filesystem::path(
+      std::u8string(reinterpret_cast<const char8_t *>(utf8.data()), utf8.size()));
+}
+
 }  // namespace
 
 HiveStatus LoadHive(const std::string &path, MemoryRegistryStore &store) {
@@ -58,7 +65,7 @@ HiveStatus ImportHiveFile(const std::string &path, RegistryStore &store) {
 
 HiveStatus CreateHiveDirectory(const std::string &path) {
   std::error_code error;
-  std::filesystem::create_directories(DirectoryOf(path), error);
+  std::filesystem::create_directories(PathOf(DirectoryOf(path)), error);
   if (error) {
     return HiveStatus::Fail(
         HiveError::kIo, DirectoryOf(path) + ": cannot create the directory: " + error.message());
