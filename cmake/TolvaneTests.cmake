@@ -18,6 +18,22 @@ if(WIN32)
            $<TARGET_FILE:tolvane_tests>)
   set_tests_properties(tolvane_tests_wine PROPERTIES TIMEOUT 600 FIXTURES_REQUIRED wineprefix)
 
+  # tolvane.exe and tolvane.dll against Wine's registry; the library's keys
+  # are compared byte for byte with the hive the portable command writes,
+  # when TOLVANE_PORTABLE_COMMAND names that command (a native build's
+  # cli/tolvane).
+  set(TOLVANE_PORTABLE_COMMAND "" CACHE FILEPATH
+      "the portable build's tolvane command, for the Wine end-to-end comparison")
+  find_program(TOLVANE_PYTHON NAMES python3)
+  if(TOLVANE_PYTHON AND TARGET tolvane_cli)
+    add_test(NAME wine_end_to_end
+             COMMAND ${TOLVANE_WINE_ENV} ${TOLVANE_PYTHON}
+                     ${PROJECT_SOURCE_DIR}/tests/wine_end_to_end.py ${TOLVANE_WINE}
+                     $<TARGET_FILE:tolvane_cli> $<TARGET_FILE:call_exports>
+                     ${TOLVANE_PORTABLE_COMMAND})
+    set_tests_properties(wine_end_to_end PROPERTIES TIMEOUT 300 FIXTURES_REQUIRED wineprefix)
+  endif()
+
   # The library exports exactly the names of its .def file, undecorated.
   add_test(NAME tolvane_exports
            COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/check-exports.sh ${CMAKE_OBJDUMP}

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds and tests every configuration of the library:
 #   build/        native: the portable build and all unit and command tests
-#   build-win64/  64-bit Windows (mingw-w64): the unit tests under Wine, the export table
-#   build-win32/  32-bit Windows (mingw-w64): built and checked statically (export table)
+#   build-win64/  64-bit Windows (mingw-w64): the unit tests under Wine, tolvane.exe and
+#                 tolvane.dll against Wine's registry (compared with the native command's
+#                 hive), the export table
+#   build-win32/  32-bit Windows (mingw-w64): library and command built, export table checked
 # Usage: bash scripts/test-all.sh   (TOLVANE_JOBS sets the build parallelism)
 set -euo pipefail
 
@@ -24,7 +26,8 @@ ctest --test-dir build --output-on-failure -j"$jobs"
 
 step "Windows x86-64: configure and build"
 cmake -S . -B build-win64 -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake"
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+  -DTOLVANE_PORTABLE_COMMAND="$root/build/cli/tolvane"
 cmake --build build-win64 -j"$jobs"
 step "Windows x86-64: tests under Wine"
 ctest --test-dir build-win64 --output-on-failure

@@ -1,0 +1,128 @@
+// Calls one export of tolvane.dll as an installer does: loads the library
+// that lies beside this program by its full path, finds the export by name
+// and prints what it returned.
+//
+//   call_exports RegProduct GROUP [DIR]         (no DIR: a null directory)
+//   call_exports ChangeFileExtAssociation EXT PROGID
+//   call_exports SendAssocChangedNotify
+//
+// Prints "NAME returned N" and exits 0 once the export ran, whatever it
+// returned; exits 2 when the library or the export cannot be found or the
+// arguments are wrong.
+#include <windows.h>
+// shellapi.h needs windows.h first.
+#include <shellapi.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "include/tolvane/tolvane.h"
+
+namespace {
+
+constexpr int kExitUsage = 2;
+
+struct LibraryFreer {
+  void operator()(HMODULE module) const { ::FreeLibrary(module); }
+};
+using Library = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryFreer>;
+
+struct LocalFreer {
+  void operator()(LPWSTR* words) const { ::LocalFree(words); }
+};
+
+// The process's command line as wide words (argv would be in the ANSI code
+// page).
+std::vector<std::wstring> Arguments() {
+  int count = 0;
+  const std::unique_ptr<LPWSTR, LocalFreer> words(
+      ::CommandLineToArgvW(::GetCommandLineW(), &count));
+  std::vector<std::wstring> out;
+  if (words == nullptr) return out;
+  for (int i = 0; i < count; ++i) out.emplace_back(words.get()[i]);
+  return out;
+}
+
+// The full path of tolvane.dll in this program's folder, so that no other
+// copy on the search path is loaded.
+bool LibraryPath(std::wstring* path) {
+  std::wstring buffer(MAX_PATH, L'\0');
+  while (true) {
+    const DWORD length =
+        ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return false;
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      break;
+    }
+    if (buffer.size() >= 32768) return false;
+    buffer.resize(buffer.size() * 2);
+  }
+  const std::size_t slash = buffer.find_last_of(L"\\/");
+  if (slash == std::wstring::npos) return false;
+  *path = buffer.substr(0, slash + 1) + L"tolvane.dll";
+  return true;
+}
+
+int Usage() {
+  std::fputs(
+      "usage: call_exports RegProduct GROUP [DIR] | ChangeFileExtAssociation EXT PROGID | "
+      "SendAssocChangedNotify\n",
+      stderr);
+  return kExitUsage;
+}
+
+int Missing(const char* name) {
+  std::fprintf(stderr, "call_exports: tolvane.dll does not export %s\n", name);
+  return kExitUsage;
+}
+
+template <typename Function>
+Function Find(HMODULE library, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(library, name)));
+}
+
+}  // namespace
+
+int main() {
+  const std::vector<std::wstring> args = Arguments();
+  if (args.size() < 2) return Usage();
+  const std::wstring& name = args[1];
+
+  std::wstring path;
+  if (!LibraryPath(&path)) {
+    std::fputs("call_exports: cannot tell this program's folder\n", stderr);
+    return kExitUsage;
+  }
+  const Library library(::LoadLibraryW(path.c_str()));
+  if (library == nullptr) {
+    std::fprintf(stderr, "call_exports: cannot load tolvane.dll (error %lu)\n", ::GetLastError());
+    return kExitUsage;
+  }
+
+  std::int32_t result = 0;
+  const char* exportName = nullptr;
+  if (name == L"RegProduct" && (args.size() == 3 || args.size() == 4)) {
+    exportName = "RegProduct";
+    const auto call = Find<decltype(&RegProduct)>(library.get(), exportName);
+    if (call == nullptr) return Missing(exportName);
+    result = call(args[2].c_str(), args.size() == 4 ? args[3].c_str() : nullptr);
+  } else if (name == L"ChangeFileExtAssociation" && args.size() == 4) {
+    exportName = "ChangeFileExtAssociation";
+    const auto call = Find<decltype(&ChangeFileExtAssociation)>(library.get(), exportName);
+    if (call == nullptr) return Missing(exportName);
+    result = call(args[2].c_str(), args[3].c_str());
+  } else if (name == L"SendAssocChangedNotify" && args.size() == 2) {
+    exportName = "SendAssocChangedNotify";
+    const auto call = Find<decltype(&SendAssocChangedNotify)>(library.get(), exportName);
+    if (call == nullptr) return Missing(exportName);
+    result = call();
+  } else {
+    return Usage();
+  }
+  std::printf("%s returned %ld\n", exportName, static_cast<long>(result));
+  return 0;
+}

@@ -1,0 +1,269 @@
+#!/usr/bin/env python3
+"""The Windows command and library against Wine's own registry.
+
+tolvane.exe registers into the system registry and reports what it changed;
+with --registry FILE the same command is a dry run that leaves the system
+registry alone. tolvane.dll, called by name as an installer calls it, writes
+exactly the keys the portable build writes into its hive: `reg export` of
+each key and the portable command's export are the same bytes.
+
+Usage: wine_end_to_end.py WINE TOLVANE_EXE CALL_EXPORTS_EXE [PORTABLE_TOLVANE]
+
+WINEPREFIX names a prepared prefix; the locale must give Wine the ANSI code
+page 949 (LC_ALL=ko_KR.UTF-8), in which the registrar scripts are written.
+Without PORTABLE_TOLVANE the comparison with the portable build is skipped.
+"""
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+WINE = EXE = CALL_EXPORTS = PORTABLE = PREFIX = None
+WINESERVER = shutil.which("wineserver")
+
+DIRECTORY = "C:\\Suite\\Bin\\"
+MODULES = ("Zdw.exe", "ZdwAutomation.dll", "PackagerQMR.dll", "ZdwCtrl.ocx", "Zdweq5X.ocx",
+           "PivraCtrl.ocx")
+GROUPS = ("ZDW2008_MODULE", "ZDW2008_FILE_EXT")
+CLASSES = "HKEY_CLASSES_ROOT\\"
+# Keys of the classes root that other software shares: never deleted, only
+# the keys the groups write beneath them.
+SHARED = {"CLSID", "Interface", "TypeLib", "MIME", "MIME\\Database",
+          "MIME\\Database\\Content Type"}
+
+
+def start_wine():
+    """Keeps one Wine server and its system processes running for the whole
+    run. Started with its output on /dev/null: the system processes inherit
+    the descriptors of the program that starts them, and a later program's
+    captured output would otherwise stay open until they exit."""
+    if WINESERVER:
+        quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                     stderr=subprocess.DEVNULL, timeout=120)
+        subprocess.run([WINESERVER, "-w"], **quiet)  # a server of another run ends first
+        subprocess.run([WINESERVER, "-p10"], **quiet)  # then ours lasts 10 s past the last program
+    subprocess.run([WINE, EXE, "groups"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, timeout=300)
+
+
+def run(command, what):
+    proc = subprocess.run(command, capture_output=True, timeout=300)
+    if proc.returncode != 0:
+        raise AssertionError(f"{what}: exit {proc.returncode}: {proc.stderr[-600:]!r}")
+    return proc
+
+
+def wine(*args):
+    return run([WINE, *args], f"wine {args}")
+
+
+def exe(*args):
+    return run([WINE, EXE, *args], f"tolvane.exe {args}")
+
+
+def portable(*args):
+    return run([PORTABLE, *args], f"tolvane {args}")
+
+
+def windows_path(path):
+    # Wine's Z: drive is the root of the host's file system.
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def hive_keys(command, hive):
+    """The key names of a hive file, in file order, from COMMAND's export."""
+    text = command("--registry", hive, "export").stdout.decode("utf-8")
+    return [line[1:-1] for line in text.splitlines() if line.startswith("[")]
+
+
+def written_roots(keys):
+    """The keys to delete so that every key of KEYS is gone while the shared
+    keys of the classes root stay: for each key, its first ancestor (or
+    itself) that is not shared."""
+    roots = []
+    for key in keys:
+        assert key.startswith(CLASSES), key
+        parts = key[len(CLASSES):].split("\\")
+        for depth in range(1, len(parts) + 1):
+            path = "\\".join(parts[:depth])
+            if path not in SHARED:
+                root = CLASSES + path
+                if root not in roots:
+                    roots.append(root)
+                break
+    return roots
+
+
+class WineRegistry:
+    """Batch access to Wine's registry: one Wine process per batch."""
+
+    def __init__(self, scratch):
+        self.scratch = scratch
+
+    def delete(self, keys):
+        lines = ["Windows Registry Editor Version 5.00", ""]
+        for key in keys:
+            lines += [f"[-{key}]", ""]
+        path = os.path.join(self.scratch, "delete.reg")
+        with open(path, "wb") as f:
+            f.write(b"\xff\xfe" + "\r\n".join(lines).encode("utf-16-le"))
+        wine("reg", "import", path)
+
+    def export(self, keys):
+        """reg export of each key: its bytes, or None when the key is missing."""
+        folder = os.path.join(self.scratch, "wine-export")
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        lines = ["@echo off"]
+        for i, key in enumerate(keys):
+            out = windows_path(os.path.join(folder, f"{i}.reg"))
+            lines.append(f'reg export "{key}" "{out}" /y >nul 2>&1')
+        batch = os.path.join(self.scratch, "export.bat")
+        with open(batch, "w", newline="") as f:
+            f.write("\r\n".join(lines) + "\r\n")
+        # The batch's status is that of its last line; what counts is which
+        # files exist.
+        subprocess.run([WINE, "cmd", "/c", windows_path(batch)], capture_output=True, timeout=300)
+        result = {}
+        for i, key in enumerate(keys):
+            path = os.path.join(folder, f"{i}.reg")
+            result[key] = read(path) if os.path.exists(path) else None
+        return result
+
+
+class WineEndToEndTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        start_wine()
+        cls.scratch = tempfile.mkdtemp(prefix="tolvane-wine-e2e-")
+        cls.registry = WineRegistry(cls.scratch)
+        # The installed module files, so that the module group runs every
+        # script.
+        cls.suite = os.path.join(PREFIX, "drive_c", "Suite")
+        cls.made_suite = not os.path.exists(cls.suite)
+        cls.bin = os.path.join(cls.suite, "Bin")
+        os.makedirs(cls.bin, exist_ok=True)
+        for module in MODULES:
+            open(os.path.join(cls.bin, module), "wb").close()
+        # Every key the two groups write, from a dry run; what an interrupted
+        # earlier run left behind goes first.
+        hive = os.path.join(cls.scratch, "all.reg")
+        for group in GROUPS:
+            exe("--registry", hive, "register", group, DIRECTORY)
+        cls.roots = written_roots(hive_keys(exe, hive))
+        cls.registry.delete(cls.roots)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.registry.delete(cls.roots)
+        if cls.made_suite:
+            shutil.rmtree(cls.suite, ignore_errors=True)
+        else:
+            for module in MODULES:
+                os.remove(os.path.join(cls.bin, module))
+        shutil.rmtree(cls.scratch, ignore_errors=True)
+
+    def tearDown(self):
+        self.registry.delete(self.roots)
+
+    def path(self, name):
+        return os.path.join(self.scratch, name)
+
+    def assert_wine_matches(self, keys, command, hive):
+        """Wine's reg export of each key equals COMMAND's export from HIVE."""
+        theirs = self.registry.export(keys)
+        for key in keys:
+            with self.subTest(key=key):
+                ours = self.path("ours.reg")
+                command("--registry", hive, "export", key, "--output", ours)
+                self.assertIsNotNone(theirs[key], f"{key} is missing from Wine's registry")
+                self.assertEqual(theirs[key], read(ours))
+
+    def test_command_writes_the_system_registry_and_dry_runs_a_hive(self):
+        names = exe("groups").stdout
+        self.assertIn(b"\nZDW2008_FILE_EXT\n", names)
+        self.assertNotIn(b"\r", names, "output is written as bytes, without CR")
+        listed = json.loads(exe("--json", "groups").stdout)["groups"]
+        self.assertEqual(listed, names.decode().splitlines())
+        if PORTABLE:
+            self.assertEqual(names, portable("groups").stdout)
+
+        register = ["register", "ZDW2008_FILE_EXT", DIRECTORY]
+        # A dry run on a new hive: everything is written to the file, and
+        # Wine's registry does not get any of it.
+        dry = self.path("dry.reg")
+        planned = json.loads(exe("--json", "--registry", dry, *register).stdout)
+        self.assertEqual(planned["result"], 0)
+        self.assertEqual(planned["messages"], [])
+        group_roots = written_roots(hive_keys(exe, dry))
+        self.assertIn(CLASSES + ".zdw", group_roots)
+        self.assertIn(CLASSES + "Zdw.Document.8", group_roots)
+        self.assertEqual(set(self.registry.export(self.roots).values()), {None})
+
+        # The system registry: the same values are set, in the same order,
+        # the shell is told once, and Wine holds what the dry run's hive holds.
+        done = json.loads(exe("--json", *register).stdout)
+        self.assertEqual(done["result"], 0)
+        self.assertEqual(done["notifications"], 1)
+        self.assertEqual(done["messages"], [])
+
+        def values(report):
+            return [c for c in report["changes"] if c["op"] == "set-value"]
+
+        self.assertEqual(values(done), values(planned))
+        self.assertGreater(len(values(done)), 0)
+        created = [c for c in done["changes"] if c["op"] == "create-key"]
+        self.assertIn({"op": "create-key", "key": CLASSES + ".zdw"}, created)
+        for change in created:
+            self.assertIn(change, planned["changes"])
+        self.assert_wine_matches(group_roots, exe, dry)
+
+        # Again: nothing left to change, nothing to tell the shell.
+        again = json.loads(exe("--json", *register).stdout)
+        self.assertEqual((again["result"], again["changes"], again["notifications"]), (0, [], 0))
+
+        # A dry run now, on another new hive, reports what it reported on the
+        # empty registry (it never reads the system registry) and leaves
+        # every key of the system registry as it was.
+        before = self.registry.export(self.roots)
+        second = json.loads(exe("--json", "--registry", self.path("dry2.reg"), *register).stdout)
+        self.assertEqual(second, planned)
+        self.assertEqual(self.registry.export(self.roots), before)
+
+    def test_library_registers_what_the_portable_build_writes(self):
+        if not PORTABLE:
+            self.skipTest("no portable tolvane command given")
+        hive = self.path("portable.reg")
+        drive = ["--drive", "C=" + os.path.join(PREFIX, "drive_c")]
+        for group in GROUPS:
+            self.assertEqual(wine(CALL_EXPORTS, "RegProduct", group, DIRECTORY).stdout.strip(),
+                             b"RegProduct returned 0")
+            portable("--registry", hive, *drive, "register", group, DIRECTORY)
+        roots = written_roots(hive_keys(portable, hive))
+        self.assertEqual(roots, self.roots)
+        for key in ("Zdw.Document.8", ".zdw", "CLSID\\{5B0C2E11-7D3A-4C1E-9F2B-6A4D8E1C3F70}",
+                    "CLSID\\{17D895A5-9465-4DA2-ADB4-7A6FC8224731}"):
+            self.assertIn(CLASSES + key, roots)
+        self.assert_wine_matches(roots, portable, hive)
+
+
+if __name__ == "__main__":
+    if len(sys.argv) not in (4, 5):
+        print(__doc__)
+        sys.exit(2)
+    WINE, EXE, CALL_EXPORTS = sys.argv[1:4]
+    PORTABLE = sys.argv[4] if len(sys.argv) == 5 else None
+    del sys.argv[1:]
+    PREFIX = os.environ.get("WINEPREFIX")
+    if not PREFIX or not os.path.isdir(PREFIX):
+        print("WINEPREFIX must name a prepared Wine prefix")
+        sys.exit(2)
+    unittest.main(verbosity=2)
