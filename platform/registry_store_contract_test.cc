@@ -263,7 +263,7 @@ TYPED_TEST(RegistryStoreContract, ValuesKeepTheirTypeAndExactBytes) {
     std::string bytes;
   } kValues[] = {
       {u"String", kRegSz, Bytes(TextView(u"C:\\Suite\\Bin\\Zdw.exe", 21))},
-      {u"Hangul", kRegSz, Bytes(TextView(u"\uD55C\uAE00 \uBB38\uC11C", 6))},
+      {u"Korean", kRegSz, Bytes(TextView(u"\uD55C\uAE00 \uBB38\uC11C", 6))},
       {u"Empty", kRegSz, Bytes(TextView(u"", 1))},
       {u"Binary", kRegBinary, std::string("\x00\x01\xFF\x7F\x00", 5)},
       {u"NoBytes", kRegBinary, std::string()},
