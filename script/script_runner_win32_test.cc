@@ -17,6 +17,7 @@
 #include "platform/win32/win32_text_services.h"
 #include "script/script_runner.h"
 #include "tests/test_platform.h"
+#include "tests/win32/temp_file.h"
 
 namespace tolvane {
 namespace {
@@ -87,34 +88,6 @@ class ScriptRunnerWin32Test : public ::testing::Test {
   ReplacementMap map_{t_.text};
 };
 
-// A temporary file that is not a module, removed when the test ends.
-class TempTextFile {
- public:
-  TempTextFile() {
-    wchar_t directory[MAX_PATH + 1] = {};
-    wchar_t name[MAX_PATH + 1] = {};
-    if (::GetTempPathW(MAX_PATH + 1, directory) == 0 ||
-        ::GetTempFileNameW(directory, L"tlv", 0, name) == 0) {
-      return;
-    }
-    path_ = name;
-    const HANDLE file = ::CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    ::WriteFile(file, "HKCU { A }", 10, &written, nullptr);
-    ::CloseHandle(file);
-  }
-  TempTextFile(const TempTextFile&) = delete;
-  TempTextFile& operator=(const TempTextFile&) = delete;
-  ~TempTextFile() {
-    if (!path_.empty()) ::DeleteFileW(path_.c_str());
-  }
-  Text path() const { return win32::TextOf(path_.c_str(), path_.size()); }
-
- private:
-  std::wstring path_;
-};
 
 TEST_F(ScriptRunnerWin32Test, AppliesEitherLanguageCopyOfAScriptWithBothLanguages) {
   const std::vector<std::string> expected = {
@@ -179,7 +152,7 @@ TEST_F(ScriptRunnerWin32Test, WidensWithTheThreadsAnsiCodePage) {
 }
 
 TEST_F(ScriptRunnerWin32Test, FailuresBeforeTheScriptReadOrWriteNothing) {
-  const TempTextFile notAModule;
+  const testing::TempFile notAModule("HKCU { A }");
   ASSERT_FALSE(notAModule.path().empty());
   const struct {
     const char* what;

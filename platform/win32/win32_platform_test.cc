@@ -14,9 +14,12 @@
 #include "platform/win32/win32_process_paths.h"
 #include "platform/win32/win32_registry_store.h"
 #include "platform/win32/win32_text_services.h"
+#include "tests/win32/temp_file.h"
 
 namespace tolvane {
 namespace {
+
+using testing::TempFile;
 
 Text HostExecutable() {
   Win32ProcessPaths paths;
@@ -132,33 +135,6 @@ TEST(Win32FileProbe, FindsFilesAndDirectoriesOnly) {
   EXPECT_FALSE(files.Exists(Text(host) + u'\0' + u"x"));
 }
 
-// A temporary file that is removed when the test ends.
-class TempFile {
- public:
-  explicit TempFile(const char* content) {
-    wchar_t directory[MAX_PATH + 1] = {};
-    wchar_t name[MAX_PATH + 1] = {};
-    if (::GetTempPathW(MAX_PATH + 1, directory) == 0 ||
-        ::GetTempFileNameW(directory, L"tlv", 0, name) == 0) {
-      return;
-    }
-    path_ = name;
-    const HANDLE file = ::CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    ::WriteFile(file, content, static_cast<DWORD>(std::char_traits<char>::length(content)),
-                &written, nullptr);
-    ::CloseHandle(file);
-  }
-  ~TempFile() {
-    if (!path_.empty()) ::DeleteFileW(path_.c_str());
-  }
-  Text path() const { return win32::TextOf(path_.c_str(), path_.size()); }
-
- private:
-  std::wstring path_;
-};
 
 TEST(Win32ModuleResources, ReadsRegistryResourcesByIdInAnyLanguage) {
   Win32ModuleResources resources;
