@@ -16,6 +16,20 @@ import unittest
 
 TOLVANE = SAMPLES = PREFIX = None
 WINE = shutil.which("wine") or shutil.which("wine64")
+WINESERVER = shutil.which("wineserver")
+
+
+def start_wine():
+    """Keeps one Wine server and its system processes running for the whole
+    run, started with their output on /dev/null: they inherit the
+    descriptors of the program that starts them, and a later program's
+    captured output would otherwise stay open until they exit."""
+    env = dict(os.environ, WINEPREFIX=PREFIX, WINEDEBUG="-all")
+    quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                 stderr=subprocess.DEVNULL, env=env, timeout=300)
+    if WINESERVER:
+        subprocess.run([WINESERVER, "-p10"], **quiet)
+    subprocess.run([WINE, "reg", "query", "HKCU"], **quiet)
 
 
 def wine(*args):
@@ -98,4 +112,5 @@ if __name__ == "__main__":
         print("wine is not installed")
         sys.exit(1)
     os.makedirs(PREFIX, exist_ok=True)
+    start_wine()
     unittest.main(verbosity=2)
