@@ -101,13 +101,7 @@ TEST(AmIAdministratorTest, JudgesTheRightTokenByIdentifierAlone) {
     std::int32_t expected;
     int processTries;
   } kCases[] = {
-      {"member, not impersonating",
-       kErrorNoToken,
-       {},
-       0,
-       {{&kEveryone, kEnabled}, {&kAdmins, kEnabled}},
-       1,
-       1},
+      {"member", kErrorNoToken, {}, 0, {{&kEveryone, kEnabled}, {&kAdmins, kEnabled}}, 1, 1},
       {"standard user", kErrorNoToken, {}, 0, {{&kEveryone, kEnabled}, {&kUsers, kEnabled}}, 0, 1},
       {"deny-only Administrators", kErrorNoToken, {}, 0, {{&kAdmins, kDenyOnly}}, 1, 1},
       {"disabled Administrators", kErrorNoToken, {}, 0, {{&kUsers, kEnabled}, {&kAdmins, 0}}, 1, 1},
