@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "assoc/file_ext_association.h"
+#include "cli/probe_command.h"
 #include "platform/hive/hive_format.h"
 #include "platform/root_keys.h"
 #include "registration/group_catalogue.h"
@@ -424,6 +425,7 @@ CommandOutcome RunCommand(CLI::App& app, const CommandArgs& args, const GlobalAr
   if (name == "query") return Query(args, global);
   if (name == "export") return Export(args, global);
   if (name == "import") return Import(args, global);
+  if (name == "probe") return RunProbe();
   if (name == "script") {
     const std::string sub = command->get_subcommands().front()->get_name();
     if (sub == "show") return ScriptShow(args, global);

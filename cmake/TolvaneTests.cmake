@@ -38,6 +38,9 @@ if(WIN32)
   add_test(NAME tolvane_exports
            COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/check-exports.sh ${CMAKE_OBJDUMP}
                    $<TARGET_FILE:tolvane> ${PROJECT_SOURCE_DIR}/platform/win32/tolvane.def)
+  add_test(NAME tolvane_probe_exports
+           COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/check-exports.sh ${CMAKE_OBJDUMP}
+                   $<TARGET_FILE:tolvane_probe> ${PROJECT_SOURCE_DIR}/probe/tolvane-probe.def)
 else()
   include(GoogleTest)
   gtest_discover_tests(tolvane_tests DISCOVERY_TIMEOUT 60)

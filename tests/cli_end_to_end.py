@@ -3,8 +3,10 @@
 
 Usage: cli_end_to_end.py PATH-TO-TOLVANE
 """
+import grp
 import json
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -99,9 +101,24 @@ class CommandTest(unittest.TestCase):
 
     def test_usage_errors_exit_2_with_one_line(self):
         for args in (["register"], ["frobnicate"], ["--drive", "nonsense", "groups"],
-                     ["script", "run"], ["probe"]):
+                     ["script", "run"]):
             out = run(*self.base, *args, check_exit=2)
             self.assertEqual(len(out.stderr.decode().strip().splitlines()), 1, args)
+
+    def test_probe_asks_the_library_beside_the_command(self):
+        def gid(name):
+            try:
+                return grp.getgrnam(name).gr_gid
+            except KeyError:
+                return None
+        held = set(os.getgroups()) | {os.getegid()}
+        admin = os.geteuid() == 0 or any(gid(n) in held for n in ("sudo", "wheel", "admin"))
+        self.assertEqual(run_json("probe")["result"], 1 if admin else 0)
+        # Without the library beside it (and nowhere on the search path).
+        alone = shutil.copy(TOLVANE, self.dir.name)
+        proc = subprocess.run([alone, "probe"], capture_output=True)
+        self.assertEqual((proc.returncode, proc.stdout), (2, b""))
+        self.assertEqual(len(proc.stderr.decode().strip().splitlines()), 1)
 
     def test_groups_lists_the_catalogue(self):
         out = run_json("groups")

@@ -5,7 +5,8 @@ tolvane.exe registers into the system registry and reports what it changed;
 with --registry FILE the same command is a dry run that leaves the system
 registry alone. tolvane.dll, called by name as an installer calls it, writes
 exactly the keys the portable build writes into its hive: `reg export` of
-each key and the portable command's export are the same bytes.
+each key and the portable command's export are the same bytes. The probe
+library beside tolvane.exe finds Wine's user an administrator.
 
 Usage: wine_end_to_end.py WINE TOLVANE_EXE CALL_EXPORTS_EXE [PORTABLE_TOLVANE]
 
@@ -237,6 +238,11 @@ class WineEndToEndTest(unittest.TestCase):
         second = json.loads(exe("--json", "--registry", self.path("dry2.reg"), *register).stdout)
         self.assertEqual(second, planned)
         self.assertEqual(self.registry.export(self.roots), before)
+
+    def test_probe_library_answers_for_wines_administrator(self):
+        # tolvane.exe loads tolvane-probe.dll from its own folder and calls
+        # the export by name; Wine's default user holds Administrators.
+        self.assertEqual(json.loads(exe("--json", "probe").stdout)["result"], 1)
 
     def test_library_registers_what_the_portable_build_writes(self):
         if not PORTABLE:

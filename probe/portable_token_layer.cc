@@ -1,0 +1,98 @@
+// The token layer on the portable build. There is no impersonation: the
+// thread never has a token of its own. The process's token stands for the
+// process's credentials; its groups are Everyone (S-1-1-0) and, when the
+// effective user is root or the process holds the group sudo, wheel or
+// admin, Administrators (S-1-5-32-544). As with a token, the credentials
+// are those the process started with: a user added to sudo since logging
+// in is not a member yet. Identifiers are the platform's binary form.
+#include <grp.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "probe/platform_token_layer.h"
+
+namespace tolvane::probe {
+namespace {
+
+// Revision, sub-authority count, six authority bytes (big-endian), then the
+// sub-authorities as little-endian 32-bit words.
+constexpr unsigned char kEveryone[] = {1, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0};
+constexpr unsigned char kAdministrators[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
+constexpr const char* kAdministratorGroups[] = {"sudo", "wheel", "admin"};
+
+// Stands for the process's token; nothing is opened behind it.
+constexpr unsigned char kProcessToken = 0;
+
+std::size_t SidLength(const unsigned char* sid) { return 8 + 4 * std::size_t{sid[1]}; }
+
+bool HoldsGroupNamed(const char* name) {
+  // The group record (with its member names) in a buffer of fixed size; a
+  // group too large for it is not counted, and the answer is 0 as for any
+  // failure.
+  char record[16 * 1024];
+  group entry;
+  group* found = nullptr;
+  if (::getgrnam_r(name, &entry, record, sizeof record, &found) != 0 || found == nullptr) {
+    return false;
+  }
+  return ::group_member(found->gr_gid) != 0;
+}
+
+bool IsAdministrator() {
+  if (::geteuid() == 0) return true;
+  for (const char* name : kAdministratorGroups) {
+    if (HoldsGroupNamed(name)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::uint32_t PlatformTokenLayer::OpenThreadToken(TokenHandle* /*token*/) { return kErrorNoToken; }
+
+std::uint32_t PlatformTokenLayer::OpenProcessToken(TokenHandle* token) {
+  *token = const_cast<unsigned char*>(&kProcessToken);
+  return kErrorSuccess;
+}
+
+void PlatformTokenLayer::CloseToken(TokenHandle /*token*/) {}
+
+std::uint32_t PlatformTokenLayer::ReadGroups(TokenHandle /*token*/, void* buffer,
+                                             std::uint32_t size, std::uint32_t* needed) {
+  const unsigned char* sids[] = {kEveryone, kAdministrators};
+  const std::uint32_t count = IsAdministrator() ? 2 : 1;
+  std::size_t length = kFirstGroupOffset + count * sizeof(GroupEntry);
+  for (std::uint32_t i = 0; i < count; ++i) length += SidLength(sids[i]);
+  *needed = static_cast<std::uint32_t>(length);
+  if (size < length) return kErrorInsufficientBuffer;
+
+  // The identifiers follow the entries inside the same buffer, as the
+  // platform's own record keeps them.
+  auto* out = static_cast<unsigned char*>(buffer);
+  std::memcpy(out, &count, sizeof count);
+  unsigned char* next = out + kFirstGroupOffset + count * sizeof(GroupEntry);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const GroupEntry entry{next, 0};
+    std::memcpy(out + kFirstGroupOffset + i * sizeof(GroupEntry), &entry, sizeof entry);
+    std::memcpy(next, sids[i], SidLength(sids[i]));
+    next += SidLength(sids[i]);
+  }
+  return kErrorSuccess;
+}
+
+bool PlatformTokenLayer::BuildAdministratorsSid(SidPointer* sid) {
+  *sid = const_cast<unsigned char*>(kAdministrators);
+  return true;
+}
+
+// The identifier built is constant data: nothing to release.
+void PlatformTokenLayer::FreeSid(SidPointer /*sid*/) {}
+
+bool PlatformTokenLayer::EqualSids(SidPointer a, SidPointer b) {
+  const auto* left = static_cast<const unsigned char*>(a);
+  const auto* right = static_cast<const unsigned char*>(b);
+  return SidLength(left) == SidLength(right) && std::memcmp(left, right, SidLength(left)) == 0;
+}
+
+}  // namespace tolvane::probe
