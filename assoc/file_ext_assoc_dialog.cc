@@ -1,5 +1,6 @@
 #include "assoc/file_ext_assoc_dialog.h"
 
+#include "assoc/assoc_dialog_window.h"
 #include "assoc/file_ext_association.h"
 
 namespace tolvane {
@@ -158,7 +159,14 @@ void CFileExtAssocDialog::BuildExtensionBoxes() {
 }
 
 void CFileExtAssocDialog::DestroyExtensionBoxes() {
-  while (!m_extBoxes.empty()) m_extBoxes.erase(m_extBoxes.begin());
+  // The box leaves the array before its window goes: destroying a focused
+  // control sends its focus-loss event back into the dialog at once, which
+  // walks m_extBoxes.
+  while (!m_extBoxes.empty()) {
+    std::unique_ptr<ExtensionCheckBox> box = std::move(m_extBoxes.front());
+    m_extBoxes.erase(m_extBoxes.begin());
+    box.reset();
+  }
 }
 
 void CFileExtAssocDialog::ShowCurrentSettings() {
@@ -248,6 +256,13 @@ ExtensionCheckBox* CFileExtAssocDialog::FindBox(int id) {
     if (box->id() == id) return box.get();
   }
   return nullptr;
+}
+
+std::int32_t PopupFileAssocListDialog(Platform& platform, AssocDialogWindow& window,
+                                      const char16_t* programList) {
+  CFileExtAssocDialog dialog(platform, window.view(), programList);
+  window.RunModal(dialog);
+  return 0;
 }
 
 }  // namespace tolvane

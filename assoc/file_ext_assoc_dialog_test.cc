@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -53,6 +54,10 @@ class FakeView final : public AssocDialogView {
   }
   void DestroyControl(int id) override {
     if (controls.erase(id) != 0) destroyed.push_back(id);
+    if (id == focus && lostFocus) {  // as a toolkit reports at once
+      focus = 0;
+      lostFocus(id);
+    }
   }
   BoxState CheckState(int id) override { return controls[id].state; }
   void SetCheckState(int id, BoxState state) override { controls[id].state = state; }
@@ -79,6 +84,7 @@ class FakeView final : public AssocDialogView {
   std::vector<std::string> items;
   int selection = -1;
   int focus = 0;
+  std::function<void(int)> lostFocus;
 };
 
 constexpr char16_t kTwoPrograms[] =
@@ -151,6 +157,9 @@ TEST(AssocDialogTest, SwitchingProgramsRebuildsFrom1101AndDropsUnappliedStates) 
   CFileExtAssocDialog dialog(t.platform, view, kTwoPrograms);
   dialog.OnInitDialog();
   view.controls[1101].state = BoxState::kChecked;  // set by the user, not applied
+  view.focus = 1102;
+  dialog.HandleEvent(1102, DialogEvent::kGainedFocus);
+  view.lostFocus = [&](int id) { dialog.HandleEvent(id, DialogEvent::kLostFocus); };
 
   view.selection = 1;
   EXPECT_EQ(dialog.HandleEvent(kIdProgramCombo, DialogEvent::kSelectionChanged),
@@ -159,6 +168,7 @@ TEST(AssocDialogTest, SwitchingProgramsRebuildsFrom1101AndDropsUnappliedStates) 
   EXPECT_EQ(view.Boxes(), (std::vector<std::string>{"1101:.tbx", "1102:.tbt"}));
   EXPECT_EQ(view.controls[1101].state, BoxState::kChecked);  // from the registry
   EXPECT_EQ(view.controls[1102].state, BoxState::kUnchecked);
+  EXPECT_EQ(view.controls[kIdStatusLine].text, u"");  // cleared as the focused box went
 
   dialog.SelectProgram(0);
   EXPECT_EQ(view.selection, 0);
