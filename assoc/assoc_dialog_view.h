@@ -5,8 +5,10 @@
 //
 // Contract: geometry is in the view's own pixels, in the dialog's client
 // coordinates. A call naming an id the view does not hold does nothing and
-// answers false, 0 or an empty value. The view never calls back into the
-// logic from inside one of these calls.
+// answers false, 0 or an empty value. A view may report an event from
+// inside DestroyControl, as the Windows toolkit does when the destroyed
+// control held the focus (its focus loss); it reports nothing from inside
+// any other call.
 #pragma once
 
 #include <cstddef>
