@@ -140,15 +140,6 @@ const ProgramListCase kProgramLists[] = {
 INSTANTIATE_TEST_SUITE_P(Lists, ProgramListTest, ::testing::ValuesIn(kProgramLists),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(AssocDialogTest, AProgramListFromTheListIsKeptWhole) {
-  TestPlatform t;
-  FakeView view;
-  CFileExtAssocDialog dialog(t.platform, view, u"A=|B=.tbx:Tabrix.Document.8");
-  dialog.OnInitDialog();
-  EXPECT_EQ(dialog.m_programs[0].strExtList, u"B=.tbx:Tabrix.Document.8");
-  EXPECT_EQ(dialog.m_strExtList, u"B=.tbx:Tabrix.Document.8");
-}
-
 TEST(AssocDialogTest, SwitchingProgramsRebuildsFrom1101AndDropsUnappliedStates) {
   TestPlatform t;
   AddClass(t, u"Tabrix.Document.8", u"C:\\Suite\\Tabrix.exe");

@@ -7,7 +7,7 @@
 #include "cli/ui_language.h"
 
 #ifdef _WIN32
-#include <windows.h>
+#include "platform/win32/win32_assoc_dialog_window.h"
 #else
 #include "cli/terminal_assoc_dialog_window.h"
 #endif
@@ -24,21 +24,6 @@ CommandOutcome Fail(std::string message) {
   return outcome;
 }
 
-#ifdef _WIN32
-// The resource loader picks template 118 in the thread's user-interface
-// language; --lang sets it for this command.
-void UseLanguage(UiLanguage language) {
-  LANGID id = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
-  switch (language) {
-    case UiLanguage::kKorean: id = MAKELANGID(LANG_KOREAN, SUBLANG_KOREAN); break;
-    case UiLanguage::kJapanese: id = MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN); break;
-    case UiLanguage::kChineseTraditional: id = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_TRADITIONAL); break;
-    case UiLanguage::kChineseSimplified: id = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED); break;
-    case UiLanguage::kEnglish: break;
-  }
-  ::SetThreadUILanguage(id);
-}
-#endif
 
 }  // namespace
 
@@ -56,8 +41,13 @@ CommandOutcome DialogCommand(const CommandArgs& args, const GlobalArgs& global) 
 
   std::string saveError;
 #ifdef _WIN32
-  if (!global.lang.empty()) UseLanguage(language);
-  const std::unique_ptr<AssocDialogWindow> window = MakeToolkitAssocDialogWindow();
+  // The dialog has an English and a Korean version; --lang picks one, else
+  // the resource loader does by the user-interface language.
+  const std::unique_ptr<AssocDialogWindow> window =
+      global.lang.empty() ? MakeToolkitAssocDialogWindow()
+                          : win32::MakeAssocDialogWindowIn(language == UiLanguage::kKorean
+                                                               ? MAKELANGID(LANG_KOREAN, SUBLANG_KOREAN)
+                                                               : MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
 #else
   // What Apply writes is saved at once, so that it survives whatever ends
   // the dialog afterwards.

@@ -5,7 +5,8 @@
 // turned into the logic's events.
 #include <windows.h>
 
-#include "assoc/assoc_dialog_window.h"
+#include "platform/win32/win32_assoc_dialog_window.h"
+
 #include "assoc/file_ext_assoc_dialog.h"
 #include "platform/win32/own_module.h"
 #include "platform/win32/wide.h"
@@ -19,17 +20,36 @@ constexpr DWORD kBoxStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_3STATE | BS_
 
 class Win32AssocDialogWindow final : public AssocDialogWindow, private AssocDialogView {
  public:
+  // language 0: the resource loader's choice.
+  explicit Win32AssocDialogWindow(LANGID language) : language_(language) {}
+
   AssocDialogView& view() override { return *this; }
 
   void RunModal(CFileExtAssocDialog& dialog) override {
     dialog_ = &dialog;
-    ::DialogBoxParamW(win32::OwnModule(), MAKEINTRESOURCEW(kAssocDialogTemplate),
-                      ::GetActiveWindow(), &DialogProc, reinterpret_cast<LPARAM>(this));
+    const HMODULE module = win32::OwnModule();
+    const auto param = reinterpret_cast<LPARAM>(this);
+    if (language_ == 0) {
+      ::DialogBoxParamW(module, MAKEINTRESOURCEW(kAssocDialogTemplate), ::GetActiveWindow(),
+                        &DialogProc, param);
+    } else if (const auto* dialogTemplate = FindTemplate(module)) {
+      ::DialogBoxIndirectParamW(module, dialogTemplate, ::GetActiveWindow(), &DialogProc, param);
+    }
     dialog_ = nullptr;
     window_ = nullptr;
   }
 
  private:
+  // The template in the chosen language. A loaded resource lives as long as
+  // its module: nothing to free.
+  const DLGTEMPLATE* FindTemplate(HMODULE module) const {
+    const HRSRC found =
+        ::FindResourceExW(module, MAKEINTRESOURCEW(5) /* RT_DIALOG */,
+                          MAKEINTRESOURCEW(kAssocDialogTemplate), language_);
+    const HGLOBAL loaded = found != nullptr ? ::LoadResource(module, found) : nullptr;
+    return loaded != nullptr ? static_cast<const DLGTEMPLATE*>(::LockResource(loaded)) : nullptr;
+  }
+
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
       ::SetWindowLongPtrW(window, DWLP_USER, lParam);
@@ -174,6 +194,7 @@ class Win32AssocDialogWindow final : public AssocDialogWindow, private AssocDial
     ComboMessage(id, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
   }
 
+  LANGID language_;
   CFileExtAssocDialog* dialog_ = nullptr;
   HWND window_ = nullptr;
 };
@@ -181,7 +202,16 @@ class Win32AssocDialogWindow final : public AssocDialogWindow, private AssocDial
 }  // namespace
 
 std::unique_ptr<AssocDialogWindow> MakeToolkitAssocDialogWindow() {
-  return std::make_unique<Win32AssocDialogWindow>();
+  return std::make_unique<Win32AssocDialogWindow>(0);
 }
 
+namespace win32 {
+
+std::unique_ptr<AssocDialogWindow> MakeAssocDialogWindowIn(LANGID language) {
+  const LANGID korean = MAKELANGID(LANG_KOREAN, SUBLANG_KOREAN);
+  return std::make_unique<Win32AssocDialogWindow>(
+      PRIMARYLANGID(language) == LANG_KOREAN ? korean : MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+}
+
+}  // namespace win32
 }  // namespace tolvane
