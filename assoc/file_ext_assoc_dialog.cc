@@ -1,5 +1,7 @@
 #include "assoc/file_ext_assoc_dialog.h"
 
+#include <initializer_list>
+
 #include "assoc/assoc_dialog_window.h"
 #include "assoc/file_ext_association.h"
 
@@ -37,8 +39,7 @@ TextView ProgramName(TextView path) {
   return slash == TextView::npos ? path : path.substr(slash + 1);
 }
 
-}  // namespace
-
+// Replaces each "%s" of format by the next argument, in order.
 Text FormatStatus(TextView format, std::initializer_list<TextView> arguments) {
   Text text;
   auto next = arguments.begin();
@@ -53,6 +54,8 @@ Text FormatStatus(TextView format, std::initializer_list<TextView> arguments) {
   }
   return text;
 }
+
+}  // namespace
 
 CFileExtAssocDialog::CFileExtAssocDialog(Platform& platform, AssocDialogView& view,
                                          const char16_t* programList)

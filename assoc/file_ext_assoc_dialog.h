@@ -143,7 +143,4 @@ class CFileExtAssocDialog {
 // Whether id belongs to the range whose box events the dialog answers.
 inline bool IsBoxEventId(int id) { return id >= kIdTemplateBox && id <= kIdLastBoxEvent; }
 
-// Replaces each "%s" of format by the next argument, in order.
-Text FormatStatus(TextView format, std::initializer_list<TextView> arguments);
-
 }  // namespace tolvane
