@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "assoc/file_ext_association.h"
+#include "cli/dialog_command.h"
 #include "cli/probe_command.h"
 #include "platform/hive/hive_format.h"
 #include "platform/root_keys.h"
@@ -422,6 +423,7 @@ CommandOutcome RunCommand(CLI::App& app, const CommandArgs& args, const GlobalAr
   if (name == "groups") return Groups(global);
   if (name == "assoc") return Assoc(args, global);
   if (name == "notify") return Notify(global);
+  if (name == "dialog") return DialogCommand(args, global);
   if (name == "query") return Query(args, global);
   if (name == "export") return Export(args, global);
   if (name == "import") return Import(args, global);

@@ -45,3 +45,18 @@ else()
   include(GoogleTest)
   gtest_discover_tests(tolvane_tests DISCOVERY_TIMEOUT 60)
 endif()
+
+# The association dialog of tolvane.dll on a private Xvfb display, driven
+# with xdotool; English and Korean screenshots are kept in assoc-dialog/.
+if(WIN32 AND TOLVANE_PYTHON)
+  find_program(TOLVANE_XVFB NAMES Xvfb)
+  find_program(TOLVANE_XDOTOOL NAMES xdotool)
+  find_program(TOLVANE_IMPORT NAMES import)
+  if(TOLVANE_WINE AND TOLVANE_XVFB AND TOLVANE_XDOTOOL AND TOLVANE_IMPORT)
+    add_test(NAME wine_assoc_dialog
+             COMMAND ${TOLVANE_PYTHON} ${PROJECT_SOURCE_DIR}/tests/wine_assoc_dialog.py
+                     ${TOLVANE_WINE} $<TARGET_FILE:assoc_dialog_driver>
+                     ${CMAKE_BINARY_DIR}/assoc-dialog)
+    set_tests_properties(wine_assoc_dialog PROPERTIES TIMEOUT 300)
+  endif()
+endif()

@@ -32,6 +32,9 @@ cmake -S . -B build-win64 -DCMAKE_BUILD_TYPE=Release \
 cmake --build build-win64 -j"$jobs"
 step "Windows x86-64: tests under Wine"
 ctest --test-dir build-win64 --output-on-failure
+for shot in build-win64/assoc-dialog/*.png; do
+  [[ -e $shot ]] && echo "association dialog screenshot: $root/$shot"
+done
 
 step "Windows x86: configure and build"
 # 32-bit Windows programs cannot run here (64-bit Wine only): the library is

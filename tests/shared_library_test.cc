@@ -11,6 +11,7 @@ namespace {
 using RegProductFn = std::int32_t (*)(const char16_t*, const char16_t*);
 using ChangeFileExtAssociationFn = std::int32_t (*)(const char16_t*, const char16_t*);
 using SendAssocChangedNotifyFn = std::int32_t (*)();
+using PopupFileAssocListDialogFn = std::int32_t (*)(const char16_t*);
 
 class SharedLibraryTest : public ::testing::Test {
  protected:
@@ -47,6 +48,11 @@ TEST_F(SharedLibraryTest, ExportsAnswerByTheirConventions) {
   EXPECT_EQ(regProduct(u"ZDW2008_FILE_EXT", u"C:\\Suite\\Bin\\"), 0);
   EXPECT_EQ(change(u".zdw", u"Zdw.Document.8"), 0);
   EXPECT_EQ(notify(), 0);
+  // No windowing toolkit here: the dialog cannot open; the result is 0 all the same.
+  const auto popup = Export<PopupFileAssocListDialogFn>("PopupFileAssocListDialog");
+  ASSERT_NE(popup, nullptr);
+  EXPECT_EQ(popup(u"W=.zml:Zdw.Document.8"), 0);
+  EXPECT_EQ(popup(nullptr), 0);
 }
 
 TEST_F(SharedLibraryTest, ExportsOnlyTheLibrarysEntryPoints) {

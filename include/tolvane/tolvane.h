@@ -39,6 +39,36 @@ TOLVANE_EXPORT int32_t TOLVANE_CDECL ChangeFileExtAssociation(const TolvaneChar*
 /* Tells the shell that file associations changed. Always 0. */
 TOLVANE_EXPORT int32_t TOLVANE_CDECL SendAssocChangedNotify(void);
 
+/* Shows the modal association dialog on the calling thread and returns when
+ * the user closes it. The user picks one of the programs of programList and
+ * sees one three-state check box per extension: checked when the extension
+ * already opens with that program, indeterminate when it opens with another
+ * one, unchecked when it opens with none. OK and Apply associate every
+ * checked extension that is not yet associated, exactly as
+ * ChangeFileExtAssociation does (HKEY_CLASSES_ROOT\ext default value and,
+ * where the per-user override tree exists, its "ProgID" value), with one
+ * association-changed notification per extension written.
+ *
+ * programList: "Name=.ext:ProgID;.ext:ProgID|Name=.ext:ProgID", programs
+ * separated by "|", entries by ";"; each extension begins with ".". A name
+ * with nothing after its "=" gets no entry; an entry without its dot or
+ * ProgID ends that program's list. Null or empty: an empty program list.
+ * Borrowed for the call only.
+ *
+ * Result: always 0; whether the user left with OK or Cancel is not told.
+ * The dialog never removes an association, never writes an unchecked or
+ * indeterminate extension, and reports no failed write. The dialog is
+ * template 118 of the library's resources, in English or Korean by the
+ * user-interface language. The portable library has no windowing toolkit:
+ * there the call shows nothing, writes nothing and returns 0 (the tolvane
+ * command's "dialog" shows it in a terminal).
+ *
+ * Example:
+ *   PopupFileAssocListDialog(L"Word processor=.zdw:Zdw.Document.8;"
+ *                            L".zdt:Zdt.Document.8|Spreadsheet=.tbx:Tabrix.Document.8");
+ */
+TOLVANE_EXPORT int32_t TOLVANE_CDECL PopupFileAssocListDialog(const TolvaneChar* programList);
+
 #ifdef __cplusplus
 }
 #endif
