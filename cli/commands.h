@@ -10,12 +10,13 @@
 
 #include "cli/host.h"
 #include "cli/report.h"
+#include "cli/ui_language.h"
 
 namespace tolvane::cli {
 
 struct GlobalArgs {
   HostOptions host;
-  std::string lang;
+  UiLanguage lang = UiLanguage::kEnglish;
   bool json = false;
 };
 

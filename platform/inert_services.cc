@@ -20,7 +20,7 @@ class NoModules final : public ModuleRegistrar {
   void UninitializeOle() override {}
   Module LoadModule(const char16_t*) override { return nullptr; }
   bool CallRegisterServer(Module) override { return false; }
-  void FreeModule(Module) override {}
+  void ReleaseModule(Module) override {}
 };
 
 class NoNotice final : public UserNotice {

@@ -30,7 +30,7 @@ class ModuleRegistrar {
   virtual bool CallRegisterServer(Module module) = 0;
 
   // Releases a module that LoadModule returned.
-  virtual void FreeModule(Module module) = 0;
+  virtual void ReleaseModule(Module module) = 0;
 };
 
 }  // namespace tolvane

@@ -25,7 +25,7 @@ class ScopedModule {
   ScopedModule(ModuleRegistrar& modules, const char16_t* path)
       : modules_(modules), module_(modules.LoadModule(path)) {}
   ~ScopedModule() {
-    if (module_ != nullptr) modules_.FreeModule(module_);
+    if (module_ != nullptr) modules_.ReleaseModule(module_);
   }
   ScopedModule(const ScopedModule&) = delete;
   ScopedModule& operator=(const ScopedModule&) = delete;

@@ -39,7 +39,7 @@ bool RecordingModules::CallRegisterServer(Module module) {
   return has;
 }
 
-void RecordingModules::FreeModule(Module) {
+void RecordingModules::ReleaseModule(Module) {
   log.push_back("free");
   --loaded;
 }

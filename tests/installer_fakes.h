@@ -32,7 +32,7 @@ class RecordingModules final : public ModuleRegistrar {
   void UninitializeOle() override;
   Module LoadModule(const char16_t* path) override;
   bool CallRegisterServer(Module module) override;
-  void FreeModule(Module module) override;
+  void ReleaseModule(Module module) override;
 
   bool oleFails = false;
   std::vector<Text> loadable;

@@ -23,6 +23,6 @@ bool SharedObjectModuleRegistrar::CallRegisterServer(Module module) {
   return true;
 }
 
-void SharedObjectModuleRegistrar::FreeModule(Module module) { ::dlclose(module); }
+void SharedObjectModuleRegistrar::ReleaseModule(Module module) { ::dlclose(module); }
 
 }  // namespace tolvane

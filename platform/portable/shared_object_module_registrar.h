@@ -19,7 +19,7 @@ class SharedObjectModuleRegistrar final : public ModuleRegistrar {
   void UninitializeOle() override {}
   Module LoadModule(const char16_t* path) override;
   bool CallRegisterServer(Module module) override;
-  void FreeModule(Module module) override;
+  void ReleaseModule(Module module) override;
 
  private:
   const DriveTableFileProbe& files_;
