@@ -4,7 +4,8 @@
 #   build-win64/  64-bit Windows (mingw-w64): the unit tests under Wine, tolvane.exe and
 #                 tolvane.dll against Wine's registry (compared with the native command's
 #                 hive), the export table
-#   build-win32/  32-bit Windows (mingw-w64): library and command built, export table checked
+#   build-win32/  32-bit Windows (mingw-w64): library and command built, export table, msi.dll
+#                 imports by ordinal and the custom actions' "ret 4" checked
 # Usage: bash scripts/test-all.sh   (TOLVANE_JOBS sets the build parallelism)
 set -euo pipefail
 
@@ -41,5 +42,6 @@ cmake --build build-win32 -j"$jobs"
 step "Windows x86: export table"
 bash scripts/check-exports.sh i686-w64-mingw32-objdump build-win32/tolvane.dll \
   platform/win32/tolvane.def
+bash scripts/check-custom-actions.sh i686-w64-mingw32-objdump build-win32/tolvane.dll
 
 step "all configurations passed"
