@@ -40,13 +40,14 @@ if(WIN32)
   find_program(TOLVANE_XVFB Xvfb)
   find_program(TOLVANE_XDOTOOL xdotool)
   find_program(TOLVANE_IMPORT import)
-  if(TOLVANE_PYTHON AND TOLVANE_WIXL AND TOLVANE_XVFB AND TOLVANE_XDOTOOL AND TOLVANE_IMPORT)
+  if(TOLVANE_PYTHON AND TOLVANE_WIXL AND TOLVANE_XVFB AND TOLVANE_XDOTOOL AND TOLVANE_IMPORT
+     AND TARGET tolvane_cli)
     add_test(NAME wine_custom_actions
              COMMAND ${TOLVANE_WINE_ENV} ${TOLVANE_PYTHON}
                      ${PROJECT_SOURCE_DIR}/tests/wine_custom_actions.py ${TOLVANE_WINE}
                      $<TARGET_FILE:tolvane> $<TARGET_FILE:grafo_chart_module>
                      ${PROJECT_SOURCE_DIR}/tests/data/msi/custom_actions.wxs
-                     ${CMAKE_BINARY_DIR}/msi-test)
+                     ${CMAKE_BINARY_DIR}/msi-test $<TARGET_FILE:tolvane_cli>)
     set_tests_properties(wine_custom_actions PROPERTIES TIMEOUT 400 FIXTURES_REQUIRED wineprefix)
   else()
     message(STATUS "wine_custom_actions needs wixl, Xvfb, xdotool and ImageMagick's import")

@@ -32,6 +32,8 @@ cmake -S . -B build-win64 -DCMAKE_BUILD_TYPE=Release \
 cmake --build build-win64 -j"$jobs"
 step "Windows x86-64: tests under Wine"
 ctest --test-dir build-win64 --output-on-failure
+shot=build-win64/msi-test/failure-message-ko.png
+if [[ -f $shot ]]; then echo "screenshot of the Korean failure message box: $root/$shot"; fi
 
 step "Windows x86: configure and build"
 # 32-bit Windows programs cannot run here (64-bit Wine only): the library is

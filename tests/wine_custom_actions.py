@@ -7,10 +7,12 @@ msiexec /i ... /qn on a Korean user interface inside an Xvfb server it
 starts, photographs the failure message box (Wine draws the caption itself
 on a virtual desktop), dismisses it with xdotool and checks the installer's
 outcome and the registry. A second installation with no feature selected
-must finish without any message box.
+must finish without any message box. The Windows command runs the same
+entry points and reports the notice instead of showing a box.
 
-Usage: wine_custom_actions.py WINE tolvane.dll GrafoChart.ocx PACKAGE.wxs WORKDIR
+Usage: wine_custom_actions.py WINE tolvane.dll GrafoChart.ocx PACKAGE.wxs WORKDIR tolvane.exe
 """
+import json
 import os
 import shutil
 import subprocess
@@ -18,7 +20,7 @@ import sys
 import time
 import unittest
 
-WINE = DLL = GRAFO = WXS = WORK = None
+WINE = DLL = GRAFO = WXS = WORK = EXE = None
 WINESERVER = shutil.which("wineserver")
 ERROR_INSTALL_FAILURE = 1603
 HOST_EXE = "C:\\windows\\system32\\msiexec.exe"
@@ -63,7 +65,8 @@ class Xvfb:
 class MsiexecTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        os.makedirs(WORK, exist_ok=True)
+        shutil.rmtree(WORK, ignore_errors=True)  # no screenshot of an earlier run survives
+        os.makedirs(WORK)
         for source, name in ((DLL, "tolvane.dll"), (GRAFO, "GrafoChart.ocx"),
                              (WXS, "custom_actions.wxs")):
             shutil.copy(source, os.path.join(WORK, name))
@@ -151,8 +154,30 @@ class MsiexecTest(unittest.TestCase):
                 if WINESERVER:
                     quiet([WINESERVER, "-w"], env=env)
 
+    def test_windows_command_reports_the_notice(self):
+        korean = "프로그램 등록에 실패하였습니다."
+        hive = "Z:" + os.path.join(WORK, "dry-run.reg").replace("/", "\\")
+        env = dict(os.environ, LANG="C", LC_ALL="C")
+        env.pop("DISPLAY", None)
+        for options, command, result, messages in (
+                (["--lang", "ko-KR"], ["register-is", "C:\\Suite\\"], 0, [korean]),
+                ([], ["custom-action", "_RegProduct", "--feature", "Postra=local"], 1,
+                 ["Failed to register the program."]),
+                ([], ["custom-action", "_RegProduct"], 0, [])):
+            with open(os.path.join(WORK, "command.json"), "w+b") as out:
+                code = subprocess.run([WINE, EXE, "--registry", hive, "--json", *options,
+                                       *command], stdin=subprocess.DEVNULL, stdout=out,
+                                      stderr=subprocess.DEVNULL, timeout=STEP_TIMEOUT,
+                                      env=env).returncode
+                out.seek(0)
+                report = json.loads(out.read().decode("utf-8"))
+            self.assertEqual(code, 1 if messages else 0, command)
+            self.assertEqual(report["result"], result, command)
+            self.assertEqual(report["messages"], messages, command)
+            self.assertEqual(report["changes"], [], command)
+
 
 if __name__ == "__main__":
-    WINE, DLL, GRAFO, WXS, WORK = sys.argv[1:6]
-    del sys.argv[1:6]
+    WINE, DLL, GRAFO, WXS, WORK, EXE = sys.argv[1:7]
+    del sys.argv[1:7]
     unittest.main(verbosity=2)
