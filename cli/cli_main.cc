@@ -116,6 +116,7 @@ int Main(int argc, char** argv) {
   app.allow_windows_style_options(false);
 
   GlobalArgs global;
+  std::string lang;
   std::string registryFile;
   std::vector<std::string> drives;
   std::string hostExe;
@@ -132,7 +133,9 @@ int Main(int argc, char** argv) {
   app.add_option("--host-exe", hostExe, "Windows path taken as the host process's executable");
   app.add_option("--codepage", global.host.codePage,
                  "8-bit code page used to widen registrar scripts (default 949)");
-  app.add_option("--lang", global.lang, "user-interface language: en-US, ko-KR, ja-JP, zh-TW, zh-CN");
+  app.add_option("--lang", lang,
+                 "user-interface language: en-US, ko-KR, ja-JP, zh-TW, zh-CN (default from LANG; "
+                 "anything else is English)");
   app.add_flag("--json", global.json, "print exactly one JSON object");
 
   CommandArgs args;
@@ -159,6 +162,9 @@ int Main(int argc, char** argv) {
     return ToolError(error.what());
   }
 
+  global.langGiven = !lang.empty();
+  global.lang = lang.empty() ? DefaultUiLanguage()
+                             : ParseUiLanguageTag(lang).value_or(UiLanguage::kEnglish);
   if (!registryFile.empty()) global.host.registryFile = registryFile;
   if (!hostExe.empty()) global.host.hostExe = hostExe;
   for (const std::string& text : drives) {

@@ -8,6 +8,7 @@
 #include "assoc/file_ext_association.h"
 #include "cli/dialog_command.h"
 #include "cli/probe_command.h"
+#include "cli/installer_commands.h"
 #include "platform/hive/hive_format.h"
 #include "platform/root_keys.h"
 #include "registration/group_catalogue.h"
@@ -420,6 +421,8 @@ CommandOutcome RunCommand(CLI::App& app, const CommandArgs& args, const GlobalAr
   CLI::App* command = app.get_subcommands().front();
   const std::string name = command->get_name();
   if (name == "register") return Register(args, global);
+  if (name == "register-is") return RegisterIs(args, global);
+  if (name == "custom-action") return CustomAction(args, global);
   if (name == "groups") return Groups(global);
   if (name == "assoc") return Assoc(args, global);
   if (name == "notify") return Notify(global);

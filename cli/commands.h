@@ -10,12 +10,14 @@
 
 #include "cli/host.h"
 #include "cli/report.h"
+#include "cli/ui_language.h"
 
 namespace tolvane::cli {
 
 struct GlobalArgs {
   HostOptions host;
-  std::string lang;
+  UiLanguage lang = UiLanguage::kEnglish;
+  bool langGiven = false;  // --lang was on the command line
   bool json = false;
 };
 

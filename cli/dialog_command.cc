@@ -28,9 +28,7 @@ CommandOutcome Fail(std::string message) {
 }  // namespace
 
 CommandOutcome DialogCommand(const CommandArgs& args, const GlobalArgs& global) {
-  const UiLanguage language = global.lang.empty()
-                                  ? DefaultUiLanguage()
-                                  : ParseUiLanguageTag(global.lang).value_or(UiLanguage::kEnglish);
+  const UiLanguage language = global.lang;
 #ifndef _WIN32
   // Checked before the store is opened: without a terminal nothing is touched.
   if (const std::string reason = TerminalUnavailableReason(); !reason.empty()) return Fail(reason);
@@ -44,7 +42,7 @@ CommandOutcome DialogCommand(const CommandArgs& args, const GlobalArgs& global) 
   // The dialog has an English and a Korean version; --lang picks one, else
   // the resource loader does by the user-interface language.
   const std::unique_ptr<AssocDialogWindow> window =
-      global.lang.empty() ? MakeToolkitAssocDialogWindow()
+      !global.langGiven ? MakeToolkitAssocDialogWindow()
                           : win32::MakeAssocDialogWindowIn(language == UiLanguage::kKorean
                                                                ? MAKELANGID(LANG_KOREAN, SUBLANG_KOREAN)
                                                                : MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));

@@ -12,6 +12,8 @@
 
 #include "cli/change_journal.h"
 #include "platform/memory/memory_registry_store.h"
+#include "platform/memory/preset_installer_session.h"
+#include "platform/memory/stream_user_notice.h"
 #include "platform/platform.h"
 
 namespace tolvane::cli {
@@ -36,6 +38,11 @@ class Host {
   // The in-memory store behind a hive file, for commands that read whole
   // trees (query, export); null when the store is the system registry.
   virtual MemoryRegistryStore* memoryStore() = 0;
+
+  // The installer session the custom actions see (the command fills it)
+  // and the failure notice, which prints on stderr and keeps what it showed.
+  virtual PresetInstallerSession& installer() = 0;
+  virtual StreamUserNotice& notice() = 0;
 
   // Saves what the call changed (a hive file is written atomically; the
   // system registry needs nothing). False with a one-line reason on failure.

@@ -52,6 +52,8 @@ class PortableHost final : public Host {
   const std::vector<Change>& changes() const override { return journal_.changes(); }
   std::size_t notifications() const override { return services_.notifier.count(); }
   MemoryRegistryStore* memoryStore() override { return &session_.store(); }
+  PresetInstallerSession& installer() override { return services_.installer; }
+  StreamUserNotice& notice() override { return services_.notice; }
 
   bool Commit(std::string* error) override {
     if (!session_.IsOpen() || !session_.Changed()) return true;

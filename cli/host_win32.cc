@@ -1,7 +1,9 @@
 // The command's environment on Windows: the system registry and shell by
 // default; with --registry FILE a hive file instead, as a dry run that shows
 // what would be written without touching the machine (no notification
-// reaches the shell then).
+// reaches the shell then, and no module registers itself). The custom
+// actions run on an installer session the command fills; failure notices
+// go to stderr, so that scripts are never stopped by a message box.
 #include <memory>
 
 #include "cli/host.h"
@@ -10,6 +12,7 @@
 #include "platform/memory/registry_open_executable_query.h"
 #include "platform/win32/win32_assoc_notifier.h"
 #include "platform/win32/win32_file_probe.h"
+#include "platform/win32/win32_module_registrar.h"
 #include "platform/win32/win32_module_resources.h"
 #include "platform/win32/win32_open_executable_query.h"
 #include "platform/win32/win32_process_paths.h"
@@ -42,13 +45,23 @@ class Win32Host final : public Host {
         journal_(hive_ ? static_cast<RegistryStore&>(hive_->store()) : system_),
         notifier_(hive_ ? nullptr : &shell_),
         hiveQuery_(journal_),
-        platform_{journal_, notifier_, files_, paths_, resources_, text_,
-                  hive_ ? static_cast<OpenExecutableQuery&>(hiveQuery_) : systemQuery_} {}
+        platform_{journal_,
+                  notifier_,
+                  files_,
+                  paths_,
+                  resources_,
+                  text_,
+                  hive_ ? static_cast<OpenExecutableQuery&>(hiveQuery_) : systemQuery_,
+                  installer_,
+                  hive_ ? InertModuleRegistrar() : modules_,
+                  notice_} {}
 
   Platform& platform() override { return platform_; }
   const std::vector<Change>& changes() const override { return journal_.changes(); }
   std::size_t notifications() const override { return notifier_.count(); }
   MemoryRegistryStore* memoryStore() override { return hive_ ? &hive_->store() : nullptr; }
+  PresetInstallerSession& installer() override { return installer_; }
+  StreamUserNotice& notice() override { return notice_; }
 
   bool Commit(std::string* error) override {
     if (!hive_ || !hive_->IsOpen() || !hive_->Changed()) return true;
@@ -69,6 +82,9 @@ class Win32Host final : public Host {
   Win32TextServices text_;
   RegistryOpenExecutableQuery hiveQuery_;
   Win32OpenExecutableQuery systemQuery_;
+  PresetInstallerSession installer_;
+  Win32ModuleRegistrar modules_;
+  StreamUserNotice notice_{stderr, stdin};
   Platform platform_;
 };
 

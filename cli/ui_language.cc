@@ -1,34 +1,35 @@
 #include "cli/ui_language.h"
 
+#include <cctype>
 #include <cstdlib>
-#include <string>
 
 namespace tolvane::cli {
 namespace {
 
-struct LanguageTag {
+struct TagLanguage {
   std::string_view tag;
   UiLanguage language;
 };
-
-constexpr LanguageTag kLanguageTags[] = {
-    {"en-us", UiLanguage::kEnglish},
-    {"zh-tw", UiLanguage::kChineseTraditional},
-    {"ja-jp", UiLanguage::kJapanese},
-    {"ko-kr", UiLanguage::kKorean},
+constexpr TagLanguage kTags[] = {
+    {"en-us", UiLanguage::kEnglish},          {"zh-tw", UiLanguage::kChineseTraditional},
+    {"ja-jp", UiLanguage::kJapanese},         {"ko-kr", UiLanguage::kKorean},
     {"zh-cn", UiLanguage::kChineseSimplified},
 };
+
+bool SameTag(std::string_view given, std::string_view known) {
+  if (given.size() != known.size()) return false;
+  for (std::size_t i = 0; i < given.size(); ++i) {
+    const char c = given[i] == '_' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(given[i])));
+    if (c != known[i]) return false;
+  }
+  return true;
+}
 
 }  // namespace
 
 std::optional<UiLanguage> ParseUiLanguageTag(std::string_view tag) {
-  std::string folded(tag);
-  for (char& c : folded) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c == '_') c = '-';
-  }
-  for (const LanguageTag& entry : kLanguageTags) {
-    if (folded == entry.tag) return entry.language;
+  for (const TagLanguage& known : kTags) {
+    if (SameTag(tag, known.tag)) return known.language;
   }
   return std::nullopt;
 }
@@ -37,10 +38,9 @@ UiLanguage DefaultUiLanguage() {
   for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
     const char* value = std::getenv(name);
     if (value == nullptr || *value == '\0') continue;
-    // "ko_KR.UTF-8@euro": the language and territory only.
-    const std::string_view locale(value);
-    return ParseUiLanguageTag(locale.substr(0, locale.find_first_of(".@")))
-        .value_or(UiLanguage::kEnglish);
+    std::string_view locale(value);
+    locale = locale.substr(0, locale.find_first_of(".@"));
+    return ParseUiLanguageTag(locale).value_or(UiLanguage::kEnglish);
   }
   return UiLanguage::kEnglish;
 }

@@ -1,6 +1,6 @@
 // The user-interface language of the texts that exist in several languages
-// (the failure message, the association dialog): from --lang, else from the
-// locale of the environment.
+// (the failure message, the association dialog), chosen with --lang or from
+// the locale of the environment.
 #pragma once
 
 #include <optional>
@@ -10,12 +10,13 @@ namespace tolvane::cli {
 
 enum class UiLanguage { kEnglish, kChineseTraditional, kJapanese, kKorean, kChineseSimplified };
 
-// en-US, zh-TW, ja-JP, ko-KR, zh-CN (letter case ignored; "_" may stand for
-// "-"); nothing for any other tag.
+// en-US, zh-TW, ja-JP, ko-KR or zh-CN, in any letter case, with '-' or '_'
+// between language and region; nothing for any other tag.
 std::optional<UiLanguage> ParseUiLanguageTag(std::string_view tag);
 
-// The language of the first set one of LC_ALL, LC_MESSAGES and LANG (as
-// "ko_KR.UTF-8"); English when none is set or names another language.
+// The language of the locale: the first non-empty of LC_ALL, LC_MESSAGES
+// and LANG, without its ".codeset" and "@modifier" (ko_KR.UTF-8 is Korean);
+// English for anything else.
 UiLanguage DefaultUiLanguage();
 
 }  // namespace tolvane::cli

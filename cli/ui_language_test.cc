@@ -8,55 +8,52 @@
 namespace tolvane::cli {
 namespace {
 
-struct LocaleCase {
-  const char* lcAll;
-  const char* lcMessages;
-  const char* lang;
-  UiLanguage expected;
-};
-
-// The first set variable decides, even when it names another language.
-const LocaleCase kLocales[] = {
-    {nullptr, nullptr, "ko_KR.UTF-8", UiLanguage::kKorean},
-    {nullptr, "zh_TW.Big5", "ko_KR.UTF-8", UiLanguage::kChineseTraditional},
-    {"ja_JP.eucJP@x", "ko_KR", "ko_KR", UiLanguage::kJapanese},
-    {"de_DE.UTF-8", nullptr, "ko_KR.UTF-8", UiLanguage::kEnglish},
-    {"", nullptr, "zh_CN", UiLanguage::kChineseSimplified},
-    {nullptr, nullptr, "ko", UiLanguage::kEnglish},
-    {nullptr, nullptr, nullptr, UiLanguage::kEnglish},
-};
-
-void SetOrUnset(const char* name, const char* value) {
-  if (value == nullptr) {
-    unsetenv(name);
-  } else {
-    setenv(name, value, 1);
-  }
+void SetEnv(const char* name, const char* value) {
+#ifdef _WIN32
+  ::_putenv_s(name, value);
+#else
+  ::setenv(name, value, 1);
+#endif
 }
 
-TEST(UiLanguageTest, DefaultFromTheLocaleVariables) {
-  const char* names[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
-  std::string saved[3];
-  bool wasSet[3];
-  for (int i = 0; i < 3; ++i) {
-    const char* value = std::getenv(names[i]);
-    wasSet[i] = value != nullptr;
-    if (wasSet[i]) saved[i] = value;
-  }
-  for (const LocaleCase& c : kLocales) {
-    SetOrUnset("LC_ALL", c.lcAll);
-    SetOrUnset("LC_MESSAGES", c.lcMessages);
-    SetOrUnset("LANG", c.lang);
-    EXPECT_EQ(DefaultUiLanguage(), c.expected) << (c.lang ? c.lang : "-");
-  }
-  for (int i = 0; i < 3; ++i) SetOrUnset(names[i], wasSet[i] ? saved[i].c_str() : nullptr);
+TEST(UiLanguageTest, Tags) {
+  const std::pair<const char*, std::optional<UiLanguage>> cases[] = {
+      {"en-US", UiLanguage::kEnglish},       {"ko-KR", UiLanguage::kKorean},
+      {"KO_kr", UiLanguage::kKorean},        {"ja-JP", UiLanguage::kJapanese},
+      {"zh-TW", UiLanguage::kChineseTraditional}, {"zh-CN", UiLanguage::kChineseSimplified},
+      {"ko", std::nullopt},                  {"ko-KR ", std::nullopt},
+      {"fr-FR", std::nullopt},               {"", std::nullopt},
+  };
+  for (const auto& [tag, language] : cases) EXPECT_EQ(ParseUiLanguageTag(tag), language) << tag;
 }
 
-TEST(UiLanguageTest, TagsOfTheOption) {
-  EXPECT_EQ(ParseUiLanguageTag("ko-KR"), UiLanguage::kKorean);
-  EXPECT_EQ(ParseUiLanguageTag("ZH-cn"), UiLanguage::kChineseSimplified);
-  EXPECT_EQ(ParseUiLanguageTag("en-GB"), std::nullopt);
-  EXPECT_EQ(ParseUiLanguageTag(""), std::nullopt);
+// LC_ALL before LC_MESSAGES before LANG; codeset and modifier ignored.
+TEST(UiLanguageTest, DefaultFromLocale) {
+  struct Case {
+    const char* all;
+    const char* messages;
+    const char* lang;
+    UiLanguage expected;
+  };
+  const Case cases[] = {
+      {"", "", "ko_KR.UTF-8", UiLanguage::kKorean},
+      {"", "ja_JP.eucJP", "ko_KR.UTF-8", UiLanguage::kJapanese},
+      {"zh_CN.GB18030@stroke", "ja_JP", "ko_KR", UiLanguage::kChineseSimplified},
+      {"C.UTF-8", "", "ko_KR.UTF-8", UiLanguage::kEnglish},
+      {"", "", "", UiLanguage::kEnglish},
+  };
+  const std::string saved[] = {std::getenv("LC_ALL") ? std::getenv("LC_ALL") : "",
+                               std::getenv("LC_MESSAGES") ? std::getenv("LC_MESSAGES") : "",
+                               std::getenv("LANG") ? std::getenv("LANG") : ""};
+  for (const Case& c : cases) {
+    SetEnv("LC_ALL", c.all);
+    SetEnv("LC_MESSAGES", c.messages);
+    SetEnv("LANG", c.lang);
+    EXPECT_EQ(DefaultUiLanguage(), c.expected) << c.all << "|" << c.messages << "|" << c.lang;
+  }
+  SetEnv("LC_ALL", saved[0].c_str());
+  SetEnv("LC_MESSAGES", saved[1].c_str());
+  SetEnv("LANG", saved[2].c_str());
 }
 
 }  // namespace

@@ -34,6 +34,30 @@ if(WIN32)
     set_tests_properties(wine_end_to_end PROPERTIES TIMEOUT 300 FIXTURES_REQUIRED wineprefix)
   endif()
 
+  # The custom actions of the real library under Wine's msiexec, with the
+  # Korean failure message photographed on an Xvfb display of its own.
+  find_program(TOLVANE_WIXL wixl)
+  find_program(TOLVANE_XVFB Xvfb)
+  find_program(TOLVANE_XDOTOOL xdotool)
+  find_program(TOLVANE_IMPORT import)
+  if(TOLVANE_PYTHON AND TOLVANE_WIXL AND TOLVANE_XVFB AND TOLVANE_XDOTOOL AND TOLVANE_IMPORT
+     AND TARGET tolvane_cli)
+    add_test(NAME wine_custom_actions
+             COMMAND ${TOLVANE_WINE_ENV} ${TOLVANE_PYTHON}
+                     ${PROJECT_SOURCE_DIR}/tests/wine_custom_actions.py ${TOLVANE_WINE}
+                     $<TARGET_FILE:tolvane> $<TARGET_FILE:grafo_chart_module>
+                     ${PROJECT_SOURCE_DIR}/tests/data/msi/custom_actions.wxs
+                     ${CMAKE_BINARY_DIR}/msi-test $<TARGET_FILE:tolvane_cli>)
+    set_tests_properties(wine_custom_actions PROPERTIES TIMEOUT 400 FIXTURES_REQUIRED wineprefix)
+  else()
+    message(STATUS "wine_custom_actions needs wixl, Xvfb, xdotool and ImageMagick's import")
+  endif()
+
+  # msi.dll is imported by ordinal only.
+  add_test(NAME tolvane_msi_imports
+           COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/check-custom-actions.sh ${CMAKE_OBJDUMP}
+                   $<TARGET_FILE:tolvane>)
+
   # The library exports exactly the names of its .def file, undecorated.
   add_test(NAME tolvane_exports
            COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/check-exports.sh ${CMAKE_OBJDUMP}

@@ -6,11 +6,15 @@
 
 #include "platform/assoc_notifier.h"
 #include "platform/file_probe.h"
+#include "platform/inert_services.h"
+#include "platform/installer_session.h"
+#include "platform/module_registrar.h"
 #include "platform/module_resources.h"
 #include "platform/open_executable_query.h"
 #include "platform/process_paths.h"
 #include "platform/registry_store.h"
 #include "platform/text_services.h"
+#include "platform/user_notice.h"
 
 namespace tolvane {
 
@@ -22,6 +26,11 @@ struct Platform {
   ModuleResources& resources;
   TextServices& text;
   OpenExecutableQuery& shell;
+  // Used by the installer entry points only; a bundle that leaves them out
+  // gets inert ones (no installation, nothing loads, no notice shown).
+  InstallerSession& installer = InertInstallerSession();
+  ModuleRegistrar& modules = InertModuleRegistrar();
+  UserNotice& notice = InertUserNotice();
 };
 
 // The process-wide platform the exports use. On Windows: the system's

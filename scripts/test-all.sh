@@ -4,8 +4,8 @@
 #   build-win64/  64-bit Windows (mingw-w64): the unit tests under Wine, tolvane.exe and
 #                 tolvane.dll against Wine's registry (compared with the native command's
 #                 hive), the probe's answer, the export tables
-#   build-win32/  32-bit Windows (mingw-w64): library, probe and command built, export tables
-#                 checked
+#   build-win32/  32-bit Windows (mingw-w64): library, probe and command built, export tables,
+#                 msi.dll imports by ordinal and the custom actions' "ret 4" checked
 # Usage: bash scripts/test-all.sh   (TOLVANE_JOBS sets the build parallelism)
 set -euo pipefail
 
@@ -35,6 +35,8 @@ ctest --test-dir build-win64 --output-on-failure
 for shot in build-win64/assoc-dialog/*.png; do
   [[ -e $shot ]] && echo "association dialog screenshot: $root/$shot"
 done
+shot=build-win64/msi-test/failure-message-ko.png
+if [[ -f $shot ]]; then echo "screenshot of the Korean failure message box: $root/$shot"; fi
 
 step "Windows x86: configure and build"
 # 32-bit Windows programs cannot run here (64-bit Wine only): the library is
@@ -47,5 +49,6 @@ bash scripts/check-exports.sh i686-w64-mingw32-objdump build-win32/tolvane.dll \
   platform/win32/tolvane.def
 bash scripts/check-exports.sh i686-w64-mingw32-objdump build-win32/cli/tolvane-probe.dll \
   probe/tolvane-probe.def
+bash scripts/check-custom-actions.sh i686-w64-mingw32-objdump build-win32/tolvane.dll
 
 step "all configurations passed"

@@ -15,8 +15,9 @@ import unittest
 TOLVANE = None
 
 
-def run(*args, check_exit=None):
-    proc = subprocess.run([TOLVANE, *args], capture_output=True)
+def run(*args, check_exit=None, env=None):
+    proc = subprocess.run([TOLVANE, *args], capture_output=True, stdin=subprocess.DEVNULL,
+                          env=None if env is None else {**os.environ, **env})
     if check_exit is not None and proc.returncode != check_exit:
         raise AssertionError(f"{args}: exit {proc.returncode}, stderr {proc.stderr!r}")
     return proc
@@ -161,6 +162,48 @@ class CommandTest(unittest.TestCase):
         text = run(*self.base, "export", check_exit=0).stdout.decode()
         for i in range(12):
             self.assertIn(f"[HKEY_CURRENT_USER\\Software\\Concurrent\\K{i}]", text)
+
+    def test_installer_entry_points(self):
+        drive = self.install("KORVOX.OCX")
+        english, korean = "Failed to register the program.", "프로그램 등록에 실패하였습니다."
+        long_dir = "C:\\" + "d" * 300 + "\\"
+        # (global options, command, exit, result, messages, whether the store changes)
+        cases = (
+            ([], ["register-is", "C:\\Suite\\"], 1, 0, [english], False),
+            (["--lang", "ko-KR"], ["register-is", "C:\\Suite\\"], 1, 0, [korean], False),
+            (["--lang", "zh-CN"], ["custom-action", "_RegProduct", "--feature", "Postra=local"],
+             1, 1, ["应用程序注册失败"], False),
+            (["--lang", "ja-JP"], ["custom-action", "_RegProduct", "--feature", "Tabrix=3",
+                                   "--property", "CommonDir=C:\\Suite\\Bin\\"], 1, 1,
+             [english], False),
+            (["--lang", "fr-FR"], ["custom-action", "_RegProduct", "--feature", "Velmora=none",
+                                   "--feature", "Showra=unknown"], 0, 0, [], False),
+            ([], ["custom-action", "_RegKorvo", "--property", "QmrOcxOldDir=C:\\Suite\\Bin\\"],
+             0, 0, [], True),
+            ([], ["custom-action", "_RegKorvo", "--property", "QmrOcxOldDir=C:\\Other\\"],
+             0, 0, [], False),
+            (["--lang", "ko-KR"], ["custom-action", "_RegKorvo", "--property",
+                                   "QmrOcxOldDir=" + long_dir], 1, 1, [korean], False),
+        )
+        for options, command, code, result, messages, changes in cases:
+            proc = run(*self.base, *drive, "--json", *options, *command, check_exit=code,
+                       env={"LANG": "C", "LC_ALL": "", "LC_MESSAGES": ""})
+            out = json.loads(proc.stdout)
+            self.assertEqual(out["result"], result, command)
+            self.assertEqual(out["messages"], messages, command)
+            self.assertEqual(proc.stderr.decode().splitlines(), messages, command)
+            self.assertEqual(bool(out["changes"]), changes, command)
+        text = run(*self.base, "register-is", "x", check_exit=1, env={"LANG": "ko_KR.UTF-8"})
+        self.assertIn(korean, text.stdout.decode())
+
+    def test_installer_usage_errors_change_nothing(self):
+        for args in (["custom-action", "_RegFoo"],
+                     ["custom-action", "_RegKorvo", "--feature", "Velmora=lots"],
+                     ["custom-action", "_RegKorvo", "--property", "=C:\\"],
+                     ["register-is"]):
+            out = run(*self.base, *args, check_exit=2)
+            self.assertEqual(len(out.stderr.decode().strip().splitlines()), 1, args)
+        self.assertFalse(os.path.exists(self.hive))
 
     def write_script(self, i):
         path = os.path.join(self.dir.name, f"c{i}.rgs")

@@ -1,0 +1,38 @@
+// An installer session whose feature action states and properties the host
+// sets beforehand, for running the custom actions outside an installer (the
+// command's custom-action). It answers as the installer does: every handle
+// reaches the same one installation, a feature not set is unknown, a
+// property not set is the empty text, and a value that does not fit the
+// caller's buffer is reported with the length it needs.
+#pragma once
+
+#include <cstddef>
+#include <map>
+
+#include "platform/installer_session.h"
+#include "platform/text.h"
+
+namespace tolvane {
+
+// The installer's error number for a feature it does not know.
+inline constexpr ErrorCode kErrorUnknownFeature = 1606;
+
+class PresetInstallerSession final : public InstallerSession {
+ public:
+  // Names are matched exactly, as the installer matches its identifiers.
+  void SetFeatureAction(Text feature, std::int32_t action) {
+    features_[std::move(feature)] = action;
+  }
+  void SetProperty(Text name, Text value) { properties_[std::move(name)] = std::move(value); }
+
+  ErrorCode GetFeatureState(InstallerHandle handle, const char16_t* feature,
+                            std::int32_t* installed, std::int32_t* action) override;
+  ErrorCode GetProperty(InstallerHandle handle, const char16_t* name, char16_t* buffer,
+                        std::uint32_t* units) override;
+
+ private:
+  std::map<Text, std::int32_t> features_;
+  std::map<Text, Text> properties_;
+};
+
+}  // namespace tolvane
