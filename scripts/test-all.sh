@@ -6,6 +6,7 @@
 #                 hive), the export table
 #   build-win32/  32-bit Windows (mingw-w64): library and command built, export table checked
 # Usage: bash scripts/test-all.sh   (TOLVANE_JOBS sets the build parallelism)
+# It first installs what is missing (scripts/setup.sh; as root on a fresh machine).
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -13,6 +14,9 @@ jobs=${TOLVANE_JOBS:-$(nproc)}
 cd "$root"
 
 step() { printf '\n==== %s\n' "$*"; }
+
+step "set-up: packages and locale"
+bash scripts/setup.sh all
 
 # Wine runs without a display and with its prefix inside each build tree.
 unset DISPLAY
