@@ -5,6 +5,7 @@
 #                 tolvane.dll against Wine's registry (compared with the native command's
 #                 hive), the export table
 #   build-win32/  32-bit Windows (mingw-w64): library and command built, export table checked
+#   build-win64/package/  the Windows ZIP archive of both, its listing checked
 # Usage: bash scripts/test-all.sh   (TOLVANE_JOBS sets the build parallelism)
 # It first installs what is missing (scripts/setup.sh; as root on a fresh machine).
 set -euo pipefail
@@ -45,5 +46,9 @@ cmake --build build-win32 -j"$jobs"
 step "Windows x86: export table"
 bash scripts/check-exports.sh i686-w64-mingw32-objdump build-win32/tolvane.dll \
   platform/win32/tolvane.def
+
+step "Windows archive: pack x64 and x86 and check the listing"
+TOLVANE_JOBS=$jobs bash scripts/windows-zip.sh build-win64/package
+python3 tests/windows_archive_test.py build-win64/package/tolvane-*-windows.zip
 
 step "all configurations passed"
