@@ -60,8 +60,13 @@ else()
 
   # cmake --install into a scratch prefix, and a project outside the tree
   # built against it with find_package and with pkg-config.
+  set(tolvane_consumer_flags "")
+  if(TOLVANE_SANITIZE)
+    set(tolvane_consumer_flags "-fsanitize=address,undefined")
+  endif()
   add_test(NAME install_tree_serves_find_package_and_pkg_config
            COMMAND bash ${PROJECT_SOURCE_DIR}/tests/install_tree_test.sh ${CMAKE_BINARY_DIR}
-                   ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR}/install-tree-test)
+                   ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR}/install-tree-test
+                   "${tolvane_consumer_flags}")
   set_tests_properties(install_tree_serves_find_package_and_pkg_config PROPERTIES TIMEOUT 300)
 endif()
