@@ -19,8 +19,9 @@ struct Walked {
 
 void Walk(const CLI::App& app, const std::string& path, std::vector<Walked>* out) {
   for (const CLI::App* sub : app.get_subcommands(std::function<bool(const CLI::App*)>{})) {
-    out->push_back({path + (path.empty() ? "" : " ") + sub->get_name(), sub});
-    Walk(*sub, out->back().path, out);
+    const std::string subPath = path + (path.empty() ? "" : " ") + sub->get_name();
+    out->push_back({subPath, sub});
+    Walk(*sub, subPath, out);
   }
 }
 
