@@ -56,17 +56,18 @@ else()
     add_test(NAME bash_completion_offers_commands_groups_and_options
              COMMAND bash ${PROJECT_SOURCE_DIR}/tests/bash_completion_test.sh
                      ${CMAKE_BINARY_DIR}/cli/tolvane.bash-completion)
-  endif()
 
-  # cmake --install into a scratch prefix, and a project outside the tree
-  # built against it with find_package and with pkg-config.
-  set(tolvane_consumer_flags "")
-  if(TOLVANE_SANITIZE)
-    set(tolvane_consumer_flags "-fsanitize=address,undefined")
+    # cmake --install into a scratch prefix (the command and its pages
+    # included), and a project outside the tree built against it with
+    # find_package and with pkg-config.
+    set(tolvane_consumer_flags "")
+    if(TOLVANE_SANITIZE)
+      set(tolvane_consumer_flags "-fsanitize=address,undefined")
+    endif()
+    add_test(NAME install_tree_serves_find_package_and_pkg_config
+             COMMAND bash ${PROJECT_SOURCE_DIR}/tests/install_tree_test.sh ${CMAKE_BINARY_DIR}
+                     ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR}/install-tree-test
+                     "${tolvane_consumer_flags}")
+    set_tests_properties(install_tree_serves_find_package_and_pkg_config PROPERTIES TIMEOUT 300)
   endif()
-  add_test(NAME install_tree_serves_find_package_and_pkg_config
-           COMMAND bash ${PROJECT_SOURCE_DIR}/tests/install_tree_test.sh ${CMAKE_BINARY_DIR}
-                   ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR}/install-tree-test
-                   "${tolvane_consumer_flags}")
-  set_tests_properties(install_tree_serves_find_package_and_pkg_config PROPERTIES TIMEOUT 300)
 endif()
