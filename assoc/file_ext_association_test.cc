@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -73,6 +74,9 @@ struct AssociatedCase {
   bool associated;
 };
 
+// A failing case is reported by its name, not as a dump of its bytes.
+void PrintTo(const AssociatedCase& c, std::ostream* os) { *os << c.name; }
+
 class IsExtAssociatedWithTest : public ::testing::TestWithParam<AssociatedCase> {};
 
 TEST_P(IsExtAssociatedWithTest, ComparesOpenExecutables) {
@@ -104,6 +108,9 @@ struct RefusalCase {
   const char16_t* extension;
   const char16_t* progId;
 };
+
+// A failing case is reported by its name, not as a dump of its bytes.
+void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
 
 class RefusedAssociationTest : public ::testing::TestWithParam<RefusalCase> {};
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,9 @@ struct ResolutionCase {
   const char16_t* association;
   const char16_t* expected;  // null: no executable
 };
+
+// A failing case is reported by its name, not as a dump of its bytes.
+void PrintTo(const ResolutionCase& c, std::ostream* os) { *os << c.name; }
 
 constexpr char16_t kCmd[] = u"Zdw.Document.8\\shell\\open\\command";
 constexpr char16_t kExtCmd[] = u".zdw\\shell\\open\\command";

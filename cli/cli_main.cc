@@ -21,6 +21,7 @@
 #endif
 
 #include "assoc/file_ext_association.h"
+#include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/host.h"
 #include "cli/report.h"
@@ -106,40 +107,11 @@ std::vector<std::string> Arguments(int argc, char** argv) {
 }  // namespace
 
 int Main(int argc, char** argv) {
-  CLI::App app{"tolvane: registers the office suite's registry entries and file associations.\n"
-               "Runs each export of the library against a hive file (or, on Windows, the\n"
-               "system registry) and shows what it returned and changed."};
-  app.require_subcommand(1);
-  app.fallthrough();
-  // Options are spelled the same on every build; a word starting with '/' is
-  // an argument (a path), never an option.
-  app.allow_windows_style_options(false);
-
-  GlobalArgs global;
-  std::string lang;
-  std::string registryFile;
-  std::vector<std::string> drives;
-  std::string hostExe;
-#ifdef _WIN32
-  app.add_option("--registry", registryFile,
-                 "work on this hive file instead of the system registry (a dry run: the "
-                 "machine is not touched and the shell is not notified)");
-#else
-  app.add_option("--registry", registryFile,
-                 "the registry store is this hive file (default: $TOLVANE_REGISTRY, else "
-                 "$XDG_DATA_HOME/tolvane/registry.reg)");
-#endif
-  app.add_option("--drive", drives, "L=DIR: Windows drive L: is host directory DIR (repeatable)");
-  app.add_option("--host-exe", hostExe, "Windows path taken as the host process's executable");
-  app.add_option("--codepage", global.host.codePage,
-                 "8-bit code page used to widen registrar scripts (default 949)");
-  app.add_option("--lang", lang,
-                 "user-interface language: en-US, ko-KR, ja-JP, zh-TW, zh-CN (default from LANG; "
-                 "anything else is English)");
-  app.add_flag("--json", global.json, "print exactly one JSON object");
-
-  CommandArgs args;
-  AddCommands(app, &args);
+  CLI::App app;
+  CommandLine line;
+  DescribeCommandLine(app, &line);
+  GlobalArgs& global = line.global;
+  const CommandArgs& args = line.args;
 
   const std::vector<std::string> words = Arguments(argc, argv);
   if (words.empty()) return ToolError("cannot read the command line");
@@ -154,20 +126,23 @@ int Main(int argc, char** argv) {
     Write(stdout, app.help("", CLI::AppFormatMode::All));
     return kExitOk;
   } catch (const CLI::ParseError& error) {
-    // Help of a subcommand arrives as a CallForHelp thrown from it.
+    // Help of a command arrives as a CallForHelp thrown from it: the help of
+    // the innermost command given ("script run --help" is run's).
     if (error.get_exit_code() == 0) {
-      for (CLI::App* sub : app.get_subcommands()) Write(stdout, sub->help());
+      CLI::App* command = &app;
+      while (!command->get_subcommands().empty()) command = command->get_subcommands().front();
+      Write(stdout, command->help());
       return kExitOk;
     }
     return ToolError(error.what());
   }
 
-  global.langGiven = !lang.empty();
-  global.lang = lang.empty() ? DefaultUiLanguage()
-                             : ParseUiLanguageTag(lang).value_or(UiLanguage::kEnglish);
-  if (!registryFile.empty()) global.host.registryFile = registryFile;
-  if (!hostExe.empty()) global.host.hostExe = hostExe;
-  for (const std::string& text : drives) {
+  global.langGiven = !line.lang.empty();
+  global.lang = line.lang.empty() ? DefaultUiLanguage()
+                                  : ParseUiLanguageTag(line.lang).value_or(UiLanguage::kEnglish);
+  if (!line.registryFile.empty()) global.host.registryFile = line.registryFile;
+  if (!line.hostExe.empty()) global.host.hostExe = line.hostExe;
+  for (const std::string& text : line.drives) {
     std::pair<char, std::string> drive;
     if (!ParseDrive(text, &drive)) return ToolError("--drive wants L=DIR, not '" + text + "'");
     global.host.drives.push_back(drive);

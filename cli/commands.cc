@@ -393,13 +393,15 @@ void AddCommands(CLI::App& app, CommandArgs* args) {
   script->require_subcommand(1);
   CLI::App* run = script->add_subcommand("run", "apply a script file or embedded script to the store");
   run->add_option("FILE", args->file, "8-bit script text, widened with the code page");
-  run->add_option("--id", args->scriptId, "embedded script id");
-  run->add_option("--set", args->sets, "NAME=VALUE replacement (repeatable, in order)");
+  run->add_option("--id", args->scriptId, "embedded script id")->type_name("N");
+  run->add_option("--set", args->sets, "replacement of %NAME% (repeatable, in order)")
+      ->type_name("NAME=VALUE");
   CLI::App* show = script->add_subcommand("show", "print embedded script N as UTF-8");
   show->add_option("N", args->scriptId)->required();
   CLI::App* check = script->add_subcommand("check", "apply FILE to an empty scratch store");
   check->add_option("FILE", args->file)->required();
-  check->add_option("--set", args->sets, "NAME=VALUE replacement (repeatable, in order)");
+  check->add_option("--set", args->sets, "replacement of %NAME% (repeatable, in order)")
+      ->type_name("NAME=VALUE");
 
   app.add_subcommand("groups", "list the catalogue's group names in order");
 
@@ -409,7 +411,8 @@ void AddCommands(CLI::App& app, CommandArgs* args) {
 
   CLI::App* exportCommand = app.add_subcommand("export", "write the store as a regedit file");
   exportCommand->add_option("KEY", args->key, "only this key and its tree");
-  exportCommand->add_option("--output", args->output, "UTF-16LE file; default: UTF-8 to stdout");
+  exportCommand->add_option("--output", args->output, "UTF-16LE file; default: UTF-8 to stdout")
+      ->type_name("FILE");
 
   CLI::App* import = app.add_subcommand("import", "merge a regedit file into the store");
   import->add_option("FILE", args->file)->required();

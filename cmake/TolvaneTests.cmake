@@ -66,8 +66,37 @@ if(WIN32)
            COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/check-exports.sh ${CMAKE_OBJDUMP}
                    $<TARGET_FILE:tolvane_probe> ${PROJECT_SOURCE_DIR}/probe/tolvane-probe.def)
 else()
+  # Every unit test is its own ctest entry, named Suite.Test (and a value-
+  # parameterised one by its case's name, without gtest's dump of the value).
   include(GoogleTest)
-  gtest_discover_tests(tolvane_tests DISCOVERY_TIMEOUT 60)
+  gtest_discover_tests(tolvane_tests DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES)
+
+  # The manual page and bash completion written from the command's own
+  # description: the page is clean roff, the completion answers as bash asks.
+  if(TARGET tolvane_docs_files)
+    find_program(TOLVANE_GROFF groff)
+    if(TOLVANE_GROFF)
+      add_test(NAME manual_page_is_clean_roff
+               COMMAND sh -c "! ${TOLVANE_GROFF} -man -ww -z \"$1\" 2>&1 | grep ." sh
+                       ${CMAKE_BINARY_DIR}/cli/tolvane.1)
+    endif()
+    add_test(NAME bash_completion_offers_commands_groups_and_options
+             COMMAND bash ${PROJECT_SOURCE_DIR}/tests/bash_completion_test.sh
+                     ${CMAKE_BINARY_DIR}/cli/tolvane.bash-completion)
+
+    # cmake --install into a scratch prefix (the command and its pages
+    # included), and a project outside the tree built against it with
+    # find_package and with pkg-config.
+    set(tolvane_consumer_flags "")
+    if(TOLVANE_SANITIZE)
+      set(tolvane_consumer_flags "-fsanitize=address,undefined")
+    endif()
+    add_test(NAME install_tree_serves_find_package_and_pkg_config
+             COMMAND bash ${PROJECT_SOURCE_DIR}/tests/install_tree_test.sh ${CMAKE_BINARY_DIR}
+                     ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR}/install-tree-test
+                     "${tolvane_consumer_flags}")
+    set_tests_properties(install_tree_serves_find_package_and_pkg_config PROPERTIES TIMEOUT 300)
+  endif()
 endif()
 
 # The association dialog of tolvane.dll on a private Xvfb display, driven

@@ -29,20 +29,27 @@ constexpr const char16_t* kScratch = u"Software\\TolvaneContractTest";
 constexpr ErrorCode kErrorBadPathname = 161;
 constexpr ErrorCode kErrorNoAccess = 998;
 
-struct MemoryStoreTarget {
+}  // namespace
+
+// The stores under test. Their names show in the test list
+// ("...<tolvane::InMemoryStore>"), so they live outside the anonymous
+// namespace, whose name has a space in it.
+struct InMemoryStore {
   MemoryRegistryStore store;
   void ExpectNoOpenKeys() const { EXPECT_EQ(store.OpenKeyCount(), 0u); }
 };
 
 #ifdef _WIN32
-struct SystemStoreTarget {
+struct SystemRegistry {
   Win32RegistryStore store;
   void ExpectNoOpenKeys() const {}
 };
-using StoreTargets = ::testing::Types<MemoryStoreTarget, SystemStoreTarget>;
+using StoreTargets = ::testing::Types<InMemoryStore, SystemRegistry>;
 #else
-using StoreTargets = ::testing::Types<MemoryStoreTarget>;
+using StoreTargets = ::testing::Types<InMemoryStore>;
 #endif
+
+namespace {
 
 // UTF-16 text as the raw bytes a string value holds (terminator included
 // when the text holds one).
@@ -537,7 +544,7 @@ TYPED_TEST(RegistryStoreContract, StringsCountedWithoutTheirTerminatorGetIt) {
   RegistryStore& store = this->store();
   // Stored: Wine's registry takes along a terminator lying just past the
   // count; the in-memory store never reads past what the caller counted.
-  constexpr bool kLooksPastTheCount = !std::is_same_v<TypeParam, MemoryStoreTarget>;
+  constexpr bool kLooksPastTheCount = !std::is_same_v<TypeParam, InMemoryStore>;
   const char16_t a[] = u"a";
   const char16_t abc[] = u"abc";
   const char16_t abcd[] = {u'a', u'b', u'c', u'd', u'\0'};

@@ -8,16 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${1:-out}
 
-if ! command -v cmake >/dev/null || ! [ -f /usr/include/CLI/CLI.hpp ] || ! [ -f /usr/include/nlohmann/json.hpp ]; then
-  if [ "$(id -u)" = 0 ]; then
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq cmake g++ make libcli11-dev nlohmann-json3-dev \
-      googletest libgtest-dev libgmock-dev >/dev/null
-  else
-    echo "main-job: needs cmake, g++, libcli11-dev and nlohmann-json3-dev" >&2
-    exit 2
-  fi
-fi
+bash scripts/setup.sh main
 
 cmake -S . -B build-main -DCMAKE_BUILD_TYPE=Release -DTOLVANE_BUILD_TESTS=OFF >/dev/null
 cmake --build build-main -j"$(nproc)" --target tolvane_cli >/dev/null

@@ -6,7 +6,9 @@
 #                 hive), the probe's answer, the export tables
 #   build-win32/  32-bit Windows (mingw-w64): library, probe and command built, export tables,
 #                 msi.dll imports by ordinal and the custom actions' "ret 4" checked
+#   build-win64/package/  the Windows ZIP archive of both, its listing checked
 # Usage: bash scripts/test-all.sh   (TOLVANE_JOBS sets the build parallelism)
+# It first installs what is missing (scripts/setup.sh; as root on a fresh machine).
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -14,6 +16,9 @@ jobs=${TOLVANE_JOBS:-$(nproc)}
 cd "$root"
 
 step() { printf '\n==== %s\n' "$*"; }
+
+step "set-up: packages and locale"
+bash scripts/setup.sh all
 
 # Wine runs without a display and with its prefix inside each build tree.
 unset DISPLAY
@@ -50,5 +55,9 @@ bash scripts/check-exports.sh i686-w64-mingw32-objdump build-win32/tolvane.dll \
 bash scripts/check-exports.sh i686-w64-mingw32-objdump build-win32/cli/tolvane-probe.dll \
   probe/tolvane-probe.def
 bash scripts/check-custom-actions.sh i686-w64-mingw32-objdump build-win32/tolvane.dll
+
+step "Windows archive: pack x64 and x86 and check the listing"
+TOLVANE_JOBS=$jobs bash scripts/windows-zip.sh build-win64/package
+python3 tests/windows_archive_test.py build-win64/package/tolvane-*-windows.zip
 
 step "all configurations passed"

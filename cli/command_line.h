@@ -1,0 +1,46 @@
+// The tolvane command's whole command line, described once: what the tool
+// does, its global options, every command with its arguments (AddCommands)
+// and the closing sections (exit status, environment, examples). The
+// command's --help, each command's --help, the manual page and the bash
+// completion are all drawn from the one CLI::App this describes, so a new
+// command or option is one entry in one place.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+
+namespace tolvane::cli {
+
+// What the parser fills in.
+struct CommandLine {
+  GlobalArgs global;
+  CommandArgs args;
+  std::string registryFile;
+  std::vector<std::string> drives;
+  std::string hostExe;
+  std::string lang;
+};
+
+// A closing section of the help and the manual page: a title ("EXIT STATUS")
+// and its lines, each "TERM\tmeaning" (a definition) or plain text.
+struct HelpSection {
+  const char* title;
+  std::vector<const char*> lines;
+};
+
+// The closing sections of this build, in order.
+std::span<const HelpSection> HelpSections();
+
+// The language tags --lang knows.
+std::span<const char* const> LanguageTags();
+
+// Names app "tolvane", gives it its description, global options, commands and
+// footer, and binds every value to line (which must outlive app's parse).
+void DescribeCommandLine(CLI::App& app, CommandLine* line);
+
+}  // namespace tolvane::cli
