@@ -16,7 +16,6 @@ namespace {
 void ResetStore(benchmark::State& state, BenchPlatform& t) {
   state.PauseTiming();
   t.registry.Clear();
-  t.registry.ClearLog();
   t.notifier.Reset();
   state.ResumeTiming();
 }
@@ -49,9 +48,6 @@ void BM_RegisterWholeSuiteAgain(benchmark::State& state) {
       state.SkipWithError("a group failed");
       break;
     }
-    state.PauseTiming();
-    t.registry.ClearLog();
-    state.ResumeTiming();
   }
 }
 BENCHMARK(BM_RegisterWholeSuiteAgain)->Unit(benchmark::kMicrosecond);
@@ -82,9 +78,6 @@ void BM_RegProductGroupAgain(benchmark::State& state) {
       state.SkipWithError("the group failed");
       break;
     }
-    state.PauseTiming();
-    t.registry.ClearLog();
-    state.ResumeTiming();
   }
 }
 BENCHMARK(BM_RegProductGroupAgain)->Apply(EveryGroupIndex)->Unit(benchmark::kMicrosecond);

@@ -52,7 +52,6 @@ void ApplyIntoEmptyStores(benchmark::State& state, BenchPlatform& t, const Text&
   for (auto _ : state) {
     state.PauseTiming();
     t.registry.Clear();
-    t.registry.ClearLog();
     state.ResumeTiming();
     ScriptParser parser{nullptr, replacements.map};
     if (ApplyScript(t.platform, parser, script.c_str()) != kSOk) {

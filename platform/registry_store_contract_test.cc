@@ -17,6 +17,7 @@
 #include "platform/memory/memory_registry_store.h"
 #include "platform/registry_names.h"
 #include "platform/registry_store.h"
+#include "tests/fault_injecting_registry_store.h"
 
 #ifdef _WIN32
 #include "platform/win32/win32_registry_store.h"
@@ -30,18 +31,28 @@ constexpr ErrorCode kErrorBadPathname = 161;
 constexpr ErrorCode kErrorNoAccess = 998;
 
 struct MemoryStoreTarget {
+  static constexpr bool kSystemRegistry = false;
   MemoryRegistryStore store;
+  void ExpectNoOpenKeys() const { EXPECT_EQ(store.OpenKeyCount(), 0u); }
+};
+
+// The test decorator must pass every call through unchanged.
+struct DecoratedStoreTarget {
+  static constexpr bool kSystemRegistry = false;
+  MemoryRegistryStore memory;
+  FaultInjectingRegistryStore store{memory};
   void ExpectNoOpenKeys() const { EXPECT_EQ(store.OpenKeyCount(), 0u); }
 };
 
 #ifdef _WIN32
 struct SystemStoreTarget {
+  static constexpr bool kSystemRegistry = true;
   Win32RegistryStore store;
   void ExpectNoOpenKeys() const {}
 };
-using StoreTargets = ::testing::Types<MemoryStoreTarget, SystemStoreTarget>;
+using StoreTargets = ::testing::Types<MemoryStoreTarget, DecoratedStoreTarget, SystemStoreTarget>;
 #else
-using StoreTargets = ::testing::Types<MemoryStoreTarget>;
+using StoreTargets = ::testing::Types<MemoryStoreTarget, DecoratedStoreTarget>;
 #endif
 
 // UTF-16 text as the raw bytes a string value holds (terminator included
@@ -537,7 +548,7 @@ TYPED_TEST(RegistryStoreContract, StringsCountedWithoutTheirTerminatorGetIt) {
   RegistryStore& store = this->store();
   // Stored: Wine's registry takes along a terminator lying just past the
   // count; the in-memory store never reads past what the caller counted.
-  constexpr bool kLooksPastTheCount = !std::is_same_v<TypeParam, MemoryStoreTarget>;
+  constexpr bool kLooksPastTheCount = TypeParam::kSystemRegistry;
   const char16_t a[] = u"a";
   const char16_t abc[] = u"abc";
   const char16_t abcd[] = {u'a', u'b', u'c', u'd', u'\0'};

@@ -120,7 +120,7 @@ TEST_F(RecordExecutorTest, FailedWriteFailsTheRecordAndIsNoChange) {
 
 TEST_F(RecordExecutorTest, KeyThatCanBeNeitherOpenedNorCreatedFailsAndTheListGoesOn) {
   WriteString(t_.registry, kHkeyClassesRoot, u"Locked", nullptr, nullptr);
-  t_.registry.Restrict(kHkeyClassesRoot, u"Locked", MemoryRegistryStore::Restriction::kReadOnly);
+  t_.registry.Restrict(kHkeyClassesRoot, u"Locked", FaultInjectingRegistryStore::Restriction::kReadOnly);
   const RunResult result = Run({Set(u"Locked", nullptr, u"x"), Set(u"Free", nullptr, u"y")});
   EXPECT_FALSE(result.ok);
   EXPECT_TRUE(result.changed);
@@ -179,7 +179,7 @@ TEST_F(RecordExecutorTest, IfExistsSkipsExactlyTheNextRecord) {
 
 TEST_F(RecordExecutorTest, IfExistsNeedsFullAccessToTheKey) {
   WriteString(t_.registry, kHkeyClassesRoot, u"ReadOnly", nullptr, nullptr);
-  t_.registry.Restrict(kHkeyClassesRoot, u"ReadOnly", MemoryRegistryStore::Restriction::kReadOnly);
+  t_.registry.Restrict(kHkeyClassesRoot, u"ReadOnly", FaultInjectingRegistryStore::Restriction::kReadOnly);
   Run({IfExists(u"ReadOnly"), Set(u"X", nullptr, u"1")});
   EXPECT_EQ(Read(u"X"), u"<missing>");
 }

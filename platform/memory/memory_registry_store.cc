@@ -12,7 +12,6 @@ struct MemoryRegistryStore::Node {
   Text name;
   Node* parent = nullptr;
   bool deleted = false;
-  Restriction restriction = Restriction::kNone;
   std::vector<StoredValue> values;
   std::vector<std::shared_ptr<Node>> children;  // in CompareRegistryNames order
 
@@ -128,24 +127,6 @@ std::shared_ptr<MemoryRegistryStore::Node> MemoryRegistryStore::Resolve(RegKey k
   return it->second.node;
 }
 
-bool MemoryRegistryStore::TakeFault(StoreOperation operation, ErrorCode* code) {
-  if (faultCountdown_ == 0) return false;
-  const bool counts = faultOperation_ == operation ||
-                      (faultOperation_ == StoreOperation::kAny && operation != StoreOperation::kCloseKey);
-  if (!counts) return false;
-  if (--faultCountdown_ != 0) return false;
-  *code = faultCode_;
-  return true;
-}
-
-void MemoryRegistryStore::FailNth(StoreOperation operation, std::uint64_t nth, ErrorCode code) {
-  faultOperation_ = operation;
-  faultCountdown_ = nth;
-  faultCode_ = code;
-}
-
-void MemoryRegistryStore::ClearFault() { faultCountdown_ = 0; }
-
 RegKey MemoryRegistryStore::NewHandle(std::shared_ptr<Node> node, std::uint32_t access) {
   const std::uintptr_t value = nextHandle_;
   nextHandle_ += 4;
@@ -153,49 +134,15 @@ RegKey MemoryRegistryStore::NewHandle(std::shared_ptr<Node> node, std::uint32_t 
   return static_cast<RegKey>(value);
 }
 
-ErrorCode MemoryRegistryStore::Record(StoreOperation operation, const Node* node,
-                                      const char16_t* subkey, const char16_t* name,
-                                      std::uint32_t access, ErrorCode result) {
-  StoreCall call{operation, {}, Text(NameOf(name)), access, result};
-  if (node != nullptr) call.path = node->FullPath();
-  if (!IsNullOrEmpty(subkey)) {
-    call.path += u'\\';
-    call.path += subkey;
-  }
-  log_.push_back(std::move(call));
-  return result;
-}
-
-namespace {
-
-// Whether a key with this restriction may be opened with these rights.
-bool Allows(MemoryRegistryStore::Restriction restriction, std::uint32_t access) {
-  switch (restriction) {
-    case MemoryRegistryStore::Restriction::kNone:
-      return true;
-    case MemoryRegistryStore::Restriction::kReadOnly:
-      return (access & ~kKeyRead) == 0;
-    case MemoryRegistryStore::Restriction::kUnopenable:
-      return false;
-  }
-  return false;
-}
-
-}  // namespace
-
 ErrorCode MemoryRegistryStore::OpenKey(RegKey parent, const char16_t* subkey, std::uint32_t access,
                                        RegKey* result) {
   if (result != nullptr) *result = kNoKey;
   std::uint32_t parentAccess = 0;
   ErrorCode code = kErrorSuccess;
   std::shared_ptr<Node> node = Resolve(parent, &parentAccess, &code);
-  const Node* base = node.get();
   if (result == nullptr) code = kErrorInvalidParameter;
   if (node == nullptr || code != kErrorSuccess) {
-    return Record(StoreOperation::kOpenKey, base, subkey, nullptr, access, code);
-  }
-  if (TakeFault(StoreOperation::kOpenKey, &code)) {
-    return Record(StoreOperation::kOpenKey, base, subkey, nullptr, access, code);
+    return code;
   }
   std::vector<TextView> parts;
   code = SplitPath(subkey, &parts);
@@ -203,9 +150,8 @@ ErrorCode MemoryRegistryStore::OpenKey(RegKey parent, const char16_t* subkey, st
     node = node->ChildShared(parts[i]);
     if (node == nullptr) code = kErrorFileNotFound;
   }
-  if (code == kErrorSuccess && !Allows(node->restriction, access)) code = kErrorAccessDenied;
   if (code == kErrorSuccess) *result = NewHandle(node, access);
-  return Record(StoreOperation::kOpenKey, base, subkey, nullptr, access, code);
+  return code;
 }
 
 ErrorCode MemoryRegistryStore::CreateKey(RegKey parent, const char16_t* subkey, std::uint32_t access,
@@ -215,13 +161,9 @@ ErrorCode MemoryRegistryStore::CreateKey(RegKey parent, const char16_t* subkey, 
   std::uint32_t parentAccess = 0;
   ErrorCode code = kErrorSuccess;
   std::shared_ptr<Node> node = Resolve(parent, &parentAccess, &code);
-  const Node* base = node.get();
   if (result == nullptr) code = kErrorInvalidParameter;
   if (node == nullptr || code != kErrorSuccess) {
-    return Record(StoreOperation::kCreateKey, base, subkey, nullptr, access, code);
-  }
-  if (TakeFault(StoreOperation::kCreateKey, &code)) {
-    return Record(StoreOperation::kCreateKey, base, subkey, nullptr, access, code);
+    return code;
   }
   std::vector<TextView> parts;
   code = SplitPath(subkey, &parts);
@@ -236,16 +178,8 @@ ErrorCode MemoryRegistryStore::CreateKey(RegKey parent, const char16_t* subkey, 
     ++existing;
   }
   if (code == kErrorSuccess && existing < parts.size()) {
-    // Creating beneath the handle's own key needs its create right; deeper
-    // keys are checked against their own restriction.
-    const bool direct = walk == node.get();
-    if ((direct && (parentAccess & kKeyCreateSubKey) == 0) ||
-        walk->restriction != Restriction::kNone) {
-      code = kErrorAccessDenied;
-    }
-  }
-  if (code == kErrorSuccess && existing == parts.size() && !Allows(walk->restriction, access)) {
-    code = kErrorAccessDenied;
+    // Creating beneath the handle's own key needs its create right.
+    if (walk == node.get() && (parentAccess & kKeyCreateSubKey) == 0) code = kErrorAccessDenied;
   }
   if (code == kErrorSuccess) {
     for (std::size_t i = 0; i < existing; ++i) node = node->ChildShared(parts[i]);
@@ -259,7 +193,7 @@ ErrorCode MemoryRegistryStore::CreateKey(RegKey parent, const char16_t* subkey, 
     if (created != nullptr) *created = existing < parts.size();
     *result = NewHandle(node, access);
   }
-  return Record(StoreOperation::kCreateKey, base, subkey, nullptr, access, code);
+  return code;
 }
 
 ErrorCode MemoryRegistryStore::QueryValue(RegKey key, const char16_t* name, std::uint32_t* type,
@@ -267,9 +201,8 @@ ErrorCode MemoryRegistryStore::QueryValue(RegKey key, const char16_t* name, std:
   std::uint32_t access = 0;
   ErrorCode code = kErrorSuccess;
   std::shared_ptr<Node> node = Resolve(key, &access, &code);
-  if (node == nullptr) return Record(StoreOperation::kQueryValue, nullptr, nullptr, name, 0, code);
-  if (TakeFault(StoreOperation::kQueryValue, &code)) {
-  } else if ((access & kKeyQueryValue) == 0) {
+  if (node == nullptr) return code;
+  if ((access & kKeyQueryValue) == 0) {
     code = kErrorAccessDenied;
   } else if (data != nullptr && byteCount == nullptr) {
     code = kErrorInvalidParameter;
@@ -292,7 +225,7 @@ ErrorCode MemoryRegistryStore::QueryValue(RegKey key, const char16_t* name, std:
     }
     if (byteCount != nullptr) *byteCount = size;
   }
-  return Record(StoreOperation::kQueryValue, node.get(), nullptr, name, 0, code);
+  return code;
 }
 
 ErrorCode MemoryRegistryStore::SetValue(RegKey key, const char16_t* name, std::uint32_t type,
@@ -300,9 +233,8 @@ ErrorCode MemoryRegistryStore::SetValue(RegKey key, const char16_t* name, std::u
   std::uint32_t access = 0;
   ErrorCode code = kErrorSuccess;
   std::shared_ptr<Node> node = Resolve(key, &access, &code);
-  if (node == nullptr) return Record(StoreOperation::kSetValue, nullptr, nullptr, name, 0, code);
-  if (TakeFault(StoreOperation::kSetValue, &code)) {
-  } else if ((access & kKeySetValue) == 0 || node->restriction != Restriction::kNone) {
+  if (node == nullptr) return code;
+  if ((access & kKeySetValue) == 0) {
     code = kErrorAccessDenied;
   } else if (data == nullptr && byteCount != 0) {
     code = kErrorNoAccess;
@@ -320,16 +252,15 @@ ErrorCode MemoryRegistryStore::SetValue(RegKey key, const char16_t* name, std::u
       node->values.push_back(StoredValue{Text(NameOf(name)), type, std::move(bytes)});
     }
   }
-  return Record(StoreOperation::kSetValue, node.get(), nullptr, name, 0, code);
+  return code;
 }
 
 ErrorCode MemoryRegistryStore::DeleteValue(RegKey key, const char16_t* name) {
   std::uint32_t access = 0;
   ErrorCode code = kErrorSuccess;
   std::shared_ptr<Node> node = Resolve(key, &access, &code);
-  if (node == nullptr) return Record(StoreOperation::kDeleteValue, nullptr, nullptr, name, 0, code);
-  if (TakeFault(StoreOperation::kDeleteValue, &code)) {
-  } else if ((access & kKeySetValue) == 0 || node->restriction != Restriction::kNone) {
+  if (node == nullptr) return code;
+  if ((access & kKeySetValue) == 0) {
     code = kErrorAccessDenied;
   } else {
     const TextView wanted = NameOf(name);
@@ -342,17 +273,15 @@ ErrorCode MemoryRegistryStore::DeleteValue(RegKey key, const char16_t* name) {
       node->values.erase(it);
     }
   }
-  return Record(StoreOperation::kDeleteValue, node.get(), nullptr, name, 0, code);
+  return code;
 }
 
 ErrorCode MemoryRegistryStore::DeleteSubtree(Node& node) {
-  // Children first, as the platform does; a restricted key stops the walk
-  // and leaves whatever was not yet deleted.
+  // Children first, as the platform does.
   while (!node.children.empty()) {
     const ErrorCode code = DeleteSubtree(*node.children.front());
     if (code != kErrorSuccess) return code;
   }
-  if (node.restriction != Restriction::kNone) return kErrorAccessDenied;
   node.deleted = true;
   Node* parent = node.parent;
   node.parent = nullptr;  // a deleted key held by a handle names only itself
@@ -367,14 +296,10 @@ ErrorCode MemoryRegistryStore::DeleteKey(RegKey parent, const char16_t* subkey) 
   ErrorCode code = kErrorSuccess;
   std::shared_ptr<Node> node = Resolve(parent, &access, &code);
   const std::shared_ptr<Node> base = node;
-  if (node == nullptr) return Record(StoreOperation::kDeleteKey, nullptr, subkey, nullptr, 0, code);
-  if (TakeFault(StoreOperation::kDeleteKey, &code)) {
-    return Record(StoreOperation::kDeleteKey, base.get(), subkey, nullptr, 0, code);
-  }
+  if (node == nullptr) return code;
   // An empty subkey deletes the key itself; a null one is refused.
   if (subkey == nullptr) {
-    return Record(StoreOperation::kDeleteKey, base.get(), subkey, nullptr, 0,
-                  kErrorInvalidParameter);
+    return kErrorInvalidParameter;
   }
   std::vector<TextView> parts;
   code = SplitPath(subkey, &parts);
@@ -383,14 +308,13 @@ ErrorCode MemoryRegistryStore::DeleteKey(RegKey parent, const char16_t* subkey) 
     if (node == nullptr) code = kErrorFileNotFound;
   }
   if (code == kErrorSuccess) {
-    if (node->parent == nullptr || node->restriction != Restriction::kNone ||
-        !node->children.empty()) {
+    if (node->parent == nullptr || !node->children.empty()) {
       code = kErrorAccessDenied;
     } else {
       code = DeleteSubtree(*node);
     }
   }
-  return Record(StoreOperation::kDeleteKey, base.get(), subkey, nullptr, 0, code);
+  return code;
 }
 
 ErrorCode MemoryRegistryStore::DeleteTree(RegKey parent, const char16_t* subkey) {
@@ -398,10 +322,7 @@ ErrorCode MemoryRegistryStore::DeleteTree(RegKey parent, const char16_t* subkey)
   ErrorCode code = kErrorSuccess;
   std::shared_ptr<Node> node = Resolve(parent, &access, &code);
   const std::shared_ptr<Node> base = node;
-  if (node == nullptr) return Record(StoreOperation::kDeleteTree, nullptr, subkey, nullptr, 0, code);
-  if (TakeFault(StoreOperation::kDeleteTree, &code)) {
-    return Record(StoreOperation::kDeleteTree, base.get(), subkey, nullptr, 0, code);
-  }
+  if (node == nullptr) return code;
   std::vector<TextView> parts;
   code = SplitPath(subkey, &parts);
   for (std::size_t i = 0; code == kErrorSuccess && i < parts.size(); ++i) {
@@ -419,7 +340,7 @@ ErrorCode MemoryRegistryStore::DeleteTree(RegKey parent, const char16_t* subkey)
         code = DeleteSubtree(*node->children.front());
       }
       if (code == kErrorSuccess && !node->values.empty()) {
-        if (node->restriction != Restriction::kNone || (access & kKeySetValue) == 0) {
+        if ((access & kKeySetValue) == 0) {
           code = kErrorAccessDenied;
         } else {
           node->values.clear();
@@ -429,7 +350,7 @@ ErrorCode MemoryRegistryStore::DeleteTree(RegKey parent, const char16_t* subkey)
       code = DeleteSubtree(*node);
     }
   }
-  return Record(StoreOperation::kDeleteTree, base.get(), subkey, nullptr, 0, code);
+  return code;
 }
 
 ErrorCode MemoryRegistryStore::EnumKey(RegKey key, std::uint32_t index, char16_t* name,
@@ -437,9 +358,8 @@ ErrorCode MemoryRegistryStore::EnumKey(RegKey key, std::uint32_t index, char16_t
   std::uint32_t access = 0;
   ErrorCode code = kErrorSuccess;
   std::shared_ptr<Node> node = Resolve(key, &access, &code);
-  if (node == nullptr) return Record(StoreOperation::kEnumKey, nullptr, nullptr, nullptr, 0, code);
-  if (TakeFault(StoreOperation::kEnumKey, &code)) {
-  } else if ((access & kKeyEnumerateSubKeys) == 0) {
+  if (node == nullptr) return code;
+  if ((access & kKeyEnumerateSubKeys) == 0) {
     code = kErrorAccessDenied;
   } else if (name == nullptr || nameUnits == nullptr) {
     code = kErrorInvalidParameter;
@@ -455,7 +375,7 @@ ErrorCode MemoryRegistryStore::EnumKey(RegKey key, std::uint32_t index, char16_t
       *nameUnits = static_cast<std::uint32_t>(childName.size());
     }
   }
-  return Record(StoreOperation::kEnumKey, node.get(), nullptr, nullptr, 0, code);
+  return code;
 }
 
 ErrorCode MemoryRegistryStore::QueryInfoKey(RegKey key, std::uint32_t* subkeyCount,
@@ -464,44 +384,27 @@ ErrorCode MemoryRegistryStore::QueryInfoKey(RegKey key, std::uint32_t* subkeyCou
   ErrorCode code = kErrorSuccess;
   std::shared_ptr<Node> node = Resolve(key, &access, &code);
   if (node == nullptr) {
-    return Record(StoreOperation::kQueryInfoKey, nullptr, nullptr, nullptr, 0, code);
+    return code;
   }
-  if (TakeFault(StoreOperation::kQueryInfoKey, &code)) {
-  } else if ((access & kKeyQueryValue) == 0) {
+  if ((access & kKeyQueryValue) == 0) {
     code = kErrorAccessDenied;
   } else {
     if (subkeyCount != nullptr) *subkeyCount = static_cast<std::uint32_t>(node->children.size());
     if (valueCount != nullptr) *valueCount = static_cast<std::uint32_t>(node->values.size());
   }
-  return Record(StoreOperation::kQueryInfoKey, node.get(), nullptr, nullptr, 0, code);
+  return code;
 }
 
 ErrorCode MemoryRegistryStore::CloseKey(RegKey key) {
   if (key == kNoKey || IsPredefinedKey(key)) return kErrorSuccess;
   const auto it = handles_.find(static_cast<std::uintptr_t>(key));
   if (it == handles_.end()) {
-    return Record(StoreOperation::kCloseKey, nullptr, nullptr, nullptr, 0, kErrorInvalidHandle);
+    return kErrorInvalidHandle;
   }
   const std::shared_ptr<Node> node = it->second.node;
   handles_.erase(it);
   ErrorCode code = kErrorSuccess;
-  TakeFault(StoreOperation::kCloseKey, &code);
-  return Record(StoreOperation::kCloseKey, node.get(), nullptr, nullptr, 0, code);
-}
-
-ErrorCode MemoryRegistryStore::Restrict(RegKey root, TextView path, Restriction restriction) {
-  Node* node = RootNode(root);
-  if (node == nullptr) return kErrorInvalidHandle;
-  const Text copy(path);
-  std::vector<TextView> parts;
-  const ErrorCode code = SplitPath(copy.c_str(), &parts);
-  if (code != kErrorSuccess) return code;
-  for (const TextView part : parts) {
-    node = node->Child(part);
-    if (node == nullptr) return kErrorFileNotFound;
-  }
-  node->restriction = restriction;
-  return kErrorSuccess;
+  return code;
 }
 
 void MemoryRegistryStore::Collect(const Node& node, const Text& path, bool includeSelf,
@@ -537,18 +440,7 @@ ErrorCode MemoryRegistryStore::SnapshotTree(RegKey root, TextView path,
 
 void MemoryRegistryStore::Clear() {
   for (auto& root : roots_) {
-    while (!root->children.empty()) {
-      root->children.front()->restriction = Restriction::kNone;
-      // Lift restrictions below too, so the whole tree goes.
-      std::vector<Node*> stack{root->children.front().get()};
-      while (!stack.empty()) {
-        Node* n = stack.back();
-        stack.pop_back();
-        n->restriction = Restriction::kNone;
-        for (auto& c : n->children) stack.push_back(c.get());
-      }
-      DeleteSubtree(*root->children.front());
-    }
+    while (!root->children.empty()) DeleteSubtree(*root->children.front());
     root->values.clear();
   }
 }
