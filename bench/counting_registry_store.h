@@ -19,12 +19,13 @@ struct RegistryCallCounts {
   std::uint64_t deleteKey = 0;
   std::uint64_t deleteTree = 0;
   std::uint64_t enumKey = 0;
+  std::uint64_t enumValue = 0;
   std::uint64_t queryInfo = 0;
   std::uint64_t close = 0;
 
   std::uint64_t total() const {
     return open + create + queryValue + setValue + deleteValue + deleteKey + deleteTree + enumKey +
-           queryInfo + close;
+           enumValue + queryInfo + close;
   }
 };
 
@@ -71,6 +72,11 @@ class CountingRegistryStore final : public ForwardingRegistryStore {
                     std::uint32_t* nameUnits) override {
     ++counts_.enumKey;
     return inner().EnumKey(key, index, name, nameUnits);
+  }
+  ErrorCode EnumValue(RegKey key, std::uint32_t index, char16_t* name, std::uint32_t* nameUnits,
+                      std::uint32_t* type, void* data, std::uint32_t* byteCount) override {
+    ++counts_.enumValue;
+    return inner().EnumValue(key, index, name, nameUnits, type, data, byteCount);
   }
   ErrorCode QueryInfoKey(RegKey key, std::uint32_t* subkeyCount,
                          std::uint32_t* valueCount) override {

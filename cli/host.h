@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "cli/change_journal.h"
-#include "platform/memory/memory_registry_store.h"
 #include "platform/platform.h"
 
 namespace tolvane::cli {
@@ -32,10 +31,6 @@ class Host {
   virtual Platform& platform() = 0;
   virtual const std::vector<Change>& changes() const = 0;
   virtual std::size_t notifications() const = 0;
-
-  // The in-memory store behind a hive file, for commands that read whole
-  // trees (query, export); null when the store is the system registry.
-  virtual MemoryRegistryStore* memoryStore() = 0;
 
   // Saves what the call changed (a hive file is written atomically; the
   // system registry needs nothing). False with a one-line reason on failure.

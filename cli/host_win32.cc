@@ -48,7 +48,6 @@ class Win32Host final : public Host {
   Platform& platform() override { return platform_; }
   const std::vector<Change>& changes() const override { return journal_.changes(); }
   std::size_t notifications() const override { return notifier_.count(); }
-  MemoryRegistryStore* memoryStore() override { return hive_ ? &hive_->store() : nullptr; }
 
   bool Commit(std::string* error) override {
     if (!hive_ || !hive_->IsOpen() || !hive_->Changed()) return true;

@@ -47,6 +47,10 @@ class ForwardingRegistryStore : public RegistryStore {
                     std::uint32_t* nameUnits) override {
     return inner_.EnumKey(key, index, name, nameUnits);
   }
+  ErrorCode EnumValue(RegKey key, std::uint32_t index, char16_t* name, std::uint32_t* nameUnits,
+                      std::uint32_t* type, void* data, std::uint32_t* byteCount) override {
+    return inner_.EnumValue(key, index, name, nameUnits, type, data, byteCount);
+  }
   ErrorCode QueryInfoKey(RegKey key, std::uint32_t* subkeyCount,
                          std::uint32_t* valueCount) override {
     return inner_.QueryInfoKey(key, subkeyCount, valueCount);

@@ -59,6 +59,8 @@ inline constexpr std::uint32_t kRegQword = 11;
 // Longest key name the platform allows (units, without terminator); an
 // enumeration buffer of kMaxKeyNameUnits + 1 always suffices.
 inline constexpr std::uint32_t kMaxKeyNameUnits = 255;
+// Longest value name the platform allows, in units.
+inline constexpr std::uint32_t kMaxValueNameUnits = 16383;
 
 class RegistryStore {
  public:
@@ -101,6 +103,17 @@ class RegistryStore {
   // the last subkey; kErrorMoreData when the name does not fit.
   virtual ErrorCode EnumKey(RegKey key, std::uint32_t index, char16_t* name,
                             std::uint32_t* nameUnits) = 0;
+
+  // Names the value at index and reads it. *nameUnits is the name buffer
+  // size in units (terminator included) in, the name length out; type may
+  // be null; data and *byteCount work as for QueryValue (data null: sizes
+  // only). kErrorNoMoreItems past the last value; kErrorMoreData when the
+  // name or the data does not fit (*byteCount then tells the data size).
+  // The order is the store's own; each value comes once for indexes 0 to
+  // count - 1 while the key does not change.
+  virtual ErrorCode EnumValue(RegKey key, std::uint32_t index, char16_t* name,
+                              std::uint32_t* nameUnits, std::uint32_t* type, void* data,
+                              std::uint32_t* byteCount) = 0;
 
   // Counts the key's subkeys and values; either pointer may be null.
   virtual ErrorCode QueryInfoKey(RegKey key, std::uint32_t* subkeyCount,

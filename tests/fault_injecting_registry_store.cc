@@ -265,6 +265,16 @@ ErrorCode FaultInjectingRegistryStore::EnumKey(RegKey key, std::uint32_t index, 
   return Record(StoreOperation::kEnumKey, PathOf(key).display, nullptr, 0, code);
 }
 
+ErrorCode FaultInjectingRegistryStore::EnumValue(RegKey key, std::uint32_t index, char16_t* name,
+                                                 std::uint32_t* nameUnits, std::uint32_t* type,
+                                                 void* data, std::uint32_t* byteCount) {
+  ErrorCode code = kErrorSuccess;
+  if (!TakeFault(StoreOperation::kEnumValue, &code)) {
+    code = inner().EnumValue(key, index, name, nameUnits, type, data, byteCount);
+  }
+  return Record(StoreOperation::kEnumValue, PathOf(key).display, nullptr, 0, code);
+}
+
 ErrorCode FaultInjectingRegistryStore::QueryInfoKey(RegKey key, std::uint32_t* subkeyCount,
                                                     std::uint32_t* valueCount) {
   ErrorCode code = kErrorSuccess;

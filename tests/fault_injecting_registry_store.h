@@ -27,6 +27,7 @@ enum class StoreOperation {
   kDeleteKey,
   kDeleteTree,
   kEnumKey,
+  kEnumValue,
   kQueryInfoKey,
   kCloseKey,
 };
@@ -62,6 +63,8 @@ class FaultInjectingRegistryStore final : public ForwardingRegistryStore {
   ErrorCode DeleteTree(RegKey parent, const char16_t* subkey) override;
   ErrorCode EnumKey(RegKey key, std::uint32_t index, char16_t* name,
                     std::uint32_t* nameUnits) override;
+  ErrorCode EnumValue(RegKey key, std::uint32_t index, char16_t* name, std::uint32_t* nameUnits,
+                      std::uint32_t* type, void* data, std::uint32_t* byteCount) override;
   ErrorCode QueryInfoKey(RegKey key, std::uint32_t* subkeyCount,
                          std::uint32_t* valueCount) override;
   // A close always releases the handle, even when an injected fault makes

@@ -48,9 +48,6 @@ namespace {
 constexpr ErrorCode kErrorBadPathname = 161;
 constexpr ErrorCode kErrorNoAccess = 998;
 
-// Longest value name the platform allows, in units.
-constexpr std::size_t kMaxValueNameUnits = 16383;
-
 constexpr RegKey kRootOrder[] = {kHkeyClassesRoot,     kHkeyCurrentUser,   kHkeyLocalMachine,
                                  kHkeyUsers,           kHkeyPerformanceData, kHkeyCurrentConfig,
                                  kHkeyDynData};
@@ -376,6 +373,34 @@ ErrorCode MemoryRegistryStore::EnumKey(RegKey key, std::uint32_t index, char16_t
     }
   }
   return code;
+}
+
+ErrorCode MemoryRegistryStore::EnumValue(RegKey key, std::uint32_t index, char16_t* name,
+                                         std::uint32_t* nameUnits, std::uint32_t* type, void* data,
+                                         std::uint32_t* byteCount) {
+  std::uint32_t access = 0;
+  ErrorCode code = kErrorSuccess;
+  std::shared_ptr<Node> node = Resolve(key, &access, &code);
+  if (node == nullptr) return code;
+  if ((access & kKeyQueryValue) == 0) return kErrorAccessDenied;
+  if (name == nullptr || nameUnits == nullptr || (data != nullptr && byteCount == nullptr)) {
+    return kErrorInvalidParameter;
+  }
+  if (index >= node->values.size()) return kErrorNoMoreItems;
+  const StoredValue& value = node->values[index];
+  if (value.name.size() + 1 > *nameUnits) return kErrorMoreData;
+  const auto size = static_cast<std::uint32_t>(value.data.size());
+  if (type != nullptr) *type = value.type;
+  if (data != nullptr && *byteCount < size) {
+    *byteCount = size;
+    return kErrorMoreData;
+  }
+  std::copy(value.name.begin(), value.name.end(), name);
+  name[value.name.size()] = u'\0';
+  *nameUnits = static_cast<std::uint32_t>(value.name.size());
+  if (data != nullptr && size > 0) std::memcpy(data, value.data.data(), size);
+  if (byteCount != nullptr) *byteCount = size;
+  return kErrorSuccess;
 }
 
 ErrorCode MemoryRegistryStore::QueryInfoKey(RegKey key, std::uint32_t* subkeyCount,

@@ -94,6 +94,26 @@ ErrorCode Win32RegistryStore::EnumKey(RegKey key, std::uint32_t index, char16_t*
   return status;
 }
 
+ErrorCode Win32RegistryStore::EnumValue(RegKey key, std::uint32_t index, char16_t* name,
+                                        std::uint32_t* nameUnits, std::uint32_t* type, void* data,
+                                        std::uint32_t* byteCount) {
+  if (name == nullptr || nameUnits == nullptr || (data != nullptr && byteCount == nullptr)) {
+    return kErrorInvalidParameter;
+  }
+  DWORD units = *nameUnits;
+  DWORD valueType = 0;
+  DWORD count = byteCount != nullptr ? *byteCount : 0;
+  const LSTATUS status =
+      ::RegEnumValueW(ToHkey(key), index, win32::AsWide(name), &units, nullptr, &valueType,
+                      static_cast<BYTE*>(data), byteCount != nullptr ? &count : nullptr);
+  if (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
+    if (type != nullptr) *type = valueType;
+    if (byteCount != nullptr) *byteCount = count;
+  }
+  if (status == ERROR_SUCCESS) *nameUnits = units;
+  return status;
+}
+
 ErrorCode Win32RegistryStore::QueryInfoKey(RegKey key, std::uint32_t* subkeyCount,
                                            std::uint32_t* valueCount) {
   DWORD subkeys = 0;
