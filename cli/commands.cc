@@ -174,7 +174,7 @@ CommandOutcome ApplyScriptCommand(Host& host, const CommandArgs& args, bool comm
     if (widened != kErrorSuccess) {
       status = HResultFromError(widened);
     } else {
-      ScriptParser parser{script.c_str(), map};
+      ScriptParser parser{map};
       status = ApplyScript(platform, parser, script.c_str());
     }
     outcome.report.call = "ApplyScript(" + Quoted(args.file) + ")";

@@ -1,4 +1,5 @@
 #include "script/script_engine.h"
+#include "script/key_block_walk.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +26,7 @@ class ScriptEngineTest : public ::testing::Test {
 
   // Applies script and checks that no key stayed open.
   HResult Apply(const Text& script) {
-    ScriptParser parser{nullptr, map_};
+    ScriptParser parser{map_};
     const HResult hr = ApplyScript(t_.platform, parser, script.c_str());
     EXPECT_EQ(t_.registry.OpenKeyCount(), 0u) << Utf16ToUtf8(script);
     EXPECT_EQ(parser.cursor, nullptr);
@@ -459,7 +460,7 @@ TEST_F(ScriptEngineTest, UnregisterModeDirectly) {
       u" Delete E"
       u" Missing { Inner { val v = s 'v' } }"
       u" }";
-  ScriptParser parser{body.c_str(), map_};
+  ScriptParser parser{map_, body.c_str()};
   ScriptWalk walk(t_.registry, t_.text, parser);
   ASSERT_TRUE(walk.ready());
   EXPECT_EQ(ApplyKeyBlock(walk, kHkeyCurrentUser, ScriptMode::kUnregister, false, 1), kSOk);

@@ -30,12 +30,14 @@ inline constexpr std::size_t kMaxReplacementNameUnits = 31;
 // A capacity above this many units cannot be doubled by the replacement pass.
 inline constexpr std::size_t kMaxDoublableCapacity = 0x3FFFFFFF;
 
-// The reading state of one apply operation: where the next character is read
-// in the expanded text, and the replacements the text was expanded with
-// (borrowed, never freed by the parser).
+// The reading state of one apply operation: the replacements the text is
+// expanded with (borrowed, never freed by the parser), and where the next
+// character is read in the expanded text. Callers of ApplyScript fill only
+// the replacements; the engine sets the cursor. Tokenizer callers set it to
+// the text they read.
 struct ScriptParser {
-  const char16_t* cursor;
   const ReplacementMap& replacements;
+  const char16_t* cursor = nullptr;
 };
 
 // The output of the replacement pass: a NUL-terminated text in a buffer of
