@@ -131,7 +131,8 @@ int Main(int argc, char** argv) {
   app.add_option("--drive", drives, "L=DIR: Windows drive L: is host directory DIR (repeatable)");
   app.add_option("--host-exe", hostExe, "Windows path taken as the host process's executable");
   app.add_option("--codepage", global.host.codePage,
-                 "8-bit code page used to widen registrar scripts (default 949)");
+                 "8-bit code page used to widen registrar scripts (default " +
+                     std::to_string(kScriptCodePage) + ")");
   app.add_option("--lang", global.lang, "user-interface language: en-US, ko-KR, ja-JP, zh-TW, zh-CN");
   app.add_flag("--json", global.json, "print exactly one JSON object");
 

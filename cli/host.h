@@ -20,7 +20,7 @@ struct HostOptions {
   std::optional<std::string> registryFile;  // --registry
   std::vector<std::pair<char, std::string>> drives;  // --drive L=DIR
   std::optional<std::string> hostExe;        // --host-exe (a Windows path)
-  std::uint32_t codePage = 949;              // --codepage
+  std::uint32_t codePage = kScriptCodePage;  // --codepage
 };
 
 class Host {

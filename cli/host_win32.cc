@@ -74,7 +74,7 @@ class Win32Host final : public Host {
 }  // namespace
 
 std::unique_ptr<Host> OpenHost(const HostOptions& options, bool forWriting, std::string* error) {
-  if (!options.drives.empty() || options.hostExe || options.codePage != 949) {
+  if (!options.drives.empty() || options.hostExe || options.codePage != kScriptCodePage) {
     *error = "--drive, --host-exe and --codepage belong to the portable build";
     return nullptr;
   }

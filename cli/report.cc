@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/registry_store.h"
+
 namespace tolvane::cli {
 namespace {
 
@@ -71,19 +73,19 @@ std::string ValueLabel(const Change& change) {
 
 std::string ValueTypeName(std::uint32_t type) {
   switch (type) {
-    case 0:
+    case kRegNone:
       return "REG_NONE";
-    case 1:
+    case kRegSz:
       return "REG_SZ";
-    case 2:
+    case kRegExpandSz:
       return "REG_EXPAND_SZ";
-    case 3:
+    case kRegBinary:
       return "REG_BINARY";
-    case 4:
+    case kRegDword:
       return "REG_DWORD";
-    case 7:
+    case kRegMultiSz:
       return "REG_MULTI_SZ";
-    case 11:
+    case kRegQword:
       return "REG_QWORD";
     default:
       return "REG_TYPE_" + std::to_string(type);
@@ -91,19 +93,19 @@ std::string ValueTypeName(std::uint32_t type) {
 }
 
 nlohmann::json ValueDataJson(std::uint32_t type, const std::string& bytes) {
-  if ((type == 1 || type == 2) && bytes.size() % 2 == 0) {
+  if ((type == kRegSz || type == kRegExpandSz) && bytes.size() % 2 == 0) {
     const Text units = UnitsOf(bytes);
     return Utf16ToUtf8(TextView(units).substr(0, units.find(u'\0')));
   }
-  if (type == 4 && bytes.size() == 4) return LittleEndian(bytes);
-  if (type == 11 && bytes.size() == 8) return LittleEndian(bytes);
-  if (type == 7 && bytes.size() % 2 == 0) return MultiStrings(bytes);
+  if (type == kRegDword && bytes.size() == 4) return LittleEndian(bytes);
+  if (type == kRegQword && bytes.size() == 8) return LittleEndian(bytes);
+  if (type == kRegMultiSz && bytes.size() % 2 == 0) return MultiStrings(bytes);
   return HexPairs(bytes);
 }
 
 std::string ValueDataText(std::uint32_t type, const std::string& bytes) {
   const nlohmann::json data = ValueDataJson(type, bytes);
-  if (data.is_string() && (type == 1 || type == 2)) return "\"" + data.get<std::string>() + "\"";
+  if (data.is_string() && (type == kRegSz || type == kRegExpandSz)) return "\"" + data.get<std::string>() + "\"";
   if (data.is_number()) {
     char text[32];
     std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(data.get<std::uint64_t>()));

@@ -88,7 +88,7 @@ char16_t RegistryLower(char16_t u) {
   return static_cast<char16_t>(u + run.delta);
 }
 
-bool RegistryNamesEqual(TextView a, TextView b) {
+bool EqualsNoCase(TextView a, TextView b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
     if (a[i] != b[i] && RegistryLower(a[i]) != RegistryLower(b[i])) return false;

@@ -13,9 +13,6 @@ namespace tolvane {
 // The unit a registry name comparison uses for u.
 char16_t RegistryLower(char16_t u);
 
-// True when the two names are the same registry name.
-bool RegistryNamesEqual(TextView a, TextView b);
-
 // Negative, zero or positive as a sorts before, with or after b among the
 // subkeys of one key.
 int CompareRegistryNames(TextView a, TextView b);

@@ -114,8 +114,8 @@ ErrorCode ReadRegistryTree(RegistryStore& store, RegKey root, TextView path,
 
 ErrorCode ReadWholeRegistry(RegistryStore& store, std::vector<StoredKey>* keys) {
   keys->clear();
-  for (const RegKey root : {kHkeyClassesRoot, kHkeyCurrentUser, kHkeyLocalMachine, kHkeyUsers,
-                            kHkeyPerformanceData, kHkeyCurrentConfig, kHkeyDynData}) {
+  for (const RootKeyEntry& entry : kRootKeys) {
+    const RegKey root = entry.key;
     std::uint32_t subkeys = 0;
     std::uint32_t values = 0;
     if (store.QueryInfoKey(root, &subkeys, &values) != kErrorSuccess) continue;

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "platform/status_codes.h"
+#include "platform/unique_handle.h"
 
 namespace tolvane {
 
@@ -123,33 +124,18 @@ class RegistryStore {
   virtual ErrorCode CloseKey(RegKey key) = 0;
 };
 
-// Owns one open key and closes it when it goes out of scope.
-class ScopedKey {
- public:
-  explicit ScopedKey(RegistryStore& store) : store_(store) {}
-  ScopedKey(const ScopedKey&) = delete;
-  ScopedKey& operator=(const ScopedKey&) = delete;
-  ~ScopedKey() { Reset(); }
-
-  // Where an open or create call writes the new key; closes the old one.
-  RegKey* Receive() {
-    Reset();
-    return &key_;
-  }
-  RegKey get() const { return key_; }
-  explicit operator bool() const { return key_ != kNoKey; }
-
-  // Closes the key now; the close's code is answered.
-  ErrorCode Reset() {
-    ErrorCode code = kErrorSuccess;
-    if (key_ != kNoKey) code = store_.CloseKey(key_);
-    key_ = kNoKey;
-    return code;
-  }
-
- private:
-  RegistryStore& store_;
-  RegKey key_ = kNoKey;
+// How a key of a store is released: through the store that opened it.
+struct StoreKeyTraits {
+  StoreKeyTraits(RegistryStore& owner) : store(&owner) {}  // NOLINT: converts on purpose
+  using Handle = RegKey;
+  static RegKey Invalid() { return kNoKey; }
+  ErrorCode Close(RegKey key) const { return store->CloseKey(key); }
+  RegistryStore* store;
 };
+
+// Owns one open key and closes it when it goes out of scope:
+//   ScopedKey key(store);
+//   store.OpenKey(parent, name, access, key.Receive());
+using ScopedKey = UniqueHandle<StoreKeyTraits>;
 
 }  // namespace tolvane

@@ -1,5 +1,7 @@
 #include "script/script_language.h"
 
+#include "platform/root_keys.h"
+
 #include <cstring>
 #include <limits>
 #include <new>
@@ -175,8 +177,10 @@ HResult ReadToken(ScriptParser& parser, TokenBuffer& token) {
 }
 
 std::optional<RegKey> FindRootKey(TextServices& text, const char16_t* token) {
-  for (const RootKeyEntry& entry : RootKeyNames) {
-    if (text.EqualNoCase(entry.name, token)) return entry.key;
+  for (const RootKeyEntry& entry : kRootKeys) {
+    if (text.EqualNoCase(entry.shortName, token) || text.EqualNoCase(entry.full, token)) {
+      return entry.key;
+    }
   }
   return std::nullopt;
 }

@@ -86,30 +86,6 @@ void SkipBlanks(ScriptParser& parser);
 // quote, or for a token longer than kMaxTokenUnits. Never allocates.
 HResult ReadToken(ScriptParser& parser, TokenBuffer& token);
 
-// A root key name of a script and the root it stands for.
-struct RootKeyEntry {
-  const char16_t* name;
-  RegKey key;
-};
-
-// The root names a root block may begin with, in lookup order.
-inline constexpr RootKeyEntry RootKeyNames[] = {
-    {u"HKCR", kHkeyClassesRoot},
-    {u"HKCU", kHkeyCurrentUser},
-    {u"HKLM", kHkeyLocalMachine},
-    {u"HKU", kHkeyUsers},
-    {u"HKPD", kHkeyPerformanceData},
-    {u"HKDD", kHkeyDynData},
-    {u"HKCC", kHkeyCurrentConfig},
-    {u"HKEY_CLASSES_ROOT", kHkeyClassesRoot},
-    {u"HKEY_CURRENT_USER", kHkeyCurrentUser},
-    {u"HKEY_LOCAL_MACHINE", kHkeyLocalMachine},
-    {u"HKEY_USERS", kHkeyUsers},
-    {u"HKEY_PERFORMANCE_DATA", kHkeyPerformanceData},
-    {u"HKEY_DYN_DATA", kHkeyDynData},
-    {u"HKEY_CURRENT_CONFIG", kHkeyCurrentConfig},
-};
-
 // The kinds of value a script writes.
 enum class ValueKind { kString, kMultiString, kNumber, kBytes };
 
@@ -127,7 +103,8 @@ inline constexpr ValueTypeEntry ValueTypeLetters[] = {
     {u"B", ValueKind::kBytes, kRegBinary},
 };
 
-// The root a whole token names (without regard to case), or none.
+// The root a whole token names (without regard to case): the short or the
+// full name of one of the predefined roots (root_keys.h), or none.
 std::optional<RegKey> FindRootKey(TextServices& text, const char16_t* token);
 
 // The value kind a whole token names (without regard to case), or none.

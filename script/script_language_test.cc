@@ -1,4 +1,5 @@
 #include "script/script_language.h"
+#include "platform/root_keys.h"
 
 #include <gtest/gtest.h>
 
@@ -187,8 +188,9 @@ TEST_F(ScriptLanguageTest, ExpansionBufferGrowsByDoubling) {
 }
 
 TEST_F(ScriptLanguageTest, FindsRootKeysAndValueTypes) {
-  for (const RootKeyEntry& entry : RootKeyNames) {
-    EXPECT_EQ(FindRootKey(t_.text, entry.name), entry.key);
+  for (const RootKeyEntry& entry : kRootKeys) {
+    EXPECT_EQ(FindRootKey(t_.text, entry.shortName), entry.key);
+    EXPECT_EQ(FindRootKey(t_.text, entry.full), entry.key);
   }
   EXPECT_EQ(FindRootKey(t_.text, u"hkey_local_machine"), kHkeyLocalMachine);
   EXPECT_EQ(FindRootKey(t_.text, u"hkdd"), kHkeyDynData);

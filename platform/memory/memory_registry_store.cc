@@ -25,12 +25,12 @@ struct MemoryRegistryStore::Node {
   Node* Child(TextView childName) const { return ChildShared(childName).get(); }
   std::shared_ptr<Node> ChildShared(TextView childName) const {
     const auto it = Position(childName);
-    if (it == children.end() || !RegistryNamesEqual((*it)->name, childName)) return nullptr;
+    if (it == children.end() || !EqualsNoCase((*it)->name, childName)) return nullptr;
     return *it;
   }
   StoredValue* Value(TextView valueName) {
     for (auto& v : values) {
-      if (RegistryNamesEqual(v.name, valueName)) return &v;
+      if (EqualsNoCase(v.name, valueName)) return &v;
     }
     return nullptr;
   }
@@ -47,10 +47,6 @@ namespace {
 
 constexpr ErrorCode kErrorBadPathname = 161;
 constexpr ErrorCode kErrorNoAccess = 998;
-
-constexpr RegKey kRootOrder[] = {kHkeyClassesRoot,     kHkeyCurrentUser,   kHkeyLocalMachine,
-                                 kHkeyUsers,           kHkeyPerformanceData, kHkeyCurrentConfig,
-                                 kHkeyDynData};
 
 // Splits a subkey path into its components. A leading backslash is
 // refused; runs of backslashes inside or at the end separate like one, as
@@ -86,9 +82,9 @@ TextView NameOf(const char16_t* name) { return ViewOf(name); }
 }  // namespace
 
 MemoryRegistryStore::MemoryRegistryStore() {
-  for (RegKey root : kRootOrder) {
+  for (const RootKeyEntry& root : kRootKeys) {
     auto node = std::make_shared<Node>();
-    node->name = Text(RootKeyName(root));
+    node->name = root.full;
     roots_.push_back(std::move(node));
   }
 }
@@ -96,8 +92,8 @@ MemoryRegistryStore::MemoryRegistryStore() {
 MemoryRegistryStore::~MemoryRegistryStore() = default;
 
 MemoryRegistryStore::Node* MemoryRegistryStore::RootNode(RegKey root) const {
-  for (std::size_t i = 0; i < std::size(kRootOrder); ++i) {
-    if (kRootOrder[i] == root) return roots_[i].get();
+  for (std::size_t i = 0; i < kRootKeys.size(); ++i) {
+    if (kRootKeys[i].key == root) return roots_[i].get();
   }
   return nullptr;
 }
@@ -105,8 +101,8 @@ MemoryRegistryStore::Node* MemoryRegistryStore::RootNode(RegKey root) const {
 std::shared_ptr<MemoryRegistryStore::Node> MemoryRegistryStore::Resolve(RegKey key,
                                                                         std::uint32_t* access,
                                                                         ErrorCode* code) const {
-  for (std::size_t i = 0; i < std::size(kRootOrder); ++i) {
-    if (kRootOrder[i] == key) {
+  for (std::size_t i = 0; i < kRootKeys.size(); ++i) {
+    if (kRootKeys[i].key == key) {
       *access = kKeyAllAccess;
       return roots_[i];
     }
@@ -262,7 +258,7 @@ ErrorCode MemoryRegistryStore::DeleteValue(RegKey key, const char16_t* name) {
   } else {
     const TextView wanted = NameOf(name);
     auto it = std::find_if(node->values.begin(), node->values.end(), [&](const StoredValue& v) {
-      return RegistryNamesEqual(v.name, wanted);
+      return EqualsNoCase(v.name, wanted);
     });
     if (it == node->values.end()) {
       code = kErrorFileNotFound;

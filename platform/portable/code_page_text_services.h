@@ -1,6 +1,6 @@
 // Text services of the portable build. Widening uses one 8-bit code page
-// for the whole process (there is no per-thread ANSI code page here): 949
-// unless the host sets another. "D" text converts as decimal digits with
+// for the whole process (there is no per-thread ANSI code page here):
+// kScriptCodePage unless the host sets another. "D" text converts as decimal digits with
 // optional blanks around them; anything else gives 0.
 #pragma once
 
@@ -12,7 +12,7 @@ namespace tolvane {
 
 class CodePageTextServices final : public TextServices {
  public:
-  explicit CodePageTextServices(std::uint32_t codePage = 949) : codePage_(codePage) {}
+  explicit CodePageTextServices(std::uint32_t codePage = kScriptCodePage) : codePage_(codePage) {}
 
   void SetCodePage(std::uint32_t codePage) { codePage_ = codePage; }
   std::uint32_t codePage() const { return codePage_; }
