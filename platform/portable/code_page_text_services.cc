@@ -54,6 +54,9 @@ std::uint32_t CodePageTextServices::TextToUInt32(const char16_t* text) {
   auto isBlank = [](char16_t c) { return c == u' ' || c == u'\t'; };
   while (!view.empty() && isBlank(view.front())) view.remove_prefix(1);
   while (!view.empty() && isBlank(view.back())) view.remove_suffix(1);
+  // The platform's conversion takes a leading plus sign too; a minus sign
+  // can only give an out-of-range number, which converts to 0.
+  if (!view.empty() && view.front() == u'+') view.remove_prefix(1);
   if (view.empty()) return 0;
   std::uint64_t value = 0;
   for (const char16_t c : view) {

@@ -1,7 +1,8 @@
 // Text services of the portable build. Widening uses one 8-bit code page
 // for the whole process (there is no per-thread ANSI code page here):
-// kScriptCodePage unless the host sets another. "D" text converts as decimal digits with
-// optional blanks around them; anything else gives 0.
+// kScriptCodePage unless the host sets another. "D" text converts as decimal
+// digits with optional blanks around them and an optional plus sign;
+// anything else gives 0.
 #pragma once
 
 #include <cstdint>
