@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/registry_store.h"
@@ -59,7 +58,7 @@ class MemoryRegistryStore final : public RegistryStore {
   ErrorCode CloseKey(RegKey key) override;
 
   // Keys opened or created and not yet closed.
-  std::size_t OpenKeyCount() const { return handles_.size(); }
+  std::size_t OpenKeyCount() const { return openHandles_; }
 
   // Every key below the roots, depth first, parents before children,
   // siblings ordered by lower-cased name; values in the order first
@@ -74,22 +73,35 @@ class MemoryRegistryStore final : public RegistryStore {
 
  private:
   struct Node;
+  // An open handle: the key it holds (kept alive even once deleted) and the
+  // rights it was opened with. A free slot holds no node.
   struct Handle {
     std::shared_ptr<Node> node;
-    std::uint32_t access;
+    std::uint32_t access = 0;
   };
 
   Node* RootNode(RegKey root) const;
   // Resolves a handle or root; null and *code set when it is not usable.
-  std::shared_ptr<Node> Resolve(RegKey key, std::uint32_t* access, ErrorCode* code) const;
+  // The answer points at the key's owning entry (a root's or a handle's).
+  const std::shared_ptr<Node>* Resolve(RegKey key, std::uint32_t* access, ErrorCode* code) const;
   RegKey NewHandle(std::shared_ptr<Node> node, std::uint32_t access);
-  ErrorCode DeleteSubtree(Node& node);
+  // The owning entry of the key subkey names beneath from, or null with
+  // *code set (2 when a component is missing, or the path's own fault).
+  const std::shared_ptr<Node>* Walk(const std::shared_ptr<Node>* from, const char16_t* subkey,
+                                    ErrorCode* code);
+  // Folds name into the scratch buffer and answers it.
+  TextView Fold(TextView name);
+  void DeleteSubtree(Node& node);
   void Collect(const Node& node, const Text& path, bool includeSelf,
                std::vector<StoredKey>* keys) const;
 
   std::vector<std::shared_ptr<Node>> roots_;
-  std::unordered_map<std::uintptr_t, Handle> handles_;
-  std::uintptr_t nextHandle_ = 0x1000;
+  // Handle values are kFirstHandle + 4 * slot; freed slots are reused, so
+  // opening and closing keys allocates nothing once the table has grown.
+  std::vector<Handle> handles_;
+  std::vector<std::size_t> freeSlots_;
+  std::size_t openHandles_ = 0;
+  Text folded_;  // scratch for the name being looked up
 };
 
 }  // namespace tolvane
