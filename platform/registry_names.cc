@@ -77,9 +77,7 @@ constexpr LowerRun kLowerRuns[] = {
 
 }  // namespace
 
-char16_t RegistryLower(char16_t u) {
-  // Names are nearly always ASCII: answer those without the table search.
-  if (u < 0x80) return u >= u'A' && u <= u'Z' ? static_cast<char16_t>(u + 32) : u;
+char16_t RegistryLowerBeyondAscii(char16_t u) {
   // The last run starting at or before u is the only one that can hold it.
   const auto next =
       std::upper_bound(std::begin(kLowerRuns), std::end(kLowerRuns), u,

@@ -98,8 +98,10 @@ HResult ExpandReplacements(const char16_t* script, const ReplacementMap& replace
   const char16_t* p = script;
   while (*p != u'\0') {
     if (*p != u'%') {
-      hr = out.Append(p, 1);
-      ++p;
+      // The text up to the next "%" (or the end) goes in one piece.
+      const char16_t* run = p;
+      while (*p != u'\0' && *p != u'%') ++p;
+      hr = out.Append(run, static_cast<std::size_t>(p - run));
     } else if (p[1] == u'%') {
       hr = out.Append(p, 1);
       p += 2;
