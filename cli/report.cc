@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <unordered_map>
 
 #include "platform/registry_store.h"
 
@@ -148,14 +149,17 @@ struct TreeNode {
   std::string name;
   std::vector<std::string> lines;
   std::vector<std::unique_ptr<TreeNode>> children;
+  // The children by name, so a key with many subkeys is found at once.
+  std::unordered_map<std::string, TreeNode*> index;
 
   TreeNode& Child(const std::string& childName) {
-    for (auto& child : children) {
-      if (child->name == childName) return *child;
+    const auto [at, added] = index.emplace(childName, nullptr);
+    if (added) {
+      children.push_back(std::make_unique<TreeNode>());
+      children.back()->name = childName;
+      at->second = children.back().get();
     }
-    children.push_back(std::make_unique<TreeNode>());
-    children.back()->name = childName;
-    return *children.back();
+    return *at->second;
   }
 };
 

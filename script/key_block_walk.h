@@ -45,23 +45,26 @@ class ScriptWalk {
   // Everything is borrowed. The level buffers live here, indexed by depth,
   // instead of in each walk's stack frame: 64 levels of them take about half
   // a megabyte, more than a caller's thread (an installer's custom-action
-  // thread, say) can be expected to spare. ready() tells whether their
-  // allocation succeeded.
-  ScriptWalk(RegistryStore& registry, TextServices& text, ScriptParser& parser);
+  // thread, say) can be expected to spare. Each level's buffers are made
+  // when a block first reaches that depth, so a script pays only for the
+  // depth it uses (a few blocks of 8.7 KB that the heap hands out again
+  // from one run to the next), never for all 64.
+  ScriptWalk(RegistryStore& registry, TextServices& text, ScriptParser& parser)
+      : registry(registry), text(text), parser(parser) {}
   ScriptWalk(const ScriptWalk&) = delete;
   ScriptWalk& operator=(const ScriptWalk&) = delete;
 
-  bool ready() const { return levels_ != nullptr; }
-  // The buffers of nesting level depth (1 to kMaxBlockDepth).
-  BlockBuffers& level(std::size_t depth) { return levels_[depth - 1]; }
+  // The buffers of nesting level depth (1 to kMaxBlockDepth); null when
+  // memory is out.
+  BlockBuffers* level(std::size_t depth);
 
   RegistryStore& registry;
   TextServices& text;
   ScriptParser& parser;
-  TokenBuffer token = {};
+  TokenBuffer token;
 
  private:
-  std::unique_ptr<BlockBuffers[]> levels_;
+  std::unique_ptr<BlockBuffers> levels_[kMaxBlockDepth];
 };
 
 // Walks one block body with the parser's cursor just after its "{", applying

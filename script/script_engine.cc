@@ -106,9 +106,8 @@ HResult RegisterEntry(ScriptWalk& walk, RegKey parent, BlockBuffers& buffers, Sc
   return kSOk;
 }
 
-HResult RegisterBlock(ScriptWalk& walk, RegKey parent, std::size_t depth) {
+HResult RegisterBlock(ScriptWalk& walk, RegKey parent, BlockBuffers& buffers, std::size_t depth) {
   TokenBuffer& token = walk.token;
-  BlockBuffers& buffers = walk.level(depth);
   // The key of the latest key entry; opening the next one closes it first,
   // and every return closes it.
   ScopedKey current(walk.registry);
@@ -128,10 +127,10 @@ HResult RegisterBlock(ScriptWalk& walk, RegKey parent, std::size_t depth) {
   return kSOk;
 }
 
-HResult UnregisterBlock(ScriptWalk& walk, RegKey parent, bool skipping, std::size_t depth) {
+HResult UnregisterBlock(ScriptWalk& walk, RegKey parent, BlockBuffers& buffers, bool skipping,
+                        std::size_t depth) {
   TokenBuffer& token = walk.token;
   RegistryStore& registry = walk.registry;
-  BlockBuffers& buffers = walk.level(depth);
   ScopedKey current(registry);
   HResult hr = ReadToken(walk.parser, token);
   if (Failed(hr)) return hr;
@@ -194,11 +193,11 @@ HResult UnregisterBlock(ScriptWalk& walk, RegKey parent, bool skipping, std::siz
 
 }  // namespace
 
-ScriptWalk::ScriptWalk(RegistryStore& registry, TextServices& text, ScriptParser& parser)
-    : registry(registry),
-      text(text),
-      parser(parser),
-      levels_(new (std::nothrow) BlockBuffers[kMaxBlockDepth]) {}
+BlockBuffers* ScriptWalk::level(std::size_t depth) {
+  std::unique_ptr<BlockBuffers>& buffers = levels_[depth - 1];
+  if (!buffers) buffers.reset(new (std::nothrow) BlockBuffers);
+  return buffers.get();
+}
 
 bool IsProtectedKeyName(TextServices& text, const char16_t* name) {
   for (const char16_t* protectedName : ProtectedKeyNames) {
@@ -259,10 +258,11 @@ HResult SkipValueAssignment(ScriptWalk& walk) {
 
 HResult ApplyKeyBlock(ScriptWalk& walk, RegKey parent, ScriptMode mode, bool skipping,
                       std::size_t depth) {
-  if (!walk.ready()) return kEOutOfMemory;
   if (depth == 0 || depth > kMaxBlockDepth) return kDispEException;
-  if (mode == ScriptMode::kRegister) return RegisterBlock(walk, parent, depth);
-  return UnregisterBlock(walk, parent, skipping, depth);
+  BlockBuffers* buffers = walk.level(depth);
+  if (buffers == nullptr) return kEOutOfMemory;
+  if (mode == ScriptMode::kRegister) return RegisterBlock(walk, parent, *buffers, depth);
+  return UnregisterBlock(walk, parent, *buffers, skipping, depth);
 }
 
 HResult ApplyScript(Platform& platform, ScriptParser& parser, const char16_t* script) {
@@ -274,7 +274,7 @@ HResult ApplyScript(Platform& platform, ScriptParser& parser, const char16_t* sc
   if (*parser.cursor == u'\0') return kSOk;
 
   ScriptWalk walk(platform.registry, platform.text, parser);
-  if (!walk.ready()) return kEOutOfMemory;
+  walk.token[0] = u'\0';
   while (true) {
     if (Failed(hr = ReadToken(parser, walk.token))) return hr;
     const std::optional<RegKey> root = FindRootKey(platform.text, walk.token);

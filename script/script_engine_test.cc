@@ -462,7 +462,6 @@ TEST_F(ScriptEngineTest, UnregisterModeDirectly) {
       u" }";
   ScriptParser parser{map_, body.c_str()};
   ScriptWalk walk(t_.registry, t_.text, parser);
-  ASSERT_TRUE(walk.ready());
   EXPECT_EQ(ApplyKeyBlock(walk, kHkeyCurrentUser, ScriptMode::kUnregister, false, 1), kSOk);
   EXPECT_EQ(Text(walk.token), u"}");
   EXPECT_EQ(t_.registry.OpenKeyCount(), 0u);

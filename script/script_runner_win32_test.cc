@@ -62,7 +62,8 @@ class ScopedThreadLocale {
 // A platform of the real module resources and text services over the
 // in-memory registry.
 struct Win32ResourcePlatform {
-  MemoryRegistryStore registry;
+  MemoryRegistryStore memory;
+  FaultInjectingRegistryStore registry{memory};
   CountingNotifier notifier;
   testing::ListFileProbe files;
   testing::FixedProcessPaths paths;

@@ -95,7 +95,10 @@ ErrorCode CodePageTextServices::WidenAnsi(std::string_view bytes, Text* wide) {
   while (i < bytes.size()) {
     const std::size_t start = i;
     while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
-    for (std::size_t k = start; k < i; ++k) wide->push_back(static_cast<char16_t>(bytes[k]));
+    const std::size_t at = wide->size();
+    wide->resize(at + (i - start));
+    char16_t* out = wide->data() + at;
+    for (std::size_t k = start; k < i; ++k) *out++ = static_cast<char16_t>(bytes[k]);
     if (i == bytes.size()) break;
     const std::size_t high = i;
     while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) >= 0x80) i += 2;
