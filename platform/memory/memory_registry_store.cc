@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 #include "platform/registry_names.h"
 #include "platform/root_keys.h"
@@ -56,10 +57,13 @@ ErrorCode ForEachComponent(const char16_t* subkey, Visit visit) {
 
 }  // namespace
 
-// One key. Subkeys are kept sorted by folded name (each unit mapped by the
-// registry's case table once, when the key is made), so a lookup folds the
-// wanted name once and compares units plainly; values keep the order they
-// were first written, each with its folded name beside it.
+// One key. Each name is folded once, when the key is made (every unit
+// mapped by the registry's case table), so a lookup folds the wanted name
+// once and compares units plainly. A key with many subkeys finds them
+// through a hash index of folded names; the subkeys are listed in folded
+// order, sorted when listing needs it rather than on every insertion, so
+// adding the n-th subkey costs the same at any n. Values keep the order
+// they were first written, each with its folded name beside it.
 struct MemoryRegistryStore::Node {
   struct Value {
     Text folded;
@@ -71,19 +75,64 @@ struct MemoryRegistryStore::Node {
   Node* parent = nullptr;
   bool deleted = false;
   std::vector<Value> values;
-  std::vector<std::shared_ptr<Node>> children;
 
-  // Where a child of that folded name is or would go.
-  std::vector<std::shared_ptr<Node>>::iterator Position(TextView foldedName) {
-    return std::lower_bound(children.begin(), children.end(), foldedName,
+  // Subkeys are found through the index once there are this many.
+  static constexpr std::size_t kIndexedChildren = 16;
+
+  // The subkeys in folded-name order (after EnsureSorted).
+  const std::vector<std::shared_ptr<Node>>& Children() const {
+    EnsureSorted();
+    return children_;
+  }
+  std::size_t ChildCount() const { return children_.size(); }
+
+  std::shared_ptr<Node>* Child(TextView foldedName) {
+    if (index_) {
+      const auto it = index_->find(foldedName);
+      return it == index_->end() ? nullptr : &it->second;
+    }
+    for (std::shared_ptr<Node>& child : children_) {
+      if (child->folded == foldedName) return &child;
+    }
+    return nullptr;
+  }
+  // Adds a subkey not yet present; answers its owning entry.
+  std::shared_ptr<Node>* AddChild(std::shared_ptr<Node> child) {
+    if (!children_.empty() && TextView(child->folded) < TextView(children_.back()->folded)) {
+      sorted_ = false;
+    }
+    children_.push_back(std::move(child));
+    if (index_) {
+      const auto [at, added] = index_->emplace(children_.back()->folded, children_.back());
+      return &at->second;
+    }
+    if (children_.size() >= kIndexedChildren) {
+      index_ = std::make_unique<std::unordered_map<TextView, std::shared_ptr<Node>>>();
+      for (const auto& c : children_) index_->emplace(c->folded, c);
+      return &index_->find(children_.back()->folded)->second;
+    }
+    return &children_.back();
+  }
+  // Removes a subkey (which stays alive while a handle holds it).
+  void RemoveChild(const Node* child) {
+    if (index_) index_->erase(child->folded);
+    auto at = children_.end();
+    if (sorted_) {
+      at = std::lower_bound(children_.begin(), children_.end(), TextView(child->folded),
                             [](const std::shared_ptr<Node>& c, TextView wanted) {
                               return TextView(c->folded) < wanted;
                             });
+    } else {
+      at = std::find_if(children_.begin(), children_.end(),
+                        [&](const std::shared_ptr<Node>& c) { return c.get() == child; });
+    }
+    children_.erase(at);
   }
-  std::shared_ptr<Node>* Child(TextView foldedName) {
-    const auto it = Position(foldedName);
-    if (it == children.end() || (*it)->folded != foldedName) return nullptr;
-    return &*it;
+  // Forgets every subkey.
+  void ClearChildren() {
+    index_.reset();
+    children_.clear();
+    sorted_ = true;
   }
   Value* FindValue(TextView foldedName) {
     for (Value& v : values) {
@@ -98,6 +147,20 @@ struct MemoryRegistryStore::Node {
     path += name;
     return path;
   }
+
+ private:
+  void EnsureSorted() const {
+    if (sorted_) return;
+    std::sort(children_.begin(), children_.end(),
+              [](const std::shared_ptr<Node>& a, const std::shared_ptr<Node>& b) {
+                return a->folded < b->folded;
+              });
+    sorted_ = true;
+  }
+
+  mutable std::vector<std::shared_ptr<Node>> children_;
+  mutable bool sorted_ = true;
+  std::unique_ptr<std::unordered_map<TextView, std::shared_ptr<Node>>> index_;
 };
 
 MemoryRegistryStore::MemoryRegistryStore() {
@@ -216,21 +279,20 @@ ErrorCode MemoryRegistryStore::CreateKey(RegKey parent, const char16_t* subkey, 
     node = base;
     ForEachComponent(subkey, [&](TextView part) {
       const TextView folded = Fold(part);
-      const auto at = node->Position(folded);
-      if (at != node->children.end() && (*at)->folded == folded) {
-        node = at->get();
-        return true;
+      found = node->Child(folded);
+      if (found == nullptr) {
+        auto child = std::make_shared<Node>();
+        child->name = Text(part);
+        child->folded = Text(folded);
+        child->parent = node;
+        found = node->AddChild(std::move(child));
       }
-      auto child = std::make_shared<Node>();
-      child->name = Text(part);
-      child->folded = Text(folded);
-      child->parent = node;
-      node = node->children.insert(at, std::move(child))->get();
+      node = found->get();
       return true;
     });
   }
   if (created != nullptr) *created = missing;
-  *result = NewHandle(missing ? *node->parent->Child(node->folded) : *found, access);
+  *result = NewHandle(*found, access);
   return kErrorSuccess;
 }
 
@@ -304,11 +366,11 @@ ErrorCode MemoryRegistryStore::DeleteValue(RegKey key, const char16_t* name) {
 void MemoryRegistryStore::DeleteSubtree(Node& node) {
   // Children first, as the platform does; a handle still open on a deleted
   // key keeps that key (and only it) alive, naming only itself.
-  for (const auto& child : node.children) {
+  for (const auto& child : node.Children()) {
     DeleteSubtree(*child);
     child->parent = nullptr;
   }
-  node.children.clear();
+  node.ClearChildren();
   node.values.clear();
   node.deleted = true;
 }
@@ -323,12 +385,12 @@ ErrorCode MemoryRegistryStore::DeleteKey(RegKey parent, const char16_t* subkey) 
   const std::shared_ptr<Node>* found = Walk(base, subkey, &code);
   if (found == nullptr) return code;
   Node* node = found->get();
-  if (node->parent == nullptr || !node->children.empty()) return kErrorAccessDenied;
+  if (node->parent == nullptr || node->ChildCount() != 0) return kErrorAccessDenied;
   Node* owner = node->parent;
-  const auto at = owner->Position(node->folded);
+  const std::shared_ptr<Node> keep = *found;  // alive until the parent lets go
   DeleteSubtree(*node);
   node->parent = nullptr;
-  owner->children.erase(at);
+  owner->RemoveChild(node);
   return kErrorSuccess;
 }
 
@@ -342,10 +404,10 @@ ErrorCode MemoryRegistryStore::DeleteTree(RegKey parent, const char16_t* subkey)
   Node* node = found->get();
   if (node != base->get()) {
     Node* owner = node->parent;
-    const auto at = owner->Position(node->folded);
+    const std::shared_ptr<Node> keep = *found;  // alive until the parent lets go
     DeleteSubtree(*node);
     node->parent = nullptr;
-    owner->children.erase(at);
+    owner->RemoveChild(node);
     return kErrorSuccess;
   }
   // No subkey: the key's subkeys and values go, the key itself stays. The
@@ -353,11 +415,11 @@ ErrorCode MemoryRegistryStore::DeleteTree(RegKey parent, const char16_t* subkey)
   // that may write them.
   const std::uint32_t listing = kKeyEnumerateSubKeys | kKeyQueryValue;
   if ((access & listing) != listing) return kErrorAccessDenied;
-  for (const auto& child : node->children) {
+  for (const auto& child : node->Children()) {
     DeleteSubtree(*child);
     child->parent = nullptr;
   }
-  node->children.clear();
+  node->ClearChildren();
   if (!node->values.empty()) {
     if ((access & kKeySetValue) == 0) return kErrorAccessDenied;
     node->values.clear();
@@ -374,8 +436,8 @@ ErrorCode MemoryRegistryStore::EnumKey(RegKey key, std::uint32_t index, char16_t
   Node* node = owner->get();
   if ((access & kKeyEnumerateSubKeys) == 0) return kErrorAccessDenied;
   if (name == nullptr || nameUnits == nullptr) return kErrorInvalidParameter;
-  if (index >= node->children.size()) return kErrorNoMoreItems;
-  const Text& childName = node->children[index]->name;
+  if (index >= node->ChildCount()) return kErrorNoMoreItems;
+  const Text& childName = node->Children()[index]->name;
   if (childName.size() + 1 > *nameUnits) return kErrorMoreData;
   std::copy(childName.begin(), childName.end(), name);
   name[childName.size()] = u'\0';
@@ -420,7 +482,7 @@ ErrorCode MemoryRegistryStore::QueryInfoKey(RegKey key, std::uint32_t* subkeyCou
   if (owner == nullptr) return code;
   Node* node = owner->get();
   if ((access & kKeyQueryValue) == 0) return kErrorAccessDenied;
-  if (subkeyCount != nullptr) *subkeyCount = static_cast<std::uint32_t>(node->children.size());
+  if (subkeyCount != nullptr) *subkeyCount = static_cast<std::uint32_t>(node->ChildCount());
   if (valueCount != nullptr) *valueCount = static_cast<std::uint32_t>(node->values.size());
   return kErrorSuccess;
 }
@@ -447,7 +509,7 @@ void MemoryRegistryStore::Collect(const Node& node, const Text& path, bool inclu
     for (const Node::Value& v : node.values) key.values.push_back(v.stored);
     keys->push_back(std::move(key));
   }
-  for (const auto& child : node.children) {
+  for (const auto& child : node.Children()) {
     Collect(*child, path + u'\\' + child->name, true, keys);
   }
 }
@@ -482,11 +544,11 @@ ErrorCode MemoryRegistryStore::SnapshotTree(RegKey root, TextView path,
 
 void MemoryRegistryStore::Clear() {
   for (auto& root : roots_) {
-    for (const auto& child : root->children) {
+    for (const auto& child : root->Children()) {
       DeleteSubtree(*child);
       child->parent = nullptr;
     }
-    root->children.clear();
+    root->ClearChildren();
     root->values.clear();
   }
 }
