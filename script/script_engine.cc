@@ -95,7 +95,13 @@ HResult RegisterEntry(ScriptWalk& walk, RegKey parent, BlockBuffers& buffers, Sc
 
   const char16_t* name = walk.token;
   ErrorCode code = walk.registry.OpenKey(parent, name, kKeyReadWrite, current.Receive());
-  if (code != kErrorSuccess) code = walk.registry.OpenKey(parent, name, kKeyRead, current.Receive());
+  // The read-only open matters for a key that exists but refuses writing;
+  // a key that is not there opens no better for reading, so a missing key
+  // goes straight to the create (one registry call fewer per new key, a
+  // round trip each on the system registry).
+  if (code != kErrorSuccess && code != kErrorFileNotFound) {
+    code = walk.registry.OpenKey(parent, name, kKeyRead, current.Receive());
+  }
   if (code != kErrorSuccess) {
     code = walk.registry.CreateKey(parent, name, kKeyReadWrite, current.Receive(), nullptr);
     if (code != kErrorSuccess) return HResultFromError(code);
