@@ -76,6 +76,15 @@ TEST_F(RecordExecutorTest, ExistingKeyWithEqualValueIsNotWritten) {
   }
 }
 
+TEST_F(RecordExecutorTest, NewKeyIsWrittenWithoutReadingItFirst) {
+  const RunResult result = Run({Set(u".new", nullptr, u"Zdw.Document.8")});
+  EXPECT_TRUE(result.changed);
+  for (const StoreCall& call : t_.registry.Log()) {
+    EXPECT_NE(call.operation, StoreOperation::kQueryValue);
+  }
+  EXPECT_EQ(Read(u".new", nullptr), u"Zdw.Document.8");
+}
+
 TEST_F(RecordExecutorTest, StoredValuesThatDoNotFitTheReadBufferCompareAsDifferent) {
   // A value longer than 259 characters and one of exactly 260 units with no
   // terminator must both be rewritten, and nothing is read past the buffer.
