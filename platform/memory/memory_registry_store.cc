@@ -59,10 +59,11 @@ ErrorCode ForEachComponent(const char16_t* subkey, Visit visit) {
 
 // One key. Each name is folded once, when the key is made (every unit
 // mapped by the registry's case table), so a lookup folds the wanted name
-// once and compares units plainly. A key with many subkeys finds them
-// through a hash index of folded names; the subkeys are listed in folded
-// order, sorted when listing needs it rather than on every insertion, so
-// adding the n-th subkey costs the same at any n. Values keep the order
+// once and compares units plainly. Subkeys added in name order (as a hive
+// file lists them) stay sorted and are found by halving, a name past the
+// last one at once; many subkeys added out of order are found through a
+// hash index of folded names, and sorted only when listing needs it. Either
+// way adding the n-th subkey costs about the same at any n. Values keep the order
 // they were first written, each with its folded name beside it.
 struct MemoryRegistryStore::Node {
   struct Value {
@@ -91,10 +92,22 @@ struct MemoryRegistryStore::Node {
       const auto it = index_->find(foldedName);
       return it == index_->end() ? nullptr : &it->second;
     }
-    for (std::shared_ptr<Node>& child : children_) {
-      if (child->folded == foldedName) return &child;
+    if (!sorted_ || children_.size() < kIndexedChildren) {
+      for (std::shared_ptr<Node>& child : children_) {
+        if (child->folded == foldedName) return &child;
+      }
+      return nullptr;
     }
-    return nullptr;
+    // Sorted: a name past the last one (keys added in order, as a hive file
+    // lists them) is missing at once; any other is found by halving.
+    const TextView last = children_.back()->folded;
+    if (foldedName > last) return nullptr;
+    if (foldedName == last) return &children_.back();
+    const auto at = std::lower_bound(children_.begin(), children_.end(), foldedName,
+                                     [](const std::shared_ptr<Node>& c, TextView wanted) {
+                                       return TextView(c->folded) < wanted;
+                                     });
+    return at != children_.end() && (*at)->folded == foldedName ? &*at : nullptr;
   }
   // Adds a subkey not yet present; answers its owning entry.
   std::shared_ptr<Node>* AddChild(std::shared_ptr<Node> child) {
@@ -106,7 +119,9 @@ struct MemoryRegistryStore::Node {
       const auto [at, added] = index_->emplace(children_.back()->folded, children_.back());
       return &at->second;
     }
-    if (children_.size() >= kIndexedChildren) {
+    // Sorted subkeys are found by halving; the index is built for many
+    // subkeys that came out of order.
+    if (!sorted_ && children_.size() >= kIndexedChildren) {
       index_ = std::make_unique<std::unordered_map<TextView, std::shared_ptr<Node>>>();
       for (const auto& c : children_) index_->emplace(c->folded, c);
       return &index_->find(children_.back()->folded)->second;
