@@ -49,7 +49,7 @@ class FileExtAssociationTest : public ::testing::Test {
   void SetUp() override { AddClass(t_.registry, u"Zdw.Document.8", kZdwCommand); }
 
   void ExpectNothingWrittenOrSent(const std::vector<std::string>& before) {
-    EXPECT_EQ(Dump(t_.registry), before);
+    EXPECT_EQ(Dump(t_.memory), before);
     EXPECT_EQ(t_.notifier.count(), 0u);
     EXPECT_EQ(t_.registry.OpenKeyCount(), 0u);
   }
@@ -61,7 +61,7 @@ TEST_F(FileExtAssociationTest, SameExecutableThroughAnotherProgIdIsAlreadyAssoci
   AddClass(t_.registry, u"Zdw.Document.7", u"\"C:\\Suite\\Bin\\Zdw.exe\" /compat \"%1\"");
   WriteString(t_.registry, kHkeyClassesRoot, u".zdw", nullptr, u"Zdw.Document.7");
   WriteString(t_.registry, kHkeyCurrentUser, kTree, nullptr, nullptr);
-  const auto before = Dump(t_.registry);
+  const auto before = Dump(t_.memory);
 
   EXPECT_EQ(ChangeFileExtAssociation(t_.platform, u".zdw", u"Zdw.Document.8"), kAssocChanged);
   ExpectNothingWrittenOrSent(before);
@@ -122,10 +122,10 @@ TEST_P(RefusedAssociationTest, AnswersFiveAndWritesNothing) {
   AddClass(t.registry, u"Zdw.Document.8", kZdwCommand);
   WriteString(t.registry, kHkeyClassesRoot, u"Zdw.Document.8\\sub", nullptr, nullptr);
   WriteString(t.registry, kHkeyCurrentUser, kTree, nullptr, nullptr);
-  const auto before = Dump(t.registry);
+  const auto before = Dump(t.memory);
 
   EXPECT_EQ(ChangeFileExtAssociation(t.platform, c.extension, c.progId), kAssocRefused);
-  EXPECT_EQ(Dump(t.registry), before);
+  EXPECT_EQ(Dump(t.memory), before);
   EXPECT_EQ(t.notifier.count(), 0u);
   EXPECT_EQ(t.registry.OpenKeyCount(), 0u);
 }
@@ -147,9 +147,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, RefusedAssociationTest, ::testing::ValuesIn(kRef
 
 TEST_F(FileExtAssociationTest, ProgIdNotOpenableWithFullAccessIsRefused) {
   ASSERT_EQ(t_.registry.Restrict(kHkeyClassesRoot, u"Zdw.Document.8",
-                                 MemoryRegistryStore::Restriction::kReadOnly),
+                                 FaultInjectingRegistryStore::Restriction::kReadOnly),
             kErrorSuccess);
-  const auto before = Dump(t_.registry);
+  const auto before = Dump(t_.memory);
   EXPECT_EQ(ChangeFileExtAssociation(t_.platform, u".zdw", u"Zdw.Document.8"), kAssocRefused);
   ExpectNothingWrittenOrSent(before);
 }
@@ -169,7 +169,7 @@ TEST_F(FileExtAssociationTest, WithoutPerUserTreeOnlyClassesRootIsWritten) {
   EXPECT_EQ(ChangeFileExtAssociation(t_.platform, u".zdw", u"Zdw.Document.8"), kAssocChanged);
   EXPECT_EQ(ReadString(t_.registry, kHkeyClassesRoot, u".zdw", nullptr), u"Zdw.Document.8");
   std::vector<StoredKey> currentUser;
-  EXPECT_EQ(t_.registry.SnapshotTree(kHkeyCurrentUser, u"Software", &currentUser),
+  EXPECT_EQ(t_.memory.SnapshotTree(kHkeyCurrentUser, u"Software", &currentUser),
             kErrorFileNotFound);
   EXPECT_EQ(t_.notifier.count(), 1u);
   EXPECT_EQ(t_.registry.OpenKeyCount(), 0u);
@@ -178,7 +178,7 @@ TEST_F(FileExtAssociationTest, WithoutPerUserTreeOnlyClassesRootIsWritten) {
 TEST_F(FileExtAssociationTest, PerUserTreeWithoutFullAccessIsSkipped) {
   WriteString(t_.registry, kHkeyCurrentUser, kTree, nullptr, nullptr);
   ASSERT_EQ(
-      t_.registry.Restrict(kHkeyCurrentUser, kTree, MemoryRegistryStore::Restriction::kReadOnly),
+      t_.registry.Restrict(kHkeyCurrentUser, kTree, FaultInjectingRegistryStore::Restriction::kReadOnly),
       kErrorSuccess);
   EXPECT_EQ(ChangeFileExtAssociation(t_.platform, u".zdw", u"Zdw.Document.8"), kAssocChanged);
   EXPECT_EQ(ReadString(t_.registry, kHkeyClassesRoot, u".zdw", nullptr), u"Zdw.Document.8");
@@ -254,7 +254,7 @@ TEST_F(FileExtAssociationTest, WritesStringsWithTerminatorInOrderWithFullAccess)
   // Both strings are REG_SZ with the terminator counted: 2 x (14 + 1) bytes.
   const std::vector<std::pair<Text, Text>> written = {{hkcr + u".zdw", u""}, {perUser, u"ProgID"}};
   for (const auto& [path, name] : written) {
-    const std::optional<StoredValue> value = FindValue(t_.registry, path, name);
+    const std::optional<StoredValue> value = FindValue(t_.memory, path, name);
     ASSERT_TRUE(value.has_value());
     EXPECT_EQ(value->type, kRegSz);
     EXPECT_EQ(value->data, std::string("Z\0d\0w\0.\0D\0o\0c\0u\0m\0e\0n\0t\0.\08\0\0\0", 30));
@@ -276,7 +276,7 @@ TEST_F(FileExtAssociationTest, FailingPerUserWriteKeepsClassesRootValueAndSendsN
 TEST_F(FileExtAssociationTest, PerUserKeyNotWritableFailsAfterClassesRoot) {
   WriteString(t_.registry, kHkeyCurrentUser, kPerUserZdw, u"Application", u"other.exe");
   ASSERT_EQ(t_.registry.Restrict(kHkeyCurrentUser, kPerUserZdw,
-                                 MemoryRegistryStore::Restriction::kReadOnly),
+                                 FaultInjectingRegistryStore::Restriction::kReadOnly),
             kErrorSuccess);
   EXPECT_EQ(ChangeFileExtAssociation(t_.platform, u".zdw", u"Zdw.Document.8"), kAssocRefused);
   EXPECT_EQ(ReadString(t_.registry, kHkeyClassesRoot, u".zdw", nullptr), u"Zdw.Document.8");
@@ -297,9 +297,9 @@ TEST_F(FileExtAssociationTest, FailingClassesRootWriteAnswersFiveBeforePerUserSt
 
 TEST_F(FileExtAssociationTest, SecondChangeFindsTheAssociationInPlace) {
   EXPECT_EQ(ChangeFileExtAssociation(t_.platform, u".zdw", u"Zdw.Document.8"), kAssocChanged);
-  const auto after = Dump(t_.registry);
+  const auto after = Dump(t_.memory);
   EXPECT_EQ(ChangeFileExtAssociation(t_.platform, u".zdw", u"Zdw.Document.8"), kAssocChanged);
-  EXPECT_EQ(Dump(t_.registry), after);
+  EXPECT_EQ(Dump(t_.memory), after);
   EXPECT_EQ(t_.notifier.count(), 1u);
   EXPECT_EQ(t_.registry.OpenKeyCount(), 0u);
 }

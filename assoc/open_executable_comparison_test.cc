@@ -216,7 +216,7 @@ class AssocExports : public ::testing::Test {
     ASSERT_TRUE(length > 0 && length <= MAX_PATH);
     std::wstring path(host, length);
     path.resize(path.find_last_of(L'\\') + 1);
-    library_.reset(::LoadLibraryW((path + L"tolvane.dll").c_str()));
+    library_.Reset(::LoadLibraryW((path + L"tolvane.dll").c_str()));
     ASSERT_TRUE(library_) << "error " << ::GetLastError();
     change_ = reinterpret_cast<ChangeFunction>(
         reinterpret_cast<void (*)()>(::GetProcAddress(library_.get(), "ChangeFileExtAssociation")));

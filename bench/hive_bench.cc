@@ -90,7 +90,6 @@ void BM_HiveApply(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     store.Clear();
-    store.ClearLog();
     state.ResumeTiming();
     if (!ApplyHive(Hive().operations, store).ok()) {
       state.SkipWithError("the hive did not apply");

@@ -52,9 +52,8 @@ void ApplyIntoEmptyStores(benchmark::State& state, BenchPlatform& t, const Text&
   for (auto _ : state) {
     state.PauseTiming();
     t.registry.Clear();
-    t.registry.ClearLog();
     state.ResumeTiming();
-    ScriptParser parser{nullptr, replacements.map};
+    ScriptParser parser{replacements.map};
     if (ApplyScript(t.platform, parser, script.c_str()) != kSOk) {
       state.SkipWithError("the script failed");
       break;
@@ -104,7 +103,7 @@ void BM_ReadTokenLargeScript(benchmark::State& state) {
   static TokenBuffer token;
   std::size_t tokens = 0;
   for (auto _ : state) {
-    ScriptParser parser{expanded.c_str(), replacements.map};
+    ScriptParser parser{replacements.map, expanded.c_str()};
     tokens = 0;
     while (ReadToken(parser, token) == kSOk) ++tokens;
     if (*parser.cursor != u'\0') {

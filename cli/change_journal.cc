@@ -30,7 +30,7 @@ Text JournalingRegistryStore::Join(const Text& parent, const char16_t* subkey) {
 
 ErrorCode JournalingRegistryStore::OpenKey(RegKey parent, const char16_t* subkey,
                                            std::uint32_t access, RegKey* result) {
-  const ErrorCode code = inner_.OpenKey(parent, subkey, access, result);
+  const ErrorCode code = inner().OpenKey(parent, subkey, access, result);
   if (code == kErrorSuccess) paths_[static_cast<std::uintptr_t>(*result)] = Join(PathOf(parent), subkey);
   return code;
 }
@@ -49,15 +49,15 @@ ErrorCode JournalingRegistryStore::CreateKey(RegKey parent, const char16_t* subk
   }
   std::size_t firstMissing = prefixes.size();
   for (std::size_t i = prefixes.size(); i > 0; --i) {
-    ScopedKey probe(inner_);
-    if (inner_.OpenKey(parent, prefixes[i - 1].c_str(), kKeyRead, probe.Receive()) ==
+    ScopedKey probe(inner());
+    if (inner().OpenKey(parent, prefixes[i - 1].c_str(), kKeyRead, probe.Receive()) ==
         kErrorSuccess) {
       break;
     }
     firstMissing = i - 1;
   }
   bool made = false;
-  const ErrorCode code = inner_.CreateKey(parent, subkey, access, result, &made);
+  const ErrorCode code = inner().CreateKey(parent, subkey, access, result, &made);
   if (created != nullptr) *created = made;
   if (code != kErrorSuccess) return code;
   paths_[static_cast<std::uintptr_t>(*result)] = Join(base, subkey);
@@ -69,11 +69,6 @@ ErrorCode JournalingRegistryStore::CreateKey(RegKey parent, const char16_t* subk
   return code;
 }
 
-ErrorCode JournalingRegistryStore::QueryValue(RegKey key, const char16_t* name, std::uint32_t* type,
-                                              void* data, std::uint32_t* byteCount) {
-  return inner_.QueryValue(key, name, type, data, byteCount);
-}
-
 void JournalingRegistryStore::RecordValue(ChangeKind kind, RegKey key, const char16_t* name) {
   Change change = KeyChange(kind, PathOf(key));
   change.hasName = !IsNullOrEmpty(name);
@@ -83,7 +78,7 @@ void JournalingRegistryStore::RecordValue(ChangeKind kind, RegKey key, const cha
 
 ErrorCode JournalingRegistryStore::SetValue(RegKey key, const char16_t* name, std::uint32_t type,
                                             const void* data, std::uint32_t byteCount) {
-  const ErrorCode code = inner_.SetValue(key, name, type, data, byteCount);
+  const ErrorCode code = inner().SetValue(key, name, type, data, byteCount);
   if (code == kErrorSuccess) {
     RecordValue(ChangeKind::kSetValue, key, name);
     changes_.back().type = type;
@@ -93,13 +88,13 @@ ErrorCode JournalingRegistryStore::SetValue(RegKey key, const char16_t* name, st
 }
 
 ErrorCode JournalingRegistryStore::DeleteValue(RegKey key, const char16_t* name) {
-  const ErrorCode code = inner_.DeleteValue(key, name);
+  const ErrorCode code = inner().DeleteValue(key, name);
   if (code == kErrorSuccess) RecordValue(ChangeKind::kDeleteValue, key, name);
   return code;
 }
 
 ErrorCode JournalingRegistryStore::DeleteKey(RegKey parent, const char16_t* subkey) {
-  const ErrorCode code = inner_.DeleteKey(parent, subkey);
+  const ErrorCode code = inner().DeleteKey(parent, subkey);
   if (code == kErrorSuccess) changes_.push_back(KeyChange(ChangeKind::kDeleteKey, Join(PathOf(parent), subkey)));
   return code;
 }
@@ -111,11 +106,11 @@ ErrorCode JournalingRegistryStore::DeleteTree(RegKey parent, const char16_t* sub
     char16_t name[kMaxKeyNameUnits + 1];
     for (std::uint32_t i = 0;; ++i) {
       std::uint32_t units = kMaxKeyNameUnits + 1;
-      if (inner_.EnumKey(parent, i, name, &units) != kErrorSuccess) break;
+      if (inner().EnumKey(parent, i, name, &units) != kErrorSuccess) break;
       children.push_back(Join(PathOf(parent), name));
     }
   }
-  const ErrorCode code = inner_.DeleteTree(parent, subkey);
+  const ErrorCode code = inner().DeleteTree(parent, subkey);
   if (code == kErrorSuccess) {
     if (IsNullOrEmpty(subkey)) {
       for (Text& child : children) changes_.push_back(KeyChange(ChangeKind::kDeleteKey, std::move(child)));
@@ -126,19 +121,9 @@ ErrorCode JournalingRegistryStore::DeleteTree(RegKey parent, const char16_t* sub
   return code;
 }
 
-ErrorCode JournalingRegistryStore::EnumKey(RegKey key, std::uint32_t index, char16_t* name,
-                                           std::uint32_t* nameUnits) {
-  return inner_.EnumKey(key, index, name, nameUnits);
-}
-
-ErrorCode JournalingRegistryStore::QueryInfoKey(RegKey key, std::uint32_t* subkeyCount,
-                                                std::uint32_t* valueCount) {
-  return inner_.QueryInfoKey(key, subkeyCount, valueCount);
-}
-
 ErrorCode JournalingRegistryStore::CloseKey(RegKey key) {
   paths_.erase(static_cast<std::uintptr_t>(key));
-  return inner_.CloseKey(key);
+  return inner().CloseKey(key);
 }
 
 }  // namespace tolvane::cli

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/registry_store.h"
+#include "platform/forwarding_registry_store.h"
 #include "platform/text.h"
 
 namespace tolvane::cli {
@@ -25,10 +25,10 @@ struct Change {
   std::string data;        // set-value only: the raw bytes
 };
 
-class JournalingRegistryStore final : public RegistryStore {
+class JournalingRegistryStore final : public ForwardingRegistryStore {
  public:
   // inner is borrowed and must outlive the journal.
-  explicit JournalingRegistryStore(RegistryStore& inner) : inner_(inner) {}
+  explicit JournalingRegistryStore(RegistryStore& inner) : ForwardingRegistryStore(inner) {}
 
   const std::vector<Change>& changes() const { return changes_; }
 
@@ -36,17 +36,11 @@ class JournalingRegistryStore final : public RegistryStore {
                     RegKey* result) override;
   ErrorCode CreateKey(RegKey parent, const char16_t* subkey, std::uint32_t access, RegKey* result,
                       bool* created) override;
-  ErrorCode QueryValue(RegKey key, const char16_t* name, std::uint32_t* type, void* data,
-                       std::uint32_t* byteCount) override;
   ErrorCode SetValue(RegKey key, const char16_t* name, std::uint32_t type, const void* data,
                      std::uint32_t byteCount) override;
   ErrorCode DeleteValue(RegKey key, const char16_t* name) override;
   ErrorCode DeleteKey(RegKey parent, const char16_t* subkey) override;
   ErrorCode DeleteTree(RegKey parent, const char16_t* subkey) override;
-  ErrorCode EnumKey(RegKey key, std::uint32_t index, char16_t* name,
-                    std::uint32_t* nameUnits) override;
-  ErrorCode QueryInfoKey(RegKey key, std::uint32_t* subkeyCount,
-                         std::uint32_t* valueCount) override;
   ErrorCode CloseKey(RegKey key) override;
 
  private:
@@ -55,7 +49,6 @@ class JournalingRegistryStore final : public RegistryStore {
   static Text Join(const Text& parent, const char16_t* subkey);
   void RecordValue(ChangeKind kind, RegKey key, const char16_t* name);
 
-  RegistryStore& inner_;
   std::map<std::uintptr_t, Text> paths_;
   std::vector<Change> changes_;
 };

@@ -62,8 +62,9 @@ TEST(JournalingRegistryStoreTest, RecordsEveryChangeInOrderWithFullPaths) {
 
 TEST(JournalingRegistryStoreTest, FailedCallsRecordNothing) {
   MemoryRegistryStore memory;
-  JournalingRegistryStore journal(memory);
-  memory.FailNth(StoreOperation::kCreateKey, 1, kErrorAccessDenied);
+  FaultInjectingRegistryStore faults(memory);
+  JournalingRegistryStore journal(faults);
+  faults.FailNth(StoreOperation::kCreateKey, 1, kErrorAccessDenied);
   RegKey key = kNoKey;
   EXPECT_EQ(journal.CreateKey(kHkeyCurrentUser, u"X", kKeyAllAccess, &key, nullptr),
             kErrorAccessDenied);

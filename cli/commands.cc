@@ -10,6 +10,7 @@
 #include "cli/probe_command.h"
 #include "cli/installer_commands.h"
 #include "platform/hive/hive_format.h"
+#include "platform/registry_snapshot.h"
 #include "platform/root_keys.h"
 #include "registration/group_catalogue.h"
 #include "registration/reg_product.h"
@@ -176,7 +177,7 @@ CommandOutcome ApplyScriptCommand(Host& host, const CommandArgs& args, bool comm
     if (widened != kErrorSuccess) {
       status = HResultFromError(widened);
     } else {
-      ScriptParser parser{script.c_str(), map};
+      ScriptParser parser{map};
       status = ApplyScript(platform, parser, script.c_str());
     }
     outcome.report.call = "ApplyScript(" + Quoted(args.file) + ")";
@@ -248,13 +249,9 @@ CommandOutcome Query(const CommandArgs& args, const GlobalArgs& global) {
   std::string error;
   auto host = OpenHost(global.host, false, &error);
   if (!host) return Error(error);
-  MemoryRegistryStore* store = host->memoryStore();
-  if (store == nullptr) {
-    return Error("query reads hive files only; use --registry FILE (or reg query)");
-  }
   std::vector<StoredKey> keys;
   CommandOutcome outcome;
-  if (store->SnapshotTree(root, path, &keys) != kErrorSuccess) {
+  if (ReadRegistryTree(host->platform().registry, root, path, &keys) != kErrorSuccess) {
     outcome.exitCode = kExitFailure;
     std::fprintf(stderr, "tolvane: the key %s does not exist\n", args.key.c_str());
     outcome.report.result = kErrorFileNotFound;
@@ -305,18 +302,16 @@ CommandOutcome Export(const CommandArgs& args, const GlobalArgs& global) {
   std::string error;
   auto host = OpenHost(global.host, false, &error);
   if (!host) return Error(error);
-  MemoryRegistryStore* store = host->memoryStore();
-  if (store == nullptr) {
-    return Error("export reads hive files only; use --registry FILE (or reg export)");
-  }
+  RegistryStore& store = host->platform().registry;
   std::vector<StoredKey> keys;
   if (args.key.empty()) {
-    keys = store->Snapshot();
+    const ErrorCode code = ReadWholeRegistry(store, &keys);
+    if (code != kErrorSuccess) return Error("the registry cannot be read (error " + std::to_string(code) + ")");
   } else {
     RegKey root = kNoKey;
     Text path;
     if (!ParseKey(args.key, &root, &path)) return Error("unknown registry root in '" + args.key + "'");
-    if (store->SnapshotTree(root, path, &keys) != kErrorSuccess) {
+    if (ReadRegistryTree(store, root, path, &keys) != kErrorSuccess) {
       return Error("the key " + args.key + " does not exist");
     }
   }

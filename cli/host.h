@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "cli/change_journal.h"
-#include "platform/memory/memory_registry_store.h"
 #include "platform/memory/preset_installer_session.h"
 #include "platform/memory/stream_user_notice.h"
 #include "platform/platform.h"
@@ -23,7 +22,7 @@ struct HostOptions {
   std::optional<std::string> registryFile;  // --registry
   std::vector<std::pair<char, std::string>> drives;  // --drive L=DIR
   std::optional<std::string> hostExe;        // --host-exe (a Windows path)
-  std::uint32_t codePage = 949;              // --codepage
+  std::uint32_t codePage = kScriptCodePage;  // --codepage
 };
 
 class Host {
@@ -34,10 +33,6 @@ class Host {
   virtual Platform& platform() = 0;
   virtual const std::vector<Change>& changes() const = 0;
   virtual std::size_t notifications() const = 0;
-
-  // The in-memory store behind a hive file, for commands that read whole
-  // trees (query, export); null when the store is the system registry.
-  virtual MemoryRegistryStore* memoryStore() = 0;
 
   // The installer session the custom actions see (the command fills it)
   // and the failure notice, which prints on stderr and keeps what it showed.

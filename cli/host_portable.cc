@@ -51,7 +51,6 @@ class PortableHost final : public Host {
   Platform& platform() override { return services_.platform; }
   const std::vector<Change>& changes() const override { return journal_.changes(); }
   std::size_t notifications() const override { return services_.notifier.count(); }
-  MemoryRegistryStore* memoryStore() override { return &session_.store(); }
   PresetInstallerSession& installer() override { return services_.installer; }
   StreamUserNotice& notice() override { return services_.notice; }
 

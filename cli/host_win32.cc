@@ -59,7 +59,6 @@ class Win32Host final : public Host {
   Platform& platform() override { return platform_; }
   const std::vector<Change>& changes() const override { return journal_.changes(); }
   std::size_t notifications() const override { return notifier_.count(); }
-  MemoryRegistryStore* memoryStore() override { return hive_ ? &hive_->store() : nullptr; }
   PresetInstallerSession& installer() override { return installer_; }
   StreamUserNotice& notice() override { return notice_; }
 
@@ -91,7 +90,7 @@ class Win32Host final : public Host {
 }  // namespace
 
 std::unique_ptr<Host> OpenHost(const HostOptions& options, bool forWriting, std::string* error) {
-  if (!options.drives.empty() || options.hostExe || options.codePage != 949) {
+  if (!options.drives.empty() || options.hostExe || options.codePage != kScriptCodePage) {
     *error = "--drive, --host-exe and --codepage belong to the portable build";
     return nullptr;
   }

@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <memory>
+#include <unordered_map>
+
+#include "platform/registry_store.h"
 
 namespace tolvane::cli {
 namespace {
@@ -71,19 +74,19 @@ std::string ValueLabel(const Change& change) {
 
 std::string ValueTypeName(std::uint32_t type) {
   switch (type) {
-    case 0:
+    case kRegNone:
       return "REG_NONE";
-    case 1:
+    case kRegSz:
       return "REG_SZ";
-    case 2:
+    case kRegExpandSz:
       return "REG_EXPAND_SZ";
-    case 3:
+    case kRegBinary:
       return "REG_BINARY";
-    case 4:
+    case kRegDword:
       return "REG_DWORD";
-    case 7:
+    case kRegMultiSz:
       return "REG_MULTI_SZ";
-    case 11:
+    case kRegQword:
       return "REG_QWORD";
     default:
       return "REG_TYPE_" + std::to_string(type);
@@ -91,19 +94,19 @@ std::string ValueTypeName(std::uint32_t type) {
 }
 
 nlohmann::json ValueDataJson(std::uint32_t type, const std::string& bytes) {
-  if ((type == 1 || type == 2) && bytes.size() % 2 == 0) {
+  if ((type == kRegSz || type == kRegExpandSz) && bytes.size() % 2 == 0) {
     const Text units = UnitsOf(bytes);
     return Utf16ToUtf8(TextView(units).substr(0, units.find(u'\0')));
   }
-  if (type == 4 && bytes.size() == 4) return LittleEndian(bytes);
-  if (type == 11 && bytes.size() == 8) return LittleEndian(bytes);
-  if (type == 7 && bytes.size() % 2 == 0) return MultiStrings(bytes);
+  if (type == kRegDword && bytes.size() == 4) return LittleEndian(bytes);
+  if (type == kRegQword && bytes.size() == 8) return LittleEndian(bytes);
+  if (type == kRegMultiSz && bytes.size() % 2 == 0) return MultiStrings(bytes);
   return HexPairs(bytes);
 }
 
 std::string ValueDataText(std::uint32_t type, const std::string& bytes) {
   const nlohmann::json data = ValueDataJson(type, bytes);
-  if (data.is_string() && (type == 1 || type == 2)) return "\"" + data.get<std::string>() + "\"";
+  if (data.is_string() && (type == kRegSz || type == kRegExpandSz)) return "\"" + data.get<std::string>() + "\"";
   if (data.is_number()) {
     char text[32];
     std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(data.get<std::uint64_t>()));
@@ -146,14 +149,17 @@ struct TreeNode {
   std::string name;
   std::vector<std::string> lines;
   std::vector<std::unique_ptr<TreeNode>> children;
+  // The children by name, so a key with many subkeys is found at once.
+  std::unordered_map<std::string, TreeNode*> index;
 
   TreeNode& Child(const std::string& childName) {
-    for (auto& child : children) {
-      if (child->name == childName) return *child;
+    const auto [at, added] = index.emplace(childName, nullptr);
+    if (added) {
+      children.push_back(std::make_unique<TreeNode>());
+      children.back()->name = childName;
+      at->second = children.back().get();
     }
-    children.push_back(std::make_unique<TreeNode>());
-    children.back()->name = childName;
-    return *children.back();
+    return *at->second;
   }
 };
 

@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   ReplacementMap replacements(t.text);
   fuzz::Check(replacements.Add(u"PATH", u"C:\\Suite\\Bin\\") == kSOk, "the map refused PATH");
-  ScriptParser parser{nullptr, replacements};
+  ScriptParser parser{replacements};
   ApplyScript(t.platform, parser, script.c_str());
   fuzz::Check(t.registry.OpenKeyCount() == 0, "the script engine left a key open");
   return 0;

@@ -77,7 +77,7 @@ constexpr LowerRun kLowerRuns[] = {
 
 }  // namespace
 
-char16_t RegistryLower(char16_t u) {
+char16_t RegistryLowerBeyondAscii(char16_t u) {
   // The last run starting at or before u is the only one that can hold it.
   const auto next =
       std::upper_bound(std::begin(kLowerRuns), std::end(kLowerRuns), u,
@@ -88,7 +88,7 @@ char16_t RegistryLower(char16_t u) {
   return static_cast<char16_t>(u + run.delta);
 }
 
-bool RegistryNamesEqual(TextView a, TextView b) {
+bool EqualsNoCase(TextView a, TextView b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
     if (a[i] != b[i] && RegistryLower(a[i]) != RegistryLower(b[i])) return false;

@@ -10,11 +10,15 @@
 
 namespace tolvane {
 
-// The unit a registry name comparison uses for u.
-char16_t RegistryLower(char16_t u);
+// The unit a registry name comparison uses for u beyond ASCII.
+char16_t RegistryLowerBeyondAscii(char16_t u);
 
-// True when the two names are the same registry name.
-bool RegistryNamesEqual(TextView a, TextView b);
+// The unit a registry name comparison uses for u. Names are nearly always
+// ASCII, so those fold here without the table search.
+inline char16_t RegistryLower(char16_t u) {
+  if (u < 0x80) return u >= u'A' && u <= u'Z' ? static_cast<char16_t>(u + 32) : u;
+  return RegistryLowerBeyondAscii(u);
+}
 
 // Negative, zero or positive as a sorts before, with or after b among the
 // subkeys of one key.

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "platform/status_codes.h"
+#include "platform/unique_handle.h"
 
 namespace tolvane {
 
@@ -59,6 +60,8 @@ inline constexpr std::uint32_t kRegQword = 11;
 // Longest key name the platform allows (units, without terminator); an
 // enumeration buffer of kMaxKeyNameUnits + 1 always suffices.
 inline constexpr std::uint32_t kMaxKeyNameUnits = 255;
+// Longest value name the platform allows, in units.
+inline constexpr std::uint32_t kMaxValueNameUnits = 16383;
 
 class RegistryStore {
  public:
@@ -102,6 +105,17 @@ class RegistryStore {
   virtual ErrorCode EnumKey(RegKey key, std::uint32_t index, char16_t* name,
                             std::uint32_t* nameUnits) = 0;
 
+  // Names the value at index and reads it. *nameUnits is the name buffer
+  // size in units (terminator included) in, the name length out; type may
+  // be null; data and *byteCount work as for QueryValue (data null: sizes
+  // only). kErrorNoMoreItems past the last value; kErrorMoreData when the
+  // name or the data does not fit (*byteCount then tells the data size).
+  // The order is the store's own; each value comes once for indexes 0 to
+  // count - 1 while the key does not change.
+  virtual ErrorCode EnumValue(RegKey key, std::uint32_t index, char16_t* name,
+                              std::uint32_t* nameUnits, std::uint32_t* type, void* data,
+                              std::uint32_t* byteCount) = 0;
+
   // Counts the key's subkeys and values; either pointer may be null.
   virtual ErrorCode QueryInfoKey(RegKey key, std::uint32_t* subkeyCount,
                                  std::uint32_t* valueCount) = 0;
@@ -110,33 +124,18 @@ class RegistryStore {
   virtual ErrorCode CloseKey(RegKey key) = 0;
 };
 
-// Owns one open key and closes it when it goes out of scope.
-class ScopedKey {
- public:
-  explicit ScopedKey(RegistryStore& store) : store_(store) {}
-  ScopedKey(const ScopedKey&) = delete;
-  ScopedKey& operator=(const ScopedKey&) = delete;
-  ~ScopedKey() { Reset(); }
-
-  // Where an open or create call writes the new key; closes the old one.
-  RegKey* Receive() {
-    Reset();
-    return &key_;
-  }
-  RegKey get() const { return key_; }
-  explicit operator bool() const { return key_ != kNoKey; }
-
-  // Closes the key now; the close's code is answered.
-  ErrorCode Reset() {
-    ErrorCode code = kErrorSuccess;
-    if (key_ != kNoKey) code = store_.CloseKey(key_);
-    key_ = kNoKey;
-    return code;
-  }
-
- private:
-  RegistryStore& store_;
-  RegKey key_ = kNoKey;
+// How a key of a store is released: through the store that opened it.
+struct StoreKeyTraits {
+  StoreKeyTraits(RegistryStore& owner) : store(&owner) {}  // NOLINT: converts on purpose
+  using Handle = RegKey;
+  static RegKey Invalid() { return kNoKey; }
+  ErrorCode Close(RegKey key) const { return store->CloseKey(key); }
+  RegistryStore* store;
 };
+
+// Owns one open key and closes it when it goes out of scope:
+//   ScopedKey key(store);
+//   store.OpenKey(parent, name, access, key.Receive());
+using ScopedKey = UniqueHandle<StoreKeyTraits>;
 
 }  // namespace tolvane

@@ -16,7 +16,9 @@
 
 #include "platform/memory/memory_registry_store.h"
 #include "platform/registry_names.h"
+#include "platform/registry_snapshot.h"
 #include "platform/registry_store.h"
+#include "tests/fault_injecting_registry_store.h"
 
 #ifdef _WIN32
 #include "platform/win32/win32_registry_store.h"
@@ -35,18 +37,28 @@ constexpr ErrorCode kErrorNoAccess = 998;
 // ("...<tolvane::InMemoryStore>"), so they live outside the anonymous
 // namespace, whose name has a space in it.
 struct InMemoryStore {
+  static constexpr bool kSystemRegistry = false;
   MemoryRegistryStore store;
+  void ExpectNoOpenKeys() const { EXPECT_EQ(store.OpenKeyCount(), 0u); }
+};
+
+// The test decorator must pass every call through unchanged.
+struct DecoratedStore {
+  static constexpr bool kSystemRegistry = false;
+  MemoryRegistryStore memory;
+  FaultInjectingRegistryStore store{memory};
   void ExpectNoOpenKeys() const { EXPECT_EQ(store.OpenKeyCount(), 0u); }
 };
 
 #ifdef _WIN32
 struct SystemRegistry {
+  static constexpr bool kSystemRegistry = true;
   Win32RegistryStore store;
   void ExpectNoOpenKeys() const {}
 };
-using StoreTargets = ::testing::Types<InMemoryStore, SystemRegistry>;
+using StoreTargets = ::testing::Types<InMemoryStore, DecoratedStore, SystemRegistry>;
 #else
-using StoreTargets = ::testing::Types<InMemoryStore>;
+using StoreTargets = ::testing::Types<InMemoryStore, DecoratedStore>;
 #endif
 
 namespace {
@@ -419,6 +431,90 @@ TYPED_TEST(RegistryStoreContract, EnumerationRefusesShortBuffersAndEndsWithNoMor
   }
 }
 
+TYPED_TEST(RegistryStoreContract, ValueEnumerationNamesEachValueOnceWithItsData) {
+  this->Put(u"V");
+  ScopedKey key(this->store());
+  ASSERT_EQ(this->Open(u"V", key), kErrorSuccess);
+  const struct {
+    const char16_t* name;
+    std::uint32_t type;
+    std::string data;
+  } kValues[] = {
+      {u"", kRegSz, Bytes(TextView(u"d", 2))},
+      {u"Number", kRegDword, std::string("\x2A\0\0\0", 4)},
+      {u"Blob", kRegBinary, std::string(300, '\x5A')},
+      {u"Multi", kRegMultiSz, Bytes(TextView(u"a\0b\0", 5))},
+  };
+  std::vector<std::string> wanted;
+  for (const auto& v : kValues) {
+    ASSERT_EQ(this->store().SetValue(key.get(), v.name, v.type, v.data.data(),
+                                     static_cast<std::uint32_t>(v.data.size())),
+              kErrorSuccess);
+    wanted.push_back(Utf16ToUtf8(v.name) + "|" + std::to_string(v.type) + "|" + v.data);
+  }
+  std::vector<std::string> seen;
+  char16_t name[kMaxValueNameUnits + 1];
+  char data[512];
+  for (std::uint32_t index = 0;; ++index) {
+    std::uint32_t units = kMaxValueNameUnits + 1;
+    std::uint32_t type = 0;
+    std::uint32_t bytes = sizeof data;
+    const ErrorCode code = this->store().EnumValue(key.get(), index, name, &units, &type, data, &bytes);
+    if (code == kErrorNoMoreItems) break;
+    ASSERT_EQ(code, kErrorSuccess);
+    seen.push_back(Utf16ToUtf8(TextView(name, units)) + "|" + std::to_string(type) + "|" +
+                   std::string(data, bytes));
+  }
+  std::sort(wanted.begin(), wanted.end());
+  std::sort(seen.begin(), seen.end());
+  EXPECT_EQ(seen, wanted);
+
+  // A name or data buffer too small is refused; the data size is told.
+  const struct {
+    std::uint32_t units;
+    std::uint32_t bytes;
+  } kShort[] = {{1, sizeof data}, {kMaxValueNameUnits + 1, 2}};
+  for (const auto& c : kShort) {
+    std::uint32_t index = 0;
+    std::uint32_t units = kMaxValueNameUnits + 1;
+    std::uint32_t bytes = sizeof data;
+    // The index of "Blob": its name and 300 bytes are both too long here.
+    while (this->store().EnumValue(key.get(), index, name, &units, nullptr, data, &bytes) == 0 &&
+           Text(name) != u"Blob") {
+      ++index;
+      units = kMaxValueNameUnits + 1;
+      bytes = sizeof data;
+    }
+    units = c.units;
+    bytes = c.bytes;
+    EXPECT_EQ(this->store().EnumValue(key.get(), index, name, &units, nullptr, data, &bytes),
+              kErrorMoreData);
+    if (c.units > 4) {
+      EXPECT_EQ(bytes, 300u);
+    }
+  }
+}
+
+TYPED_TEST(RegistryStoreContract, TreeReadingSpellsNamesAsStoredInRegistryOrder) {
+  for (const char16_t* path : {u"T\\gamma", u"T\\Alpha\\Inner", u"T\\beta"}) this->Put(path);
+  this->Put(u"T\\Alpha", u"v", u"1");
+  std::vector<StoredKey> keys;
+  ASSERT_EQ(ReadRegistryTree(this->store(), kHkeyCurrentUser,
+                             u"software\\tolvanecontracttest\\t\\alpha\\..\\", &keys),
+            kErrorFileNotFound);
+  ASSERT_EQ(ReadRegistryTree(this->store(), kHkeyCurrentUser, u"software\\TOLVANEcontracttest\\t",
+                             &keys),
+            kErrorSuccess);
+  std::vector<Text> paths;
+  for (const StoredKey& key : keys) paths.push_back(key.path);
+  const Text top = u"HKEY_CURRENT_USER\\Software\\TolvaneContractTest\\T";
+  EXPECT_EQ(paths, (std::vector<Text>{top, top + u"\\Alpha", top + u"\\Alpha\\Inner",
+                                      top + u"\\beta", top + u"\\gamma"}));
+  ASSERT_EQ(keys[1].values.size(), 1u);
+  EXPECT_EQ(keys[1].values[0].name, u"v");
+  EXPECT_EQ(keys[1].values[0].data, Bytes(TextView(u"1", 2)));
+}
+
 TYPED_TEST(RegistryStoreContract, QueryInfoCountsSubkeysAndValues) {
   this->Put(u"K");
   ScopedKey key(this->store());
@@ -544,7 +640,7 @@ TYPED_TEST(RegistryStoreContract, StringsCountedWithoutTheirTerminatorGetIt) {
   RegistryStore& store = this->store();
   // Stored: Wine's registry takes along a terminator lying just past the
   // count; the in-memory store never reads past what the caller counted.
-  constexpr bool kLooksPastTheCount = !std::is_same_v<TypeParam, InMemoryStore>;
+  constexpr bool kLooksPastTheCount = TypeParam::kSystemRegistry;
   const char16_t a[] = u"a";
   const char16_t abc[] = u"abc";
   const char16_t abcd[] = {u'a', u'b', u'c', u'd', u'\0'};

@@ -1,11 +1,31 @@
-// Names of the predefined registry roots, for the hive file, the command
-// line and the in-memory store.
+// The predefined registry roots and their names: the one table behind the
+// hive file, the command line, the script language's root names, the
+// in-memory store and the tree reader.
 #pragma once
+
+#include <array>
 
 #include "platform/registry_store.h"
 #include "platform/text.h"
 
 namespace tolvane {
+
+struct RootKeyEntry {
+  RegKey key;
+  const char16_t* full;       // "HKEY_CLASSES_ROOT"
+  const char16_t* shortName;  // "HKCR"
+};
+
+// The seven roots in the platform's order.
+inline constexpr std::array<RootKeyEntry, 7> kRootKeys{{
+    {kHkeyClassesRoot, u"HKEY_CLASSES_ROOT", u"HKCR"},
+    {kHkeyCurrentUser, u"HKEY_CURRENT_USER", u"HKCU"},
+    {kHkeyLocalMachine, u"HKEY_LOCAL_MACHINE", u"HKLM"},
+    {kHkeyUsers, u"HKEY_USERS", u"HKU"},
+    {kHkeyPerformanceData, u"HKEY_PERFORMANCE_DATA", u"HKPD"},
+    {kHkeyCurrentConfig, u"HKEY_CURRENT_CONFIG", u"HKCC"},
+    {kHkeyDynData, u"HKEY_DYN_DATA", u"HKDD"},
+}};
 
 // The full name of a predefined root ("HKEY_CLASSES_ROOT"), or an empty
 // view for any other key.

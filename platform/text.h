@@ -32,12 +32,18 @@ inline bool IsNullOrEmpty(const char16_t* text) {
   return text == nullptr || text[0] == u'\0';
 }
 
-// Converts UTF-8 to UTF-16 (invalid sequences become U+FFFD), and back.
+// Converts UTF-8 to UTF-16 (each byte of an ill-formed sequence becomes
+// U+FFFD), and back.
 Text Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(TextView utf16);
+// Appends the UTF-16 form of utf8 to *out; false at the first ill-formed
+// sequence (overlong, surrogate, past U+10FFFF, stray or truncated), for
+// readers that refuse such text rather than repair it.
+bool Utf8ToUtf16Strict(std::string_view utf8, Text* out);
 
 // Whole-text comparison without regard to case, as the system compares
-// registry and file names (see registry_names.h).
+// registry and file names: the one such comparison of the library
+// (implemented with the registry's case table in registry_names.cc).
 bool EqualsNoCase(TextView a, TextView b);
 
 }  // namespace tolvane

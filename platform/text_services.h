@@ -9,6 +9,11 @@
 
 namespace tolvane {
 
+// The 8-bit code page the registrar scripts are written in (their Korean
+// display texts): what the portable build widens with unless told another,
+// and the ANSI code page the Windows tests run under.
+inline constexpr std::uint32_t kScriptCodePage = 949;
+
 class TextServices {
  public:
   virtual ~TextServices() = default;

@@ -134,7 +134,7 @@ TEST_F(CustomActionsTest, RegProductSteps) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.read.size());
-    t_.registry.Clear();
+    t_.memory.Clear();
     installer_ = {};
     modules_.log.clear();
     notice_.count = 0;
@@ -168,7 +168,7 @@ TEST_F(CustomActionsTest, RegKorvo) {
   t_.files.Add(u"C:\\Korvo\\korvox.ocx");
   t_.files.Add(u"C:\\Setup\\Disk1\\KORVOX.OCX");
   for (const Case& c : cases) {
-    t_.registry.Clear();
+    t_.memory.Clear();
     installer_ = {};
     notice_.count = 0;
     t_.resources.Set(104, c.scriptPresent ? "HKCR\r\n{\r\n  Korvo.Test = s '%PATH%'\r\n}\r\n" : "");
@@ -197,13 +197,13 @@ TEST_F(CustomActionsTest, RegProductIsPath) {
       {fits.c_str(), 0, u"<missing>"},
   };
   for (const Case& c : cases) {
-    t_.registry.Clear();
+    t_.memory.Clear();
     notice_.count = 0;
     EXPECT_EQ(RegProductIS(platform_, kCatalogue, c.directory), c.result);
     EXPECT_EQ(notice_.count, 1 - c.result);
     EXPECT_EQ(Out(u"Kelt"), c.written);
   }
-  t_.registry.Clear();
+  t_.memory.Clear();
   t_.registry.ClearLog();
   notice_.count = 0;
   EXPECT_EQ(RegProductIS(platform_, u"C:\\Suite\\"), 0);

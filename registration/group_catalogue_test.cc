@@ -71,10 +71,10 @@ TEST_F(GroupCatalogueTest, WordProcessorFileExtWritesClassesMimeAndAssociations)
   EXPECT_FALSE(KeyExists(t_.registry, kHkeyCurrentUser, u"Software"));
 
   // A second run finds everything in place.
-  const auto before = Dump(t_.registry);
+  const auto before = Dump(t_.memory);
   EXPECT_EQ(Register(u"ZDW2008_FILE_EXT"), 0);
   EXPECT_EQ(t_.notifier.count(), 1u);
-  EXPECT_EQ(Dump(t_.registry), before);
+  EXPECT_EQ(Dump(t_.memory), before);
 }
 
 TEST_F(GroupCatalogueTest, PerUserOverrideNamingAnApplicationIsReplacedByTheProgId) {
@@ -120,7 +120,7 @@ TEST_F(GroupCatalogueTest, ModuleGroupsSkipScriptsOfModulesThatAreNotInstalled) 
   // only string records write anything.
   EXPECT_EQ(Register(u"SELECT_KORVO"), 0);
   EXPECT_EQ(Register(u"COMMON2008_MODULE"), 0);
-  EXPECT_TRUE(t_.registry.Snapshot().empty());
+  EXPECT_TRUE(t_.memory.Snapshot().empty());
   EXPECT_EQ(t_.notifier.count(), 0u);
   EXPECT_EQ(Register(u"ZDW2008_MODULE"), 0);
   EXPECT_EQ(t_.notifier.count(), 1u);
@@ -160,12 +160,12 @@ TEST_F(ModuleGroupTest, EveryModuleGroupRegistersWithAllModulesPresent) {
             u"C:\\Suite\\Bin\\ZdwPrnMng.exe /p \"%1\"");
 
   // Running everything again leaves the same registry.
-  const auto before = Dump(t_.registry);
+  const auto before = Dump(t_.memory);
   for (const char16_t* group : {u"COMMON2008_MODULE", u"ZDW2008_MODULE", u"TABRIX2008_MODULE",
                                 u"SHOWRA2008_MODULE", u"SELECT_KORVO"}) {
     EXPECT_EQ(Register(group), 0);
   }
-  EXPECT_EQ(Dump(t_.registry), before);
+  EXPECT_EQ(Dump(t_.memory), before);
 }
 
 TEST_F(ModuleGroupTest, LaterControlScriptTakesOverTheSharedProgIdKey) {
@@ -177,7 +177,7 @@ TEST_F(ModuleGroupTest, LaterControlScriptTakesOverTheSharedProgIdKey) {
             u"ZDWCONTROL.ZdwCtrlCtrl_Pivra.1");
   // The word-processor control's class key stays registered.
   bool controlClassFound = false;
-  for (const StoredKey& key : t_.registry.Snapshot()) {
+  for (const StoredKey& key : t_.memory.Snapshot()) {
     if (key.path.ends_with(u"\\ProgID") && key.path.starts_with(u"HKEY_CLASSES_ROOT\\CLSID\\")) {
       for (const StoredValue& value : key.values) {
         if (value.name.empty() && value.data.size() >= 2 &&

@@ -58,14 +58,16 @@ RunResult ExecuteStringRecord(Platform& platform, const RegistrationRecord& reco
   RegistryStore& registry = platform.registry;
   RunResult result;
   ScopedKey key(registry);
+  bool created = false;
   if (registry.OpenKey(record.root, record.keyPath, kKeyAllAccess, key.Receive()) != kErrorSuccess) {
-    if (registry.CreateKey(record.root, record.keyPath, kKeyAllAccess, key.Receive(), nullptr) !=
+    if (registry.CreateKey(record.root, record.keyPath, kKeyAllAccess, key.Receive(), &created) !=
         kErrorSuccess) {
       return kFailed;
     }
     result.changed = true;
   }
-  if (StoredValueDiffers(registry, key.get(), record.valueName, wanted.view())) {
+  // A key made just now holds no value to compare with: no read is needed.
+  if (created || StoredValueDiffers(registry, key.get(), record.valueName, wanted.view())) {
     const auto bytes = static_cast<std::uint32_t>((wanted.size() + 1) * sizeof(char16_t));
     // A write that fails fails the record and is no change.
     if (registry.SetValue(key.get(), record.valueName, kRegSz, wanted.c_str(), bytes) !=

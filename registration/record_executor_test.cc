@@ -76,6 +76,15 @@ TEST_F(RecordExecutorTest, ExistingKeyWithEqualValueIsNotWritten) {
   }
 }
 
+TEST_F(RecordExecutorTest, NewKeyIsWrittenWithoutReadingItFirst) {
+  const RunResult result = Run({Set(u".new", nullptr, u"Zdw.Document.8")});
+  EXPECT_TRUE(result.changed);
+  for (const StoreCall& call : t_.registry.Log()) {
+    EXPECT_NE(call.operation, StoreOperation::kQueryValue);
+  }
+  EXPECT_EQ(Read(u".new", nullptr), u"Zdw.Document.8");
+}
+
 TEST_F(RecordExecutorTest, StoredValuesThatDoNotFitTheReadBufferCompareAsDifferent) {
   // A value longer than 259 characters and one of exactly 260 units with no
   // terminator must both be rewritten, and nothing is read past the buffer.
@@ -120,7 +129,7 @@ TEST_F(RecordExecutorTest, FailedWriteFailsTheRecordAndIsNoChange) {
 
 TEST_F(RecordExecutorTest, KeyThatCanBeNeitherOpenedNorCreatedFailsAndTheListGoesOn) {
   WriteString(t_.registry, kHkeyClassesRoot, u"Locked", nullptr, nullptr);
-  t_.registry.Restrict(kHkeyClassesRoot, u"Locked", MemoryRegistryStore::Restriction::kReadOnly);
+  t_.registry.Restrict(kHkeyClassesRoot, u"Locked", FaultInjectingRegistryStore::Restriction::kReadOnly);
   const RunResult result = Run({Set(u"Locked", nullptr, u"x"), Set(u"Free", nullptr, u"y")});
   EXPECT_FALSE(result.ok);
   EXPECT_TRUE(result.changed);
@@ -179,7 +188,7 @@ TEST_F(RecordExecutorTest, IfExistsSkipsExactlyTheNextRecord) {
 
 TEST_F(RecordExecutorTest, IfExistsNeedsFullAccessToTheKey) {
   WriteString(t_.registry, kHkeyClassesRoot, u"ReadOnly", nullptr, nullptr);
-  t_.registry.Restrict(kHkeyClassesRoot, u"ReadOnly", MemoryRegistryStore::Restriction::kReadOnly);
+  t_.registry.Restrict(kHkeyClassesRoot, u"ReadOnly", FaultInjectingRegistryStore::Restriction::kReadOnly);
   Run({IfExists(u"ReadOnly"), Set(u"X", nullptr, u"1")});
   EXPECT_EQ(Read(u"X"), u"<missing>");
 }

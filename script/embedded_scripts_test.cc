@@ -246,9 +246,9 @@ TEST_F(AppliedScriptTest, EveryScriptWritesItsKeysAndStringValuesAndRerunsToTheS
                             {131, 23, 19}, {132, 23, 19}, {133, 7, 5}};
   for (const Expected& expected : cases) {
     SCOPED_TRACE(expected.id);
-    t_.registry.Clear();
+    t_.memory.Clear();
     ASSERT_EQ(Run(expected.id), kSOk);
-    const std::vector<StoredKey> keys = t_.registry.Snapshot();
+    const std::vector<StoredKey> keys = t_.memory.Snapshot();
     std::size_t values = 0;
     for (const StoredKey& key : keys) {
       EXPECT_TRUE(key.path.starts_with(kClassesRoot)) << Utf16ToUtf8(key.path);
@@ -273,9 +273,9 @@ TEST_F(AppliedScriptTest, EveryScriptWritesItsKeysAndStringValuesAndRerunsToTheS
     EXPECT_EQ(keys.size(), expected.keys);
     EXPECT_EQ(values, expected.values);
 
-    const std::vector<std::string> first = testing::Dump(t_.registry);
+    const std::vector<std::string> first = testing::Dump(t_.memory);
     EXPECT_EQ(Run(expected.id), kSOk);
-    EXPECT_EQ(testing::Dump(t_.registry), first);
+    EXPECT_EQ(testing::Dump(t_.memory), first);
   }
 }
 
@@ -389,10 +389,10 @@ TEST_F(AppliedScriptTest, IdentifiersNamedByAScriptAreRegisteredByIt) {
   // themselves; 126's class names itself as AppID.
   for (const std::uint16_t id : kScriptIds) {
     SCOPED_TRACE(id);
-    t_.registry.Clear();
+    t_.memory.Clear();
     ASSERT_EQ(Run(id), kSOk);
     std::size_t checked = 0;
-    for (const StoredKey& key : t_.registry.Snapshot()) {
+    for (const StoredKey& key : t_.memory.Snapshot()) {
       const Text path(TextView(key.path).substr(kClassesRoot.size()));
       const TextView leaf = LeafOf(path);
       const TextView container = LeafOf(ParentOf(ParentOf(path)));
@@ -424,7 +424,7 @@ TEST_F(AppliedScriptTest, FailingRootBlockKeepsTheEarlierBlocksAndSkipsTheLaterO
   testing::WriteString(t_.registry, kHkeyClassesRoot, u"QmrAccessible.QmrAADocumentProxy.2",
                        nullptr, nullptr);
   ASSERT_EQ(t_.registry.Restrict(kHkeyClassesRoot, u"QmrAccessible.QmrAADocumentProxy.2",
-                                 MemoryRegistryStore::Restriction::kReadOnly),
+                                 FaultInjectingRegistryStore::Restriction::kReadOnly),
             kErrorSuccess);
   EXPECT_EQ(Run(125), HResultFromError(kErrorAccessDenied));
   const Text appId = Read(u"AppID\\QmrAccessible.DLL", u"AppID");

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <new>
 
+#include "script/key_block_walk.h"
+
 namespace tolvane {
 namespace {
 
@@ -34,6 +36,50 @@ class CursorGuard {
   ScriptParser& parser_;
 };
 
+// What the words in front of an entry's name said.
+struct EntryHead {
+  enum class Removal { kNone, kForceRemove, kDelete };
+  Removal removal = Removal::kNone;
+  bool removable = true;  // false after "NoRemove"
+  bool isValue = false;   // "Val": the name is in the level's value-name buffer
+};
+
+// Reads the words an entry may begin with, the same way for both modes:
+// "ForceRemove" or "Delete", then "NoRemove", then "Val" with its name and
+// "=". On success the token buffer holds the entry's key name, or "=" for a
+// value. Registering removes the tree that "ForceRemove" or "Delete" names
+// as soon as the name is read (the removal's own failure, the key missing
+// say, does not stop the entry); after "Delete" nothing else belongs to the
+// entry, so registering stops there with the token after the name.
+HResult ReadEntryHead(ScriptWalk& walk, RegKey parent, ScriptMode mode, BlockBuffers& buffers,
+                      EntryHead* head) {
+  TokenBuffer& token = walk.token;
+  TextServices& text = walk.text;
+  HResult hr = kSOk;
+  *head = EntryHead();
+  if (IsWord(text, token, u"ForceRemove") || IsWord(text, token, u"Delete")) {
+    head->removal = IsWord(text, token, u"Delete") ? EntryHead::Removal::kDelete
+                                                    : EntryHead::Removal::kForceRemove;
+    if (Failed(hr = ReadToken(walk.parser, token))) return hr;
+    if (mode == ScriptMode::kRegister) {
+      if (!IsSingleKeyName(token)) return kDispEException;
+      if (!IsProtectedKeyName(text, token)) DeleteKeyTree(walk.registry, parent, token);
+      if (head->removal == EntryHead::Removal::kDelete) return ReadToken(walk.parser, token);
+    }
+  }
+  if (IsWord(text, token, u"NoRemove")) {
+    head->removable = false;
+    if (Failed(hr = ReadToken(walk.parser, token))) return hr;
+  }
+  if (IsWord(text, token, u"Val")) {
+    head->isValue = true;
+    if (Failed(hr = ReadToken(walk.parser, buffers.valueName))) return hr;
+    if (Failed(hr = ReadToken(walk.parser, token))) return hr;
+    return token[0] == u'=' ? kSOk : kDispEException;
+  }
+  return IsSingleKeyName(token) ? kSOk : kDispEException;
+}
+
 // One entry of a register walk up to the point where a block may follow.
 // On success the token buffer holds the token after the entry; *ownsBlock
 // tells whether the entry was a key entry, whose key is then open in
@@ -41,51 +87,33 @@ class CursorGuard {
 HResult RegisterEntry(ScriptWalk& walk, RegKey parent, BlockBuffers& buffers, ScopedKey& current,
                       bool* ownsBlock) {
   *ownsBlock = false;
-  TokenBuffer& token = walk.token;
-  TextServices& text = walk.text;
-  HResult hr = kSOk;
+  EntryHead head;
+  HResult hr = ReadEntryHead(walk, parent, ScriptMode::kRegister, buffers, &head);
+  if (Failed(hr)) return hr;
+  if (head.removal == EntryHead::Removal::kDelete) return SkipValueAssignment(walk);
+  if (head.isValue) return WriteScriptValue(walk, parent, buffers.valueName);
 
-  if (IsWord(text, token, u"ForceRemove") || IsWord(text, token, u"Delete")) {
-    const bool deleteOnly = IsWord(text, token, u"Delete");
-    if (Failed(hr = ReadToken(walk.parser, token))) return hr;
-    if (!IsSingleKeyName(token)) return kDispEException;
-    // The removal's own failure (the key missing, say) does not stop the
-    // entry: what follows is written either way.
-    if (!IsProtectedKeyName(text, token)) DeleteKeyTree(walk.registry, parent, token);
-    if (deleteOnly) {
-      if (Failed(hr = ReadToken(walk.parser, token))) return hr;
-      return SkipValueAssignment(walk);
-    }
+  const char16_t* name = walk.token;
+  ErrorCode code = walk.registry.OpenKey(parent, name, kKeyReadWrite, current.Receive());
+  // The read-only open matters for a key that exists but refuses writing;
+  // a key that is not there opens no better for reading, so a missing key
+  // goes straight to the create (one registry call fewer per new key, a
+  // round trip each on the system registry).
+  if (code != kErrorSuccess && code != kErrorFileNotFound) {
+    code = walk.registry.OpenKey(parent, name, kKeyRead, current.Receive());
   }
-
-  if (IsWord(text, token, u"NoRemove")) {
-    if (Failed(hr = ReadToken(walk.parser, token))) return hr;
-  }
-
-  if (IsWord(text, token, u"Val")) {
-    if (Failed(hr = ReadToken(walk.parser, buffers.valueName))) return hr;
-    if (Failed(hr = ReadToken(walk.parser, token))) return hr;
-    if (token[0] != u'=') return kDispEException;
-    return WriteScriptValue(walk, parent, buffers.valueName);
-  }
-
-  if (!IsSingleKeyName(token)) return kDispEException;
-  ErrorCode code = walk.registry.OpenKey(parent, token, kKeyReadWrite, current.Receive());
-  if (code != kErrorSuccess)
-    code = walk.registry.OpenKey(parent, token, kKeyRead, current.Receive());
   if (code != kErrorSuccess) {
-    code = walk.registry.CreateKey(parent, token, kKeyReadWrite, current.Receive(), nullptr);
+    code = walk.registry.CreateKey(parent, name, kKeyReadWrite, current.Receive(), nullptr);
     if (code != kErrorSuccess) return HResultFromError(code);
   }
   *ownsBlock = true;
-  if (Failed(hr = ReadToken(walk.parser, token))) return hr;
-  if (token[0] == u'=') return WriteScriptValue(walk, current.get(), nullptr);
+  if (Failed(hr = ReadToken(walk.parser, walk.token))) return hr;
+  if (walk.token[0] == u'=') return WriteScriptValue(walk, current.get(), nullptr);
   return kSOk;
 }
 
-HResult RegisterBlock(ScriptWalk& walk, RegKey parent, std::size_t depth) {
+HResult RegisterBlock(ScriptWalk& walk, RegKey parent, BlockBuffers& buffers, std::size_t depth) {
   TokenBuffer& token = walk.token;
-  BlockBuffers& buffers = walk.level(depth);
   // The key of the latest key entry; opening the next one closes it first,
   // and every return closes it.
   ScopedKey current(walk.registry);
@@ -105,33 +133,21 @@ HResult RegisterBlock(ScriptWalk& walk, RegKey parent, std::size_t depth) {
   return kSOk;
 }
 
-HResult UnregisterBlock(ScriptWalk& walk, RegKey parent, bool skipping, std::size_t depth) {
+HResult UnregisterBlock(ScriptWalk& walk, RegKey parent, BlockBuffers& buffers, bool skipping,
+                        std::size_t depth) {
   TokenBuffer& token = walk.token;
-  TextServices& text = walk.text;
   RegistryStore& registry = walk.registry;
-  BlockBuffers& buffers = walk.level(depth);
   ScopedKey current(registry);
   HResult hr = ReadToken(walk.parser, token);
   if (Failed(hr)) return hr;
   while (token[0] != u'}') {
-    bool removable = true;
-    bool deleteEntry = false;
     // Unregistering removes nothing for "ForceRemove" or "Delete": the entry
     // goes on with the name that follows.
-    if (IsWord(text, token, u"ForceRemove") || IsWord(text, token, u"Delete")) {
-      deleteEntry = IsWord(text, token, u"Delete");
-      if (Failed(hr = ReadToken(walk.parser, token))) return hr;
-    }
-    if (IsWord(text, token, u"NoRemove")) {
-      removable = false;
-      if (Failed(hr = ReadToken(walk.parser, token))) return hr;
-    }
+    EntryHead head;
+    if (Failed(hr = ReadEntryHead(walk, parent, ScriptMode::kUnregister, buffers, &head))) return hr;
 
-    if (IsWord(text, token, u"Val")) {
-      if (Failed(hr = ReadToken(walk.parser, buffers.valueName))) return hr;
-      if (Failed(hr = ReadToken(walk.parser, token))) return hr;
-      if (token[0] != u'=') return kDispEException;
-      if (!skipping && removable) {
+    if (head.isValue) {
+      if (!skipping && head.removable) {
         ScopedKey self(registry);
         ErrorCode code = registry.OpenKey(parent, nullptr, kKeyWrite, self.Receive());
         if (code != kErrorSuccess) return HResultFromError(code);
@@ -143,7 +159,6 @@ HResult UnregisterBlock(ScriptWalk& walk, RegKey parent, bool skipping, std::siz
       continue;
     }
 
-    if (!IsSingleKeyName(token)) return kDispEException;
     ErrorCode openCode = kErrorFileNotFound;
     if (!skipping) openCode = registry.OpenKey(parent, token, kKeyRead, current.Receive());
     // The name is needed again after the block; one that does not fit the
@@ -157,7 +172,7 @@ HResult UnregisterBlock(ScriptWalk& walk, RegKey parent, bool skipping, std::siz
     if (Failed(hr = ReadToken(walk.parser, token))) return hr;
     if (Failed(hr = SkipValueAssignment(walk))) return hr;
     if (IsExactly(token, u'{')) {
-      if (deleteEntry) return kDispEException;
+      if (head.removal == EntryHead::Removal::kDelete) return kDispEException;
       // A block beneath a key that did not open is read without touching
       // anything. Its failure ends this walk too, skipping or not: a walk
       // that stopped at a fault has lost its place in the text, and going
@@ -173,7 +188,7 @@ HResult UnregisterBlock(ScriptWalk& walk, RegKey parent, bool skipping, std::siz
     const bool hasSubkeys = HasSubkeys(registry, current.get());
     const ErrorCode closeCode = current.Reset();
     if (closeCode != kErrorSuccess) return HResultFromError(closeCode);
-    if (removable && !hasSubkeys) {
+    if (head.removable && !hasSubkeys) {
       if (!nameSaved) return kEFail;
       const ErrorCode code = registry.DeleteKey(parent, buffers.keyName);
       if (code != kErrorSuccess) return HResultFromError(code);
@@ -184,11 +199,11 @@ HResult UnregisterBlock(ScriptWalk& walk, RegKey parent, bool skipping, std::siz
 
 }  // namespace
 
-ScriptWalk::ScriptWalk(RegistryStore& registry, TextServices& text, ScriptParser& parser)
-    : registry(registry),
-      text(text),
-      parser(parser),
-      levels_(new (std::nothrow) BlockBuffers[kMaxBlockDepth]) {}
+BlockBuffers* ScriptWalk::level(std::size_t depth) {
+  std::unique_ptr<BlockBuffers>& buffers = levels_[depth - 1];
+  if (!buffers) buffers.reset(new (std::nothrow) BlockBuffers);
+  return buffers.get();
+}
 
 bool IsProtectedKeyName(TextServices& text, const char16_t* name) {
   for (const char16_t* protectedName : ProtectedKeyNames) {
@@ -249,10 +264,11 @@ HResult SkipValueAssignment(ScriptWalk& walk) {
 
 HResult ApplyKeyBlock(ScriptWalk& walk, RegKey parent, ScriptMode mode, bool skipping,
                       std::size_t depth) {
-  if (!walk.ready()) return kEOutOfMemory;
   if (depth == 0 || depth > kMaxBlockDepth) return kDispEException;
-  if (mode == ScriptMode::kRegister) return RegisterBlock(walk, parent, depth);
-  return UnregisterBlock(walk, parent, skipping, depth);
+  BlockBuffers* buffers = walk.level(depth);
+  if (buffers == nullptr) return kEOutOfMemory;
+  if (mode == ScriptMode::kRegister) return RegisterBlock(walk, parent, *buffers, depth);
+  return UnregisterBlock(walk, parent, *buffers, skipping, depth);
 }
 
 HResult ApplyScript(Platform& platform, ScriptParser& parser, const char16_t* script) {
@@ -264,7 +280,7 @@ HResult ApplyScript(Platform& platform, ScriptParser& parser, const char16_t* sc
   if (*parser.cursor == u'\0') return kSOk;
 
   ScriptWalk walk(platform.registry, platform.text, parser);
-  if (!walk.ready()) return kEOutOfMemory;
+  walk.token[0] = u'\0';
   while (true) {
     if (Failed(hr = ReadToken(parser, walk.token))) return hr;
     const std::optional<RegKey> root = FindRootKey(platform.text, walk.token);

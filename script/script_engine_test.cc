@@ -1,4 +1,5 @@
 #include "script/script_engine.h"
+#include "script/key_block_walk.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +26,7 @@ class ScriptEngineTest : public ::testing::Test {
 
   // Applies script and checks that no key stayed open.
   HResult Apply(const Text& script) {
-    ScriptParser parser{nullptr, map_};
+    ScriptParser parser{map_};
     const HResult hr = ApplyScript(t_.platform, parser, script.c_str());
     EXPECT_EQ(t_.registry.OpenKeyCount(), 0u) << Utf16ToUtf8(script);
     EXPECT_EQ(parser.cursor, nullptr);
@@ -54,7 +55,7 @@ TEST_F(ScriptEngineTest, RegistersKeysAndValues) {
       u"}\r\n"
       u"hkey_current_user { val Direct = s 'root' Software { NoRemove val Seen = s '' } }";
   ASSERT_EQ(Apply(script), kSOk);
-  EXPECT_EQ(Dump(t_.registry),
+  EXPECT_EQ(Dump(t_.memory),
             (Lines{
                 "HKEY_CLASSES_ROOT\\CLSID",
                 "HKEY_CLASSES_ROOT\\CLSID\\{5B0C2E11-7D3A}",
@@ -81,7 +82,7 @@ TEST_F(ScriptEngineTest, RegistersKeysAndValues) {
             }));
   // A second run rewrites the same state.
   ASSERT_EQ(Apply(script), kSOk);
-  EXPECT_EQ(Dump(t_.registry).size(), 20u);
+  EXPECT_EQ(Dump(t_.memory).size(), 20u);
 }
 
 TEST_F(ScriptEngineTest, ReadsTextExactlyAsTokens) {
@@ -89,7 +90,7 @@ TEST_F(ScriptEngineTest, ReadsTextExactlyAsTokens) {
   // A token beginning with "{" after a root name opens its block; a key
   // named like "{x}" is ordinary; any token beginning with "}" closes.
   ASSERT_EQ(Apply(u"HKCU {rest-ignored  Name= s 'v w' {x} }tail"), kSOk);
-  EXPECT_EQ(Dump(t_.registry), (Lines{"HKEY_CURRENT_USER\\Name=", "HKEY_CURRENT_USER\\s",
+  EXPECT_EQ(Dump(t_.memory), (Lines{"HKEY_CURRENT_USER\\Name=", "HKEY_CURRENT_USER\\s",
                                       "HKEY_CURRENT_USER\\v w", "HKEY_CURRENT_USER\\{x}"}));
 }
 
@@ -127,9 +128,9 @@ TEST_F(ScriptEngineTest, EmptyAndMalformedScripts) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Utf16ToUtf8(c.script));
-    t_.registry.Clear();
+    t_.memory.Clear();
     EXPECT_EQ(Apply(c.script), c.status);
-    EXPECT_EQ(Dump(t_.registry), c.left);
+    EXPECT_EQ(Dump(t_.memory), c.left);
   }
 }
 
@@ -138,7 +139,7 @@ TEST_F(ScriptEngineTest, ForceRemoveReplacesAWholeTree) {
   Write(kHkeyClassesRoot, u"Foo\\Sub\\Deep", u"", u"2");
   Write(kHkeyClassesRoot, u"Foo\\Other", nullptr, nullptr);
   ASSERT_EQ(Apply(u"HKCR { ForceRemove Foo = s 'new' { Kept } ForceRemove Missing { A } }"), kSOk);
-  EXPECT_EQ(Dump(t_.registry), (Lines{"HKEY_CLASSES_ROOT\\Foo", "HKEY_CLASSES_ROOT\\Foo|=new",
+  EXPECT_EQ(Dump(t_.memory), (Lines{"HKEY_CLASSES_ROOT\\Foo", "HKEY_CLASSES_ROOT\\Foo|=new",
                                       "HKEY_CLASSES_ROOT\\Foo\\Kept", "HKEY_CLASSES_ROOT\\Missing",
                                       "HKEY_CLASSES_ROOT\\Missing\\A"}));
 }
@@ -146,7 +147,7 @@ TEST_F(ScriptEngineTest, ForceRemoveReplacesAWholeTree) {
 TEST_F(ScriptEngineTest, DeleteRemovesTheTreeAndCreatesNothing) {
   Write(kHkeyCurrentUser, u"Software\\Gone\\Child", u"v", u"1");
   ASSERT_EQ(Apply(u"HKCU { Software { Delete gone = s 'ignored' After } }"), kSOk);
-  EXPECT_EQ(Dump(t_.registry),
+  EXPECT_EQ(Dump(t_.memory),
             (Lines{"HKEY_CURRENT_USER\\Software", "HKEY_CURRENT_USER\\Software\\After"}));
   // A key that is not there is nothing to delete.
   ASSERT_EQ(Apply(u"HKCU { Delete Gone }"), kSOk);
@@ -156,13 +157,13 @@ TEST_F(ScriptEngineTest, ProtectedNamesAreNeverRemoved) {
   for (const char16_t* name : ProtectedKeyNames) {
     Write(kHkeyClassesRoot, (Text(name) + u"\\Child").c_str(), u"v", u"1");
   }
-  const Lines before = Dump(t_.registry);
+  const Lines before = Dump(t_.memory);
   for (const char16_t* name : ProtectedKeyNames) {
     Text lower(name);
     for (char16_t& c : lower) c = (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
     SCOPED_TRACE(Utf16ToUtf8(lower));
     ASSERT_EQ(Apply(u"HKCR { Delete '" + lower + u"' }"), kSOk);
-    EXPECT_EQ(Dump(t_.registry), before);
+    EXPECT_EQ(Dump(t_.memory), before);
   }
   // After "ForceRemove" the protected key is still opened and filled.
   ASSERT_EQ(Apply(u"HKCR { ForceRemove CLSID { val Added = s 'x' } }"), kSOk);
@@ -173,20 +174,20 @@ TEST_F(ScriptEngineTest, ProtectedNamesAreNeverRemoved) {
 TEST_F(ScriptEngineTest, ReadOnlyKeyFailsWithAccessDeniedAndIsUndone) {
   Write(kHkeyClassesRoot, u"Locked", u"", u"keep");
   ASSERT_EQ(t_.registry.Restrict(kHkeyClassesRoot, u"Locked",
-                                 MemoryRegistryStore::Restriction::kReadOnly),
+                                 FaultInjectingRegistryStore::Restriction::kReadOnly),
             kErrorSuccess);
-  const Lines before = Dump(t_.registry);
+  const Lines before = Dump(t_.memory);
   // Writing a value to the key, or creating a key beneath it.
   for (const char16_t* script : {u"HKCR { Mine { Sub } Locked { val x = s 'y' } }",
                                  u"HKCR { Mine { Sub } Locked { New } }"}) {
     SCOPED_TRACE(Utf16ToUtf8(script));
     EXPECT_EQ(Apply(script), static_cast<HResult>(0x80070005u));
-    EXPECT_EQ(Dump(t_.registry), before);
+    EXPECT_EQ(Dump(t_.memory), before);
   }
   // Reading through the key still works.
   Write(kHkeyClassesRoot, u"Open\\Existing", nullptr, nullptr);
   ASSERT_EQ(
-      t_.registry.Restrict(kHkeyClassesRoot, u"Open", MemoryRegistryStore::Restriction::kReadOnly),
+      t_.registry.Restrict(kHkeyClassesRoot, u"Open", FaultInjectingRegistryStore::Restriction::kReadOnly),
       kErrorSuccess);
   EXPECT_EQ(Apply(u"HKCR { Open { Existing { val z = s '1' } } }"), kSOk);
   EXPECT_EQ(ReadString(t_.registry, kHkeyClassesRoot, u"Open\\Existing", u"z"), u"1");
@@ -198,7 +199,7 @@ TEST_F(ScriptEngineTest, FailureInALaterRootBlockKeepsEarlierBlocks) {
       u"HKCU { Second { val a = s 'x' } Bad = z 'q' }\r\n"
       u"HKLM { Never }\r\n");
   EXPECT_EQ(hr, kDispEException);
-  EXPECT_EQ(Dump(t_.registry), (Lines{"HKEY_CLASSES_ROOT\\First", "HKEY_CLASSES_ROOT\\First|=1"}));
+  EXPECT_EQ(Dump(t_.memory), (Lines{"HKEY_CLASSES_ROOT\\First", "HKEY_CLASSES_ROOT\\First|=1"}));
 }
 
 TEST_F(ScriptEngineTest, UndoLeavesExactlyWhatUnregisteringKeeps) {
@@ -224,7 +225,7 @@ TEST_F(ScriptEngineTest, UndoLeavesExactlyWhatUnregisteringKeeps) {
   // Plain with all its values, Held's subkey, Broken, and Sibling (named by
   // the script after the fault). Kept: CLSID (NoRemove), App (has a subkey
   // the script does not name), Held (NoRemove).
-  EXPECT_EQ(Dump(t_.registry),
+  EXPECT_EQ(Dump(t_.memory),
             (Lines{"HKEY_CLASSES_ROOT\\App", "HKEY_CLASSES_ROOT\\App|Unnamed=stays",
                    "HKEY_CLASSES_ROOT\\App|Guarded=g", "HKEY_CLASSES_ROOT\\App\\Foreign",
                    "HKEY_CLASSES_ROOT\\CLSID", "HKEY_CLASSES_ROOT\\CLSID\\{Other}",
@@ -241,7 +242,7 @@ TEST_F(ScriptEngineTest, UndoOfAClassUnderNoRemoveClsid) {
       u"  {Late} = x 'bad'\r\n"
       u"} }";
   EXPECT_EQ(Apply(script), kDispEException);
-  EXPECT_EQ(Dump(t_.registry),
+  EXPECT_EQ(Dump(t_.memory),
             (Lines{"HKEY_CLASSES_ROOT\\CLSID", "HKEY_CLASSES_ROOT\\CLSID\\{Existing}",
                    "HKEY_CLASSES_ROOT\\CLSID\\{Existing}\\InprocServer32",
                    "HKEY_CLASSES_ROOT\\CLSID\\{Existing}\\InprocServer32|=other."
@@ -253,11 +254,11 @@ TEST_F(ScriptEngineTest, UndoDoesNotLoseItsPlaceInsideAMissingKey) {
   // Denied's block as missing and meets a fault there. It must not read on
   // and take "Victim" (named one level deeper) for a key of the root.
   Write(kHkeyClassesRoot, u"Victim", u"v", u"precious");
-  const Lines before = Dump(t_.registry);
+  const Lines before = Dump(t_.memory);
   t_.registry.FailNth(StoreOperation::kCreateKey, 1, kErrorAccessDenied);
   EXPECT_EQ(Apply(u"HKCR { Denied { Bad\\Name Victim } }"), HResultFromError(kErrorAccessDenied));
   t_.registry.ClearFault();
-  EXPECT_EQ(Dump(t_.registry), before);
+  EXPECT_EQ(Dump(t_.memory), before);
 }
 
 TEST_F(ScriptEngineTest, NestingDepthIsBounded) {
@@ -268,16 +269,35 @@ TEST_F(ScriptEngineTest, NestingDepthIsBounded) {
     return script;
   };
   ASSERT_EQ(Apply(nested(kMaxBlockDepth)), kSOk);
-  EXPECT_EQ(Dump(t_.registry).size(), kMaxBlockDepth - 1);
+  EXPECT_EQ(Dump(t_.memory).size(), kMaxBlockDepth - 1);
   // The 64 keys are written before the block too deep for them is met; the
   // undo stops at the same fault, before it deletes any of them.
-  t_.registry.Clear();
+  t_.memory.Clear();
   EXPECT_EQ(Apply(nested(kMaxBlockDepth + 1)), kDispEException);
-  EXPECT_EQ(Dump(t_.registry).size(), kMaxBlockDepth);
+  EXPECT_EQ(Dump(t_.memory).size(), kMaxBlockDepth);
   // Far deeper than any stack would take if every level recursed.
-  t_.registry.Clear();
+  t_.memory.Clear();
   EXPECT_EQ(Apply(nested(100000)), kDispEException);
-  EXPECT_EQ(Dump(t_.registry).size(), kMaxBlockDepth);
+  EXPECT_EQ(Dump(t_.memory).size(), kMaxBlockDepth);
+}
+
+TEST_F(ScriptEngineTest, OpensReadOnlyOnlyAKeyThatRefusesWriting) {
+  // A missing key goes straight to the create; a key that refuses the
+  // read-write open is tried read-only before any create.
+  Write(kHkeyClassesRoot, u"Locked", nullptr, nullptr);
+  ASSERT_EQ(t_.registry.Restrict(kHkeyClassesRoot, u"Locked",
+                                 FaultInjectingRegistryStore::Restriction::kReadOnly),
+            kErrorSuccess);
+  t_.registry.ClearLog();
+  ASSERT_EQ(Apply(u"HKCR { New Locked }"), kSOk);
+  std::vector<std::uint32_t> opens;
+  for (const StoreCall& call : t_.registry.Log()) {
+    if (call.operation == StoreOperation::kOpenKey || call.operation == StoreOperation::kCreateKey) {
+      opens.push_back(call.access | (call.operation == StoreOperation::kCreateKey ? 1u << 31 : 0));
+    }
+  }
+  EXPECT_EQ(opens, (std::vector<std::uint32_t>{kKeyReadWrite, kKeyReadWrite | 1u << 31,
+                                               kKeyReadWrite, kKeyRead}));
 }
 
 TEST_F(ScriptEngineTest, AsksForTheRightAccessAtEachStep) {
@@ -307,11 +327,9 @@ TEST_F(ScriptEngineTest, AsksForTheRightAccessAtEachStep) {
                        op(StoreOperation::kDeleteKey) + tree + "| 00000 0",
                        // The key entry: read-write, then read, then create.
                        op(StoreOperation::kOpenKey) + tree + "| 2001f 2",
-                       op(StoreOperation::kOpenKey) + tree + "| 20019 2",
                        op(StoreOperation::kCreateKey) + tree + "| 2001f 0",
                        op(StoreOperation::kSetValue) + tree + "|v 00000 0",
                        op(StoreOperation::kOpenKey) + bad + "| 2001f 2",
-                       op(StoreOperation::kOpenKey) + bad + "| 20019 2",
                        op(StoreOperation::kCreateKey) + bad + "| 2001f 0",
                        // The undo: keys for reading, values through a
                        // second handle on the parent for writing.
@@ -332,13 +350,13 @@ TEST_F(ScriptEngineTest, StoreFailureAtEveryStepLeavesNoKeyOpen) {
       u"  Delete Old val Top = m 'a\\0b' } }\r\n"
       u"HKCU { Second { val y = b 00 } }";
   auto seed = [this] {
-    t_.registry.Clear();
+    t_.memory.Clear();
     Write(kHkeyClassesRoot, u"Keep\\Tree\\Stale\\Deeper", u"s", u"1");
     Write(kHkeyClassesRoot, u"Keep\\Old\\Child", nullptr, nullptr);
   };
   seed();
   ASSERT_EQ(Apply(script), kSOk);
-  const Lines complete = Dump(t_.registry);
+  const Lines complete = Dump(t_.memory);
 
   // Count the store calls of a clean run, then fail each one in turn.
   seed();
@@ -363,7 +381,7 @@ TEST_F(ScriptEngineTest, StoreFailureAtEveryStepLeavesNoKeyOpen) {
     if (hr == kSOk) {
       // Only a failure inside a removal, which registering ignores, lets
       // the run succeed: everything is written, stale keys may remain.
-      const Lines state = Dump(t_.registry);
+      const Lines state = Dump(t_.memory);
       for (const std::string& line : complete) {
         EXPECT_NE(std::find(state.begin(), state.end(), line), state.end()) << line;
       }
@@ -403,12 +421,12 @@ TEST_F(ScriptEngineTest, StoreFailuresBecomeResultCodes) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.operation));
-    t_.registry.Clear();
+    t_.memory.Clear();
     Write(kHkeyCurrentUser, u"A\\Gone", nullptr, nullptr);
     t_.registry.FailNth(c.operation, c.nth, c.code);
     EXPECT_EQ(Apply(u"HKCU { ForceRemove A = s 'a' { B { val v = s '1' } } }"), c.status);
     t_.registry.ClearFault();
-    EXPECT_EQ(Dump(t_.registry), c.state);
+    EXPECT_EQ(Dump(t_.memory), c.state);
   }
 }
 
@@ -427,23 +445,23 @@ TEST_F(ScriptEngineTest, DeleteKeyTreeAndHasSubkeys) {
     EXPECT_FALSE(HasSubkeys(t_.registry, kNoKey));
   }
   ASSERT_EQ(t_.registry.Restrict(kHkeyCurrentUser, u"T\\c\\locked",
-                                 MemoryRegistryStore::Restriction::kReadOnly),
+                                 FaultInjectingRegistryStore::Restriction::kReadOnly),
             kErrorSuccess);
   // The restricted key stops the walk: what came before it is gone.
   EXPECT_EQ(DeleteKeyTree(t_.registry, kHkeyCurrentUser, u"T"), kErrorAccessDenied);
   EXPECT_EQ(t_.registry.OpenKeyCount(), 0u);
-  EXPECT_EQ(Dump(t_.registry),
+  EXPECT_EQ(Dump(t_.memory),
             (Lines{"HKEY_CURRENT_USER\\Other", "HKEY_CURRENT_USER\\T", "HKEY_CURRENT_USER\\T\\c",
                    "HKEY_CURRENT_USER\\T\\c\\locked", "HKEY_CURRENT_USER\\T\\c\\locked\\under"}));
   ASSERT_EQ(t_.registry.Restrict(kHkeyCurrentUser, u"T\\c\\locked",
-                                 MemoryRegistryStore::Restriction::kNone),
+                                 FaultInjectingRegistryStore::Restriction::kNone),
             kErrorSuccess);
   EXPECT_EQ(DeleteKeyTree(t_.registry, kHkeyCurrentUser, u"t"), kErrorSuccess);
   EXPECT_EQ(DeleteKeyTree(t_.registry, kHkeyCurrentUser, u"T"), kErrorFileNotFound);
   // An empty name would address the parent itself.
   EXPECT_EQ(DeleteKeyTree(t_.registry, kHkeyCurrentUser, u""), kErrorInvalidParameter);
   EXPECT_EQ(t_.registry.OpenKeyCount(), 0u);
-  EXPECT_EQ(Dump(t_.registry), (Lines{"HKEY_CURRENT_USER\\Other"}));
+  EXPECT_EQ(Dump(t_.memory), (Lines{"HKEY_CURRENT_USER\\Other"}));
 }
 
 TEST_F(ScriptEngineTest, UnregisterModeDirectly) {
@@ -459,21 +477,20 @@ TEST_F(ScriptEngineTest, UnregisterModeDirectly) {
       u" Delete E"
       u" Missing { Inner { val v = s 'v' } }"
       u" }";
-  ScriptParser parser{body.c_str(), map_};
+  ScriptParser parser{map_, body.c_str()};
   ScriptWalk walk(t_.registry, t_.text, parser);
-  ASSERT_TRUE(walk.ready());
   EXPECT_EQ(ApplyKeyBlock(walk, kHkeyCurrentUser, ScriptMode::kUnregister, false, 1), kSOk);
   EXPECT_EQ(Text(walk.token), u"}");
   EXPECT_EQ(t_.registry.OpenKeyCount(), 0u);
   // A goes with its unnamed value once B is gone; C keeps its subkey.
-  EXPECT_EQ(Dump(t_.registry), (Lines{"HKEY_CURRENT_USER\\C", "HKEY_CURRENT_USER\\C\\D"}));
+  EXPECT_EQ(Dump(t_.memory), (Lines{"HKEY_CURRENT_USER\\C", "HKEY_CURRENT_USER\\C\\D"}));
 
   // A key that cannot be opened for reading: its block is only read, then
   // its code ends the walk.
   Write(kHkeyCurrentUser, u"Shut\\In", nullptr, nullptr);
   Write(kHkeyCurrentUser, u"Spare", nullptr, nullptr);
   ASSERT_EQ(t_.registry.Restrict(kHkeyCurrentUser, u"Shut",
-                                 MemoryRegistryStore::Restriction::kUnopenable),
+                                 FaultInjectingRegistryStore::Restriction::kUnopenable),
             kErrorSuccess);
   const Text shut = u" Shut { In } Spare }";
   parser.cursor = shut.c_str();

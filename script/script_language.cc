@@ -1,5 +1,7 @@
 #include "script/script_language.h"
 
+#include "platform/root_keys.h"
+
 #include <cstring>
 #include <limits>
 #include <new>
@@ -96,8 +98,10 @@ HResult ExpandReplacements(const char16_t* script, const ReplacementMap& replace
   const char16_t* p = script;
   while (*p != u'\0') {
     if (*p != u'%') {
-      hr = out.Append(p, 1);
-      ++p;
+      // The text up to the next "%" (or the end) goes in one piece.
+      const char16_t* run = p;
+      while (*p != u'\0' && *p != u'%') ++p;
+      hr = out.Append(run, static_cast<std::size_t>(p - run));
     } else if (p[1] == u'%') {
       hr = out.Append(p, 1);
       p += 2;
@@ -175,8 +179,10 @@ HResult ReadToken(ScriptParser& parser, TokenBuffer& token) {
 }
 
 std::optional<RegKey> FindRootKey(TextServices& text, const char16_t* token) {
-  for (const RootKeyEntry& entry : RootKeyNames) {
-    if (text.EqualNoCase(entry.name, token)) return entry.key;
+  for (const RootKeyEntry& entry : kRootKeys) {
+    if (text.EqualNoCase(entry.shortName, token) || text.EqualNoCase(entry.full, token)) {
+      return entry.key;
+    }
   }
   return std::nullopt;
 }

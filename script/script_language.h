@@ -30,12 +30,14 @@ inline constexpr std::size_t kMaxReplacementNameUnits = 31;
 // A capacity above this many units cannot be doubled by the replacement pass.
 inline constexpr std::size_t kMaxDoublableCapacity = 0x3FFFFFFF;
 
-// The reading state of one apply operation: where the next character is read
-// in the expanded text, and the replacements the text was expanded with
-// (borrowed, never freed by the parser).
+// The reading state of one apply operation: the replacements the text is
+// expanded with (borrowed, never freed by the parser), and where the next
+// character is read in the expanded text. Callers of ApplyScript fill only
+// the replacements; the engine sets the cursor. Tokenizer callers set it to
+// the text they read.
 struct ScriptParser {
-  const char16_t* cursor;
   const ReplacementMap& replacements;
+  const char16_t* cursor = nullptr;
 };
 
 // The output of the replacement pass: a NUL-terminated text in a buffer of
@@ -84,30 +86,6 @@ void SkipBlanks(ScriptParser& parser);
 // quote, or for a token longer than kMaxTokenUnits. Never allocates.
 HResult ReadToken(ScriptParser& parser, TokenBuffer& token);
 
-// A root key name of a script and the root it stands for.
-struct RootKeyEntry {
-  const char16_t* name;
-  RegKey key;
-};
-
-// The root names a root block may begin with, in lookup order.
-inline constexpr RootKeyEntry RootKeyNames[] = {
-    {u"HKCR", kHkeyClassesRoot},
-    {u"HKCU", kHkeyCurrentUser},
-    {u"HKLM", kHkeyLocalMachine},
-    {u"HKU", kHkeyUsers},
-    {u"HKPD", kHkeyPerformanceData},
-    {u"HKDD", kHkeyDynData},
-    {u"HKCC", kHkeyCurrentConfig},
-    {u"HKEY_CLASSES_ROOT", kHkeyClassesRoot},
-    {u"HKEY_CURRENT_USER", kHkeyCurrentUser},
-    {u"HKEY_LOCAL_MACHINE", kHkeyLocalMachine},
-    {u"HKEY_USERS", kHkeyUsers},
-    {u"HKEY_PERFORMANCE_DATA", kHkeyPerformanceData},
-    {u"HKEY_DYN_DATA", kHkeyDynData},
-    {u"HKEY_CURRENT_CONFIG", kHkeyCurrentConfig},
-};
-
 // The kinds of value a script writes.
 enum class ValueKind { kString, kMultiString, kNumber, kBytes };
 
@@ -125,7 +103,8 @@ inline constexpr ValueTypeEntry ValueTypeLetters[] = {
     {u"B", ValueKind::kBytes, kRegBinary},
 };
 
-// The root a whole token names (without regard to case), or none.
+// The root a whole token names (without regard to case): the short or the
+// full name of one of the predefined roots (root_keys.h), or none.
 std::optional<RegKey> FindRootKey(TextServices& text, const char16_t* token);
 
 // The value kind a whole token names (without regard to case), or none.

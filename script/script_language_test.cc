@@ -1,4 +1,5 @@
 #include "script/script_language.h"
+#include "platform/root_keys.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,7 @@ std::vector<std::uint8_t> BytesOf(const ConvertedValue& value) {
 // Every token of text until the first failure; the failure (or 0 when the
 // text ended cleanly after a token) goes to *status.
 std::vector<Text> Tokens(const char16_t* text, ReplacementMap& map, HResult* status) {
-  ScriptParser parser{text, map};
+  ScriptParser parser{map, text};
   std::vector<Text> tokens;
   TokenBuffer token;
   while (true) {
@@ -79,7 +80,7 @@ TEST_F(ScriptLanguageTest, TokenLengthLimit) {
       SCOPED_TRACE(units);
       Text body(units, u'x');
       Text text = quoted ? u"'" + body + u"' after" : body + u" after";
-      ScriptParser parser{text.c_str(), map_};
+      ScriptParser parser{map_, text.c_str()};
       TokenBuffer token;
       if (units <= kMaxTokenUnits) {
         ASSERT_EQ(ReadToken(parser, token), kSOk);
@@ -93,7 +94,7 @@ TEST_F(ScriptLanguageTest, TokenLengthLimit) {
   }
   // A quoted apostrophe pair counts as one unit of the token.
   Text text = u"'" + Text(kMaxTokenUnits - 1, u'x') + u"'''";
-  ScriptParser parser{text.c_str(), map_};
+  ScriptParser parser{map_, text.c_str()};
   TokenBuffer token;
   ASSERT_EQ(ReadToken(parser, token), kSOk);
   EXPECT_EQ(TextLength(token), kMaxTokenUnits);
@@ -187,8 +188,9 @@ TEST_F(ScriptLanguageTest, ExpansionBufferGrowsByDoubling) {
 }
 
 TEST_F(ScriptLanguageTest, FindsRootKeysAndValueTypes) {
-  for (const RootKeyEntry& entry : RootKeyNames) {
-    EXPECT_EQ(FindRootKey(t_.text, entry.name), entry.key);
+  for (const RootKeyEntry& entry : kRootKeys) {
+    EXPECT_EQ(FindRootKey(t_.text, entry.shortName), entry.key);
+    EXPECT_EQ(FindRootKey(t_.text, entry.full), entry.key);
   }
   EXPECT_EQ(FindRootKey(t_.text, u"hkey_local_machine"), kHkeyLocalMachine);
   EXPECT_EQ(FindRootKey(t_.text, u"hkdd"), kHkeyDynData);

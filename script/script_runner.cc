@@ -23,7 +23,7 @@ HResult RunScriptResource(Platform& platform, const ReplacementMap& map, TextVie
     if (code != kErrorSuccess) return HResultFromError(code);
 
     // The script ends at its first NUL, wherever the resource put one.
-    ScriptParser parser{nullptr, map};
+    ScriptParser parser{map};
     return ApplyScript(platform, parser, script.c_str());
   } catch (const std::bad_alloc&) {
     return kEOutOfMemory;

@@ -41,7 +41,7 @@ TEST_F(ScriptRunnerTest, ScriptEndsWithoutLineBreakOrAtItsFirstNul) {
   t_.resources.Set(2, std::string("HKCU { B }\0HKCU { C = q 'bad' }", 31));
   EXPECT_EQ(Run(1), kSOk);
   EXPECT_EQ(Run(2), kSOk);
-  EXPECT_EQ(Dump(t_.registry),
+  EXPECT_EQ(Dump(t_.memory),
             (std::vector<std::string>{"HKEY_CURRENT_USER\\A", "HKEY_CURRENT_USER\\B"}));
 }
 
@@ -69,7 +69,7 @@ TEST_F(ScriptRunnerTest, FailuresBeforeTheScriptWriteNothing) {
     SCOPED_TRACE(c.id);
     EXPECT_EQ(RunScriptResource(t_.platform, map_, c.module, c.id), c.status);
     EXPECT_EQ(t_.registry.OpenKeyCount(), 0u);
-    EXPECT_TRUE(Dump(t_.registry).empty());
+    EXPECT_TRUE(Dump(t_.memory).empty());
     EXPECT_TRUE(t_.registry.Log().empty());
   }
 }
@@ -78,11 +78,11 @@ TEST_F(ScriptRunnerTest, ScriptFaultIsReportedAfterTheUndo) {
   t_.resources.Set(9, "HKCU { Kept }\r\nHKCU { Undone { val v = s 'x' } Bad = s '%MISSING' }");
   // The replacement pass refuses the whole text before anything is written.
   EXPECT_EQ(Run(9), kDispEException);
-  EXPECT_TRUE(Dump(t_.registry).empty());
+  EXPECT_TRUE(Dump(t_.memory).empty());
 
   t_.resources.Set(10, "HKCU { Kept }\r\nHKCU { Undone { val v = s 'x' } Bad = b 'abc' }");
   EXPECT_EQ(Run(10), kEFail);
-  EXPECT_EQ(Dump(t_.registry), (std::vector<std::string>{"HKEY_CURRENT_USER\\Kept"}));
+  EXPECT_EQ(Dump(t_.memory), (std::vector<std::string>{"HKEY_CURRENT_USER\\Kept"}));
 }
 
 }  // namespace

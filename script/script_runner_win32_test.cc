@@ -62,7 +62,8 @@ class ScopedThreadLocale {
 // A platform of the real module resources and text services over the
 // in-memory registry.
 struct Win32ResourcePlatform {
-  MemoryRegistryStore registry;
+  MemoryRegistryStore memory;
+  FaultInjectingRegistryStore registry{memory};
   CountingNotifier notifier;
   testing::ListFileProbe files;
   testing::FixedProcessPaths paths;
@@ -115,7 +116,7 @@ TEST_F(ScriptRunnerWin32Test, AppliesEitherLanguageCopyOfAScriptWithBothLanguage
     Win32ResourcePlatform t;
     EXPECT_EQ(RunScriptResource(t.platform, map_, TestModule(), 201), kSOk);
     EXPECT_EQ(t.registry.OpenKeyCount(), 0u);
-    EXPECT_EQ(Dump(t.registry), expected);
+    EXPECT_EQ(Dump(t.memory), expected);
   }
 }
 
@@ -123,7 +124,7 @@ TEST_F(ScriptRunnerWin32Test, AppliesAScriptWithOnlyAKoreanCopy) {
   // Even where the thread's language would prefer another copy.
   const ScopedThreadLocale locale(0x409);
   EXPECT_EQ(Run(TestModule(), 202), kSOk);
-  EXPECT_EQ(Dump(t_.registry), (std::vector<std::string>{"HKEY_CURRENT_USER\\Software",
+  EXPECT_EQ(Dump(t_.memory), (std::vector<std::string>{"HKEY_CURRENT_USER\\Software",
                                                          "HKEY_CURRENT_USER\\Software\\"
                                                          "Tolvane.KoreanOnly"}));
 }
@@ -176,7 +177,7 @@ TEST_F(ScriptRunnerWin32Test, FailuresBeforeTheScriptReadOrWriteNothing) {
     t_.registry.ClearLog();
     EXPECT_EQ(Run(c.module, c.id), c.status);
     EXPECT_TRUE(t_.registry.Log().empty());
-    EXPECT_TRUE(Dump(t_.registry).empty());
+    EXPECT_TRUE(Dump(t_.memory).empty());
   }
 }
 

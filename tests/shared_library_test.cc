@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/unique_handle.h"
+
 namespace {
 
 using RegProductFn = std::int32_t (*)(const char16_t*, const char16_t*);
@@ -16,18 +18,20 @@ using PopupFileAssocListDialogFn = std::int32_t (*)(const char16_t*);
 class SharedLibraryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    library_.reset(::dlopen(TOLVANE_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL));
-    ASSERT_NE(library_, nullptr) << ::dlerror();
+    library_.Reset(::dlopen(TOLVANE_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL));
+    ASSERT_TRUE(library_) << ::dlerror();
   }
   template <typename Fn>
   Fn Export(const char* name) {
     return reinterpret_cast<Fn>(::dlsym(library_.get(), name));
   }
 
-  struct Closer {
-    void operator()(void* handle) const { ::dlclose(handle); }
+  struct LibraryTraits {
+    using Handle = void*;
+    static void* Invalid() { return nullptr; }
+    int Close(void* handle) const { return ::dlclose(handle); }
   };
-  std::unique_ptr<void, Closer> library_;
+  tolvane::UniqueHandle<LibraryTraits> library_;
 };
 
 TEST_F(SharedLibraryTest, ExportsAnswerByTheirConventions) {

@@ -1,4 +1,5 @@
-// A complete Platform for unit tests: the in-memory registry, a counting
+// A complete Platform for unit tests: the in-memory registry behind the
+// recording, fault-injecting decorator (the platform's registry), a counting
 // notifier, a file probe over a list of paths, fixed process paths, scripts
 // served from a table, the native text services and the registry-backed
 // open-executable query. Every service is reachable for set-up and checks.
@@ -13,6 +14,7 @@
 #include "platform/memory/memory_registry_store.h"
 #include "platform/memory/registry_open_executable_query.h"
 #include "platform/platform.h"
+#include "tests/fault_injecting_registry_store.h"
 
 #ifdef _WIN32
 #include "platform/win32/win32_text_services.h"
@@ -64,7 +66,8 @@ class TableModuleResources final : public ModuleResources {
 };
 
 struct TestPlatform {
-  MemoryRegistryStore registry;
+  MemoryRegistryStore memory;
+  FaultInjectingRegistryStore registry{memory};
   CountingNotifier notifier;
   ListFileProbe files;
   FixedProcessPaths paths;

@@ -42,7 +42,6 @@ HiveStatus LoadHive(const std::string &path, MemoryRegistryStore &store) {
   store.Clear();
   status = ApplyHive(operations, store);
   if (!status.ok()) store.Clear();
-  store.ClearLog();
   return InFile(path, status);
 }
 
@@ -86,7 +85,6 @@ HiveStatus HiveSession::Open(const std::string &path) {
   if (status.ok()) status = InFile(path, SerializeHiveUtf16(store_.Snapshot(), &saved_));
   if (!status.ok()) {
     store_.Clear();
-    store_.ClearLog();
     saved_.clear();
     lock_.Release();
     return status;
@@ -117,7 +115,6 @@ void HiveSession::Close() {
   path_.clear();
   saved_.clear();
   store_.Clear();
-  store_.ClearLog();
 }
 
 }  // namespace tolvane

@@ -26,10 +26,8 @@ namespace tolvane {
 // Replaces the store's contents with the hive file at path: reads and checks
 // the whole file first, so a missing (kNotFound), unreadable (kIo) or
 // malformed (kMalformed) file leaves the store exactly as it was. On success
-// the store holds the file's keys and values (restrictions are forgotten)
-// and its operation log is emptied, so the log afterwards records only what
-// the caller does. Should the store refuse an operation (kStore, only with an
-// injected fault) it is left empty. Takes no lock.
+// the store holds the file's keys and values. Should the store refuse an
+// operation (kStore) it is left empty. Takes no lock.
 HiveStatus LoadHive(const std::string &path, MemoryRegistryStore &store);
 
 // Writes every key of the store (empty keys included) to path atomically,

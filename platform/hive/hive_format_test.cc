@@ -383,7 +383,8 @@ TEST(HiveFormatTest, ApplyReportsTheLineTheStoreRefused) {
       {StoreOperation::kCreateKey, 2, 5},
   };
   for (const auto &c : kCases) {
-    MemoryRegistryStore store;
+    MemoryRegistryStore memory;
+    FaultInjectingRegistryStore store(memory);
     store.FailNth(c.operation, c.nth, kErrorAccessDenied);
     const HiveStatus status = ApplyHive(operations, store);
     EXPECT_EQ(status.error, HiveError::kStore);

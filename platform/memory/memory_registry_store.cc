@@ -2,77 +2,17 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 #include "platform/registry_names.h"
 #include "platform/root_keys.h"
 
 namespace tolvane {
-
-struct MemoryRegistryStore::Node {
-  Text name;
-  Node* parent = nullptr;
-  bool deleted = false;
-  Restriction restriction = Restriction::kNone;
-  std::vector<StoredValue> values;
-  std::vector<std::shared_ptr<Node>> children;  // in CompareRegistryNames order
-
-  // Where a child of that name is or would go, children being sorted.
-  std::vector<std::shared_ptr<Node>>::const_iterator Position(TextView childName) const {
-    return std::lower_bound(children.begin(), children.end(), childName,
-                            [](const std::shared_ptr<Node>& c, TextView wanted) {
-                              return CompareRegistryNames(c->name, wanted) < 0;
-                            });
-  }
-  Node* Child(TextView childName) const { return ChildShared(childName).get(); }
-  std::shared_ptr<Node> ChildShared(TextView childName) const {
-    const auto it = Position(childName);
-    if (it == children.end() || !RegistryNamesEqual((*it)->name, childName)) return nullptr;
-    return *it;
-  }
-  StoredValue* Value(TextView valueName) {
-    for (auto& v : values) {
-      if (RegistryNamesEqual(v.name, valueName)) return &v;
-    }
-    return nullptr;
-  }
-  Text FullPath() const {
-    if (parent == nullptr) return name;
-    Text path = parent->FullPath();
-    path += u'\\';
-    path += name;
-    return path;
-  }
-};
-
 namespace {
 
 constexpr ErrorCode kErrorBadPathname = 161;
 constexpr ErrorCode kErrorNoAccess = 998;
-
-// Longest value name the platform allows, in units.
-constexpr std::size_t kMaxValueNameUnits = 16383;
-
-constexpr RegKey kRootOrder[] = {kHkeyClassesRoot,     kHkeyCurrentUser,   kHkeyLocalMachine,
-                                 kHkeyUsers,           kHkeyPerformanceData, kHkeyCurrentConfig,
-                                 kHkeyDynData};
-
-// Splits a subkey path into its components. A leading backslash is
-// refused; runs of backslashes inside or at the end separate like one, as
-// the system registry reads paths.
-ErrorCode SplitPath(const char16_t* subkey, std::vector<TextView>* parts) {
-  parts->clear();
-  TextView rest = ViewOf(subkey);
-  if (!rest.empty() && rest.front() == u'\\') return kErrorBadPathname;
-  while (!rest.empty()) {
-    const std::size_t slash = rest.find(u'\\');
-    const TextView part = rest.substr(0, slash);
-    if (part.size() > kMaxKeyNameUnits) return kErrorInvalidParameter;
-    if (!part.empty()) parts->push_back(part);
-    if (slash == TextView::npos) break;
-    rest.remove_prefix(slash + 1);
-  }
-  return kErrorSuccess;
-}
+constexpr std::uintptr_t kFirstHandle = 0x1000;
 
 bool IsStringType(std::uint32_t type) {
   return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
@@ -85,127 +25,242 @@ char16_t UnitAt(const void* bytes, std::size_t offset) {
   return unit;
 }
 
-TextView NameOf(const char16_t* name) { return ViewOf(name); }
+void FoldInto(TextView name, Text* folded) {
+  folded->resize(name.size());
+  for (std::size_t i = 0; i < name.size(); ++i) (*folded)[i] = RegistryLower(name[i]);
+}
+
+// Visits the components of a subkey path in order; runs of backslashes
+// inside or at the end separate like one, as the system registry reads
+// paths. A leading backslash is refused, and so is a component longer than
+// a key name may be; visit answering false stops the walk.
+template <typename Visit>
+ErrorCode ForEachComponent(const char16_t* subkey, Visit visit) {
+  TextView rest = ViewOf(subkey);
+  if (!rest.empty() && rest.front() == u'\\') return kErrorBadPathname;
+  // Check every component's length first, so a refused path changes nothing.
+  for (TextView check = rest; !check.empty();) {
+    const std::size_t slash = check.find(u'\\');
+    if (check.substr(0, slash).size() > kMaxKeyNameUnits) return kErrorInvalidParameter;
+    if (slash == TextView::npos) break;
+    check.remove_prefix(slash + 1);
+  }
+  while (!rest.empty()) {
+    const std::size_t slash = rest.find(u'\\');
+    const TextView part = rest.substr(0, slash);
+    if (!part.empty() && !visit(part)) break;
+    if (slash == TextView::npos) break;
+    rest.remove_prefix(slash + 1);
+  }
+  return kErrorSuccess;
+}
 
 }  // namespace
 
+// One key. Each name is folded once, when the key is made (every unit
+// mapped by the registry's case table), so a lookup folds the wanted name
+// once and compares units plainly. Subkeys added in name order (as a hive
+// file lists them) stay sorted and are found by halving, a name past the
+// last one at once; many subkeys added out of order are found through a
+// hash index of folded names, and sorted only when listing needs it. Either
+// way adding the n-th subkey costs about the same at any n. Values keep the order
+// they were first written, each with its folded name beside it.
+struct MemoryRegistryStore::Node {
+  struct Value {
+    Text folded;
+    StoredValue stored;
+  };
+
+  Text name;
+  Text folded;
+  Node* parent = nullptr;
+  bool deleted = false;
+  std::vector<Value> values;
+
+  // Subkeys are found through the index once there are this many.
+  static constexpr std::size_t kIndexedChildren = 16;
+
+  // The subkeys in folded-name order (after EnsureSorted).
+  const std::vector<std::shared_ptr<Node>>& Children() const {
+    EnsureSorted();
+    return children_;
+  }
+  std::size_t ChildCount() const { return children_.size(); }
+
+  std::shared_ptr<Node>* Child(TextView foldedName) {
+    if (index_) {
+      const auto it = index_->find(foldedName);
+      return it == index_->end() ? nullptr : &it->second;
+    }
+    if (!sorted_ || children_.size() < kIndexedChildren) {
+      for (std::shared_ptr<Node>& child : children_) {
+        if (child->folded == foldedName) return &child;
+      }
+      return nullptr;
+    }
+    // Sorted: a name past the last one (keys added in order, as a hive file
+    // lists them) is missing at once; any other is found by halving.
+    const TextView last = children_.back()->folded;
+    if (foldedName > last) return nullptr;
+    if (foldedName == last) return &children_.back();
+    const auto at = std::lower_bound(children_.begin(), children_.end(), foldedName,
+                                     [](const std::shared_ptr<Node>& c, TextView wanted) {
+                                       return TextView(c->folded) < wanted;
+                                     });
+    return at != children_.end() && (*at)->folded == foldedName ? &*at : nullptr;
+  }
+  // Adds a subkey not yet present; answers its owning entry.
+  std::shared_ptr<Node>* AddChild(std::shared_ptr<Node> child) {
+    if (!children_.empty() && TextView(child->folded) < TextView(children_.back()->folded)) {
+      sorted_ = false;
+    }
+    children_.push_back(std::move(child));
+    if (index_) {
+      const auto [at, added] = index_->emplace(children_.back()->folded, children_.back());
+      return &at->second;
+    }
+    // Sorted subkeys are found by halving; the index is built for many
+    // subkeys that came out of order.
+    if (!sorted_ && children_.size() >= kIndexedChildren) {
+      index_ = std::make_unique<std::unordered_map<TextView, std::shared_ptr<Node>>>();
+      for (const auto& c : children_) index_->emplace(c->folded, c);
+      return &index_->find(children_.back()->folded)->second;
+    }
+    return &children_.back();
+  }
+  // Removes a subkey (which stays alive while a handle holds it).
+  void RemoveChild(const Node* child) {
+    if (index_) index_->erase(child->folded);
+    auto at = children_.end();
+    if (sorted_) {
+      at = std::lower_bound(children_.begin(), children_.end(), TextView(child->folded),
+                            [](const std::shared_ptr<Node>& c, TextView wanted) {
+                              return TextView(c->folded) < wanted;
+                            });
+    } else {
+      at = std::find_if(children_.begin(), children_.end(),
+                        [&](const std::shared_ptr<Node>& c) { return c.get() == child; });
+    }
+    children_.erase(at);
+  }
+  // Forgets every subkey.
+  void ClearChildren() {
+    index_.reset();
+    children_.clear();
+    sorted_ = true;
+  }
+  Value* FindValue(TextView foldedName) {
+    for (Value& v : values) {
+      if (v.folded == foldedName) return &v;
+    }
+    return nullptr;
+  }
+  Text FullPath() const {
+    if (parent == nullptr) return name;
+    Text path = parent->FullPath();
+    path += u'\\';
+    path += name;
+    return path;
+  }
+
+ private:
+  void EnsureSorted() const {
+    if (sorted_) return;
+    std::sort(children_.begin(), children_.end(),
+              [](const std::shared_ptr<Node>& a, const std::shared_ptr<Node>& b) {
+                return a->folded < b->folded;
+              });
+    sorted_ = true;
+  }
+
+  mutable std::vector<std::shared_ptr<Node>> children_;
+  mutable bool sorted_ = true;
+  std::unique_ptr<std::unordered_map<TextView, std::shared_ptr<Node>>> index_;
+};
+
 MemoryRegistryStore::MemoryRegistryStore() {
-  for (RegKey root : kRootOrder) {
+  for (const RootKeyEntry& root : kRootKeys) {
     auto node = std::make_shared<Node>();
-    node->name = Text(RootKeyName(root));
+    node->name = root.full;
+    FoldInto(node->name, &node->folded);
     roots_.push_back(std::move(node));
   }
 }
 
 MemoryRegistryStore::~MemoryRegistryStore() = default;
 
+TextView MemoryRegistryStore::Fold(TextView name) {
+  FoldInto(name, &folded_);
+  return folded_;
+}
+
 MemoryRegistryStore::Node* MemoryRegistryStore::RootNode(RegKey root) const {
-  for (std::size_t i = 0; i < std::size(kRootOrder); ++i) {
-    if (kRootOrder[i] == root) return roots_[i].get();
+  for (std::size_t i = 0; i < kRootKeys.size(); ++i) {
+    if (kRootKeys[i].key == root) return roots_[i].get();
   }
   return nullptr;
 }
 
-std::shared_ptr<MemoryRegistryStore::Node> MemoryRegistryStore::Resolve(RegKey key,
-                                                                        std::uint32_t* access,
-                                                                        ErrorCode* code) const {
-  for (std::size_t i = 0; i < std::size(kRootOrder); ++i) {
-    if (kRootOrder[i] == key) {
-      *access = kKeyAllAccess;
-      return roots_[i];
+const std::shared_ptr<MemoryRegistryStore::Node>* MemoryRegistryStore::Resolve(
+    RegKey key, std::uint32_t* access, ErrorCode* code) const {
+  const auto value = static_cast<std::uintptr_t>(key);
+  const std::size_t slot = (value - kFirstHandle) / 4;
+  if (value < kFirstHandle || (value - kFirstHandle) % 4 != 0 || slot >= handles_.size() ||
+      handles_[slot].node == nullptr) {
+    for (std::size_t i = 0; i < kRootKeys.size(); ++i) {
+      if (kRootKeys[i].key == key) {
+        *access = kKeyAllAccess;
+        return &roots_[i];
+      }
     }
-  }
-  const auto it = handles_.find(static_cast<std::uintptr_t>(key));
-  if (it == handles_.end()) {
     *code = kErrorInvalidHandle;
     return nullptr;
   }
-  if (it->second.node->deleted) {
+  const Handle& handle = handles_[slot];
+  if (handle.node->deleted) {
     *code = kErrorKeyDeleted;
     return nullptr;
   }
-  *access = it->second.access;
-  return it->second.node;
+  *access = handle.access;
+  return &handle.node;
 }
-
-bool MemoryRegistryStore::TakeFault(StoreOperation operation, ErrorCode* code) {
-  if (faultCountdown_ == 0) return false;
-  const bool counts = faultOperation_ == operation ||
-                      (faultOperation_ == StoreOperation::kAny && operation != StoreOperation::kCloseKey);
-  if (!counts) return false;
-  if (--faultCountdown_ != 0) return false;
-  *code = faultCode_;
-  return true;
-}
-
-void MemoryRegistryStore::FailNth(StoreOperation operation, std::uint64_t nth, ErrorCode code) {
-  faultOperation_ = operation;
-  faultCountdown_ = nth;
-  faultCode_ = code;
-}
-
-void MemoryRegistryStore::ClearFault() { faultCountdown_ = 0; }
 
 RegKey MemoryRegistryStore::NewHandle(std::shared_ptr<Node> node, std::uint32_t access) {
-  const std::uintptr_t value = nextHandle_;
-  nextHandle_ += 4;
-  handles_.emplace(value, Handle{std::move(node), access});
-  return static_cast<RegKey>(value);
-}
-
-ErrorCode MemoryRegistryStore::Record(StoreOperation operation, const Node* node,
-                                      const char16_t* subkey, const char16_t* name,
-                                      std::uint32_t access, ErrorCode result) {
-  StoreCall call{operation, {}, Text(NameOf(name)), access, result};
-  if (node != nullptr) call.path = node->FullPath();
-  if (!IsNullOrEmpty(subkey)) {
-    call.path += u'\\';
-    call.path += subkey;
+  std::size_t slot = handles_.size();
+  if (!freeSlots_.empty()) {
+    slot = freeSlots_.back();
+    freeSlots_.pop_back();
+  } else {
+    handles_.emplace_back();
   }
-  log_.push_back(std::move(call));
-  return result;
+  handles_[slot] = Handle{std::move(node), access};
+  ++openHandles_;
+  return static_cast<RegKey>(kFirstHandle + 4 * slot);
 }
 
-namespace {
-
-// Whether a key with this restriction may be opened with these rights.
-bool Allows(MemoryRegistryStore::Restriction restriction, std::uint32_t access) {
-  switch (restriction) {
-    case MemoryRegistryStore::Restriction::kNone:
-      return true;
-    case MemoryRegistryStore::Restriction::kReadOnly:
-      return (access & ~kKeyRead) == 0;
-    case MemoryRegistryStore::Restriction::kUnopenable:
-      return false;
-  }
-  return false;
+const std::shared_ptr<MemoryRegistryStore::Node>* MemoryRegistryStore::Walk(
+    const std::shared_ptr<Node>* from, const char16_t* subkey, ErrorCode* code) {
+  const std::shared_ptr<Node>* node = from;
+  *code = ForEachComponent(subkey, [&](TextView part) {
+    node = (*node)->Child(Fold(part));
+    return node != nullptr;
+  });
+  if (*code == kErrorSuccess && node == nullptr) *code = kErrorFileNotFound;
+  return *code == kErrorSuccess ? node : nullptr;
 }
-
-}  // namespace
 
 ErrorCode MemoryRegistryStore::OpenKey(RegKey parent, const char16_t* subkey, std::uint32_t access,
                                        RegKey* result) {
   if (result != nullptr) *result = kNoKey;
   std::uint32_t parentAccess = 0;
   ErrorCode code = kErrorSuccess;
-  std::shared_ptr<Node> node = Resolve(parent, &parentAccess, &code);
-  const Node* base = node.get();
-  if (result == nullptr) code = kErrorInvalidParameter;
-  if (node == nullptr || code != kErrorSuccess) {
-    return Record(StoreOperation::kOpenKey, base, subkey, nullptr, access, code);
-  }
-  if (TakeFault(StoreOperation::kOpenKey, &code)) {
-    return Record(StoreOperation::kOpenKey, base, subkey, nullptr, access, code);
-  }
-  std::vector<TextView> parts;
-  code = SplitPath(subkey, &parts);
-  for (std::size_t i = 0; code == kErrorSuccess && i < parts.size(); ++i) {
-    node = node->ChildShared(parts[i]);
-    if (node == nullptr) code = kErrorFileNotFound;
-  }
-  if (code == kErrorSuccess && !Allows(node->restriction, access)) code = kErrorAccessDenied;
-  if (code == kErrorSuccess) *result = NewHandle(node, access);
-  return Record(StoreOperation::kOpenKey, base, subkey, nullptr, access, code);
+  const std::shared_ptr<Node>* base = Resolve(parent, &parentAccess, &code);
+  if (base == nullptr) return code;
+  if (result == nullptr) return kErrorInvalidParameter;
+  const std::shared_ptr<Node>* node = Walk(base, subkey, &code);
+  if (node == nullptr) return code;
+  *result = NewHandle(*node, access);
+  return kErrorSuccess;
 }
 
 ErrorCode MemoryRegistryStore::CreateKey(RegKey parent, const char16_t* subkey, std::uint32_t access,
@@ -214,300 +269,262 @@ ErrorCode MemoryRegistryStore::CreateKey(RegKey parent, const char16_t* subkey, 
   if (created != nullptr) *created = false;
   std::uint32_t parentAccess = 0;
   ErrorCode code = kErrorSuccess;
-  std::shared_ptr<Node> node = Resolve(parent, &parentAccess, &code);
-  const Node* base = node.get();
-  if (result == nullptr) code = kErrorInvalidParameter;
-  if (node == nullptr || code != kErrorSuccess) {
-    return Record(StoreOperation::kCreateKey, base, subkey, nullptr, access, code);
-  }
-  if (TakeFault(StoreOperation::kCreateKey, &code)) {
-    return Record(StoreOperation::kCreateKey, base, subkey, nullptr, access, code);
-  }
-  std::vector<TextView> parts;
-  code = SplitPath(subkey, &parts);
-  // Check the whole path before creating anything, so a refused create
-  // leaves no partial keys behind.
-  Node* walk = node.get();
-  std::size_t existing = 0;
-  while (code == kErrorSuccess && existing < parts.size()) {
-    Node* child = walk->Child(parts[existing]);
-    if (child == nullptr) break;
-    walk = child;
-    ++existing;
-  }
-  if (code == kErrorSuccess && existing < parts.size()) {
-    // Creating beneath the handle's own key needs its create right; deeper
-    // keys are checked against their own restriction.
-    const bool direct = walk == node.get();
-    if ((direct && (parentAccess & kKeyCreateSubKey) == 0) ||
-        walk->restriction != Restriction::kNone) {
-      code = kErrorAccessDenied;
+  const std::shared_ptr<Node>* owner = Resolve(parent, &parentAccess, &code);
+  if (owner == nullptr) return code;
+  if (result == nullptr) return kErrorInvalidParameter;
+  Node* base = owner->get();
+  // Find the deepest existing key first, so a refused create leaves no
+  // partial keys behind.
+  const std::shared_ptr<Node>* found = owner;
+  bool missing = false;
+  code = ForEachComponent(subkey, [&](TextView part) {
+    const std::shared_ptr<Node>* child = (*found)->Child(Fold(part));
+    if (child == nullptr) {
+      missing = true;
+      return false;
     }
+    found = child;
+    return true;
+  });
+  Node* node = found->get();
+  if (code != kErrorSuccess) return code;
+  // Creating beneath the handle's own key needs its create right.
+  if (missing && node == base && (parentAccess & kKeyCreateSubKey) == 0) return kErrorAccessDenied;
+  if (missing) {
+    node = base;
+    ForEachComponent(subkey, [&](TextView part) {
+      const TextView folded = Fold(part);
+      found = node->Child(folded);
+      if (found == nullptr) {
+        auto child = std::make_shared<Node>();
+        child->name = Text(part);
+        child->folded = Text(folded);
+        child->parent = node;
+        found = node->AddChild(std::move(child));
+      }
+      node = found->get();
+      return true;
+    });
   }
-  if (code == kErrorSuccess && existing == parts.size() && !Allows(walk->restriction, access)) {
-    code = kErrorAccessDenied;
-  }
-  if (code == kErrorSuccess) {
-    for (std::size_t i = 0; i < existing; ++i) node = node->ChildShared(parts[i]);
-    for (std::size_t i = existing; i < parts.size(); ++i) {
-      auto child = std::make_shared<Node>();
-      child->name = Text(parts[i]);
-      child->parent = node.get();
-      node->children.insert(node->Position(parts[i]), child);
-      node = child;
-    }
-    if (created != nullptr) *created = existing < parts.size();
-    *result = NewHandle(node, access);
-  }
-  return Record(StoreOperation::kCreateKey, base, subkey, nullptr, access, code);
+  if (created != nullptr) *created = missing;
+  *result = NewHandle(*found, access);
+  return kErrorSuccess;
 }
 
 ErrorCode MemoryRegistryStore::QueryValue(RegKey key, const char16_t* name, std::uint32_t* type,
                                           void* data, std::uint32_t* byteCount) {
   std::uint32_t access = 0;
   ErrorCode code = kErrorSuccess;
-  std::shared_ptr<Node> node = Resolve(key, &access, &code);
-  if (node == nullptr) return Record(StoreOperation::kQueryValue, nullptr, nullptr, name, 0, code);
-  if (TakeFault(StoreOperation::kQueryValue, &code)) {
-  } else if ((access & kKeyQueryValue) == 0) {
-    code = kErrorAccessDenied;
-  } else if (data != nullptr && byteCount == nullptr) {
-    code = kErrorInvalidParameter;
-  } else if (StoredValue* v = node->Value(NameOf(name)); v == nullptr) {
-    code = kErrorFileNotFound;
-  } else {
-    if (type != nullptr) *type = v->type;
-    const auto size = static_cast<std::uint32_t>(v->data.size());
-    if (data != nullptr && *byteCount < size) {
-      code = kErrorMoreData;
-    } else if (data != nullptr && size > 0) {
-      std::memcpy(data, v->data.data(), size);
-      // A string stored without its terminator gets one in the caller's
-      // buffer when there is room, as the system registry does.
-      if (IsStringType(v->type) && size >= sizeof(char16_t) &&
-          size + sizeof(char16_t) <= *byteCount &&
-          UnitAt(v->data.data(), size - sizeof(char16_t)) != u'\0') {
-        std::memset(static_cast<char*>(data) + size, 0, sizeof(char16_t));
-      }
+  const std::shared_ptr<Node>* owner = Resolve(key, &access, &code);
+  if (owner == nullptr) return code;
+  Node* node = owner->get();
+  if ((access & kKeyQueryValue) == 0) return kErrorAccessDenied;
+  if (data != nullptr && byteCount == nullptr) return kErrorInvalidParameter;
+  const Node::Value* found = node->FindValue(Fold(ViewOf(name)));
+  if (found == nullptr) return kErrorFileNotFound;
+  const StoredValue& v = found->stored;
+  if (type != nullptr) *type = v.type;
+  const auto size = static_cast<std::uint32_t>(v.data.size());
+  if (data != nullptr && *byteCount < size) {
+    code = kErrorMoreData;
+  } else if (data != nullptr && size > 0) {
+    std::memcpy(data, v.data.data(), size);
+    // A string stored without its terminator gets one in the caller's
+    // buffer when there is room, as the system registry does.
+    if (IsStringType(v.type) && size >= sizeof(char16_t) && size + sizeof(char16_t) <= *byteCount &&
+        UnitAt(v.data.data(), size - sizeof(char16_t)) != u'\0') {
+      std::memset(static_cast<char*>(data) + size, 0, sizeof(char16_t));
     }
-    if (byteCount != nullptr) *byteCount = size;
   }
-  return Record(StoreOperation::kQueryValue, node.get(), nullptr, name, 0, code);
+  if (byteCount != nullptr) *byteCount = size;
+  return code;
 }
 
 ErrorCode MemoryRegistryStore::SetValue(RegKey key, const char16_t* name, std::uint32_t type,
                                         const void* data, std::uint32_t byteCount) {
   std::uint32_t access = 0;
   ErrorCode code = kErrorSuccess;
-  std::shared_ptr<Node> node = Resolve(key, &access, &code);
-  if (node == nullptr) return Record(StoreOperation::kSetValue, nullptr, nullptr, name, 0, code);
-  if (TakeFault(StoreOperation::kSetValue, &code)) {
-  } else if ((access & kKeySetValue) == 0 || node->restriction != Restriction::kNone) {
-    code = kErrorAccessDenied;
-  } else if (data == nullptr && byteCount != 0) {
-    code = kErrorNoAccess;
-  } else if (NameOf(name).size() > kMaxValueNameUnits) {
-    code = kErrorInvalidParameter;
+  const std::shared_ptr<Node>* owner = Resolve(key, &access, &code);
+  if (owner == nullptr) return code;
+  Node* node = owner->get();
+  if ((access & kKeySetValue) == 0) return kErrorAccessDenied;
+  if (data == nullptr && byteCount != 0) return kErrorNoAccess;
+  const TextView wanted = ViewOf(name);
+  if (wanted.size() > kMaxValueNameUnits) return kErrorInvalidParameter;
+  // Only the bytes the caller counted are read. (Wine's registry also takes
+  // a terminator lying just past the count; reading there could run past
+  // the caller's buffer, so this store keeps to the documented rule.)
+  const char* bytes = static_cast<const char*>(data);
+  if (Node::Value* v = node->FindValue(Fold(wanted)); v != nullptr) {
+    v->stored.type = type;
+    v->stored.data.assign(bytes, byteCount);  // keeps the old capacity
   } else {
-    // Only the bytes the caller counted are read. (Wine's registry also
-    // takes a terminator lying just past the count; reading there could run
-    // past the caller's buffer, so this store keeps to the documented rule.)
-    std::string bytes(static_cast<const char*>(data), byteCount);
-    if (StoredValue* v = node->Value(NameOf(name)); v != nullptr) {
-      v->type = type;
-      v->data = std::move(bytes);
-    } else {
-      node->values.push_back(StoredValue{Text(NameOf(name)), type, std::move(bytes)});
-    }
+    node->values.push_back(
+        Node::Value{folded_, StoredValue{Text(wanted), type, std::string(bytes, byteCount)}});
   }
-  return Record(StoreOperation::kSetValue, node.get(), nullptr, name, 0, code);
+  return kErrorSuccess;
 }
 
 ErrorCode MemoryRegistryStore::DeleteValue(RegKey key, const char16_t* name) {
   std::uint32_t access = 0;
   ErrorCode code = kErrorSuccess;
-  std::shared_ptr<Node> node = Resolve(key, &access, &code);
-  if (node == nullptr) return Record(StoreOperation::kDeleteValue, nullptr, nullptr, name, 0, code);
-  if (TakeFault(StoreOperation::kDeleteValue, &code)) {
-  } else if ((access & kKeySetValue) == 0 || node->restriction != Restriction::kNone) {
-    code = kErrorAccessDenied;
-  } else {
-    const TextView wanted = NameOf(name);
-    auto it = std::find_if(node->values.begin(), node->values.end(), [&](const StoredValue& v) {
-      return RegistryNamesEqual(v.name, wanted);
-    });
-    if (it == node->values.end()) {
-      code = kErrorFileNotFound;
-    } else {
-      node->values.erase(it);
-    }
-  }
-  return Record(StoreOperation::kDeleteValue, node.get(), nullptr, name, 0, code);
+  const std::shared_ptr<Node>* owner = Resolve(key, &access, &code);
+  if (owner == nullptr) return code;
+  Node* node = owner->get();
+  if ((access & kKeySetValue) == 0) return kErrorAccessDenied;
+  Node::Value* v = node->FindValue(Fold(ViewOf(name)));
+  if (v == nullptr) return kErrorFileNotFound;
+  node->values.erase(node->values.begin() + (v - node->values.data()));
+  return kErrorSuccess;
 }
 
-ErrorCode MemoryRegistryStore::DeleteSubtree(Node& node) {
-  // Children first, as the platform does; a restricted key stops the walk
-  // and leaves whatever was not yet deleted.
-  while (!node.children.empty()) {
-    const ErrorCode code = DeleteSubtree(*node.children.front());
-    if (code != kErrorSuccess) return code;
+void MemoryRegistryStore::DeleteSubtree(Node& node) {
+  // Children first, as the platform does; a handle still open on a deleted
+  // key keeps that key (and only it) alive, naming only itself.
+  for (const auto& child : node.Children()) {
+    DeleteSubtree(*child);
+    child->parent = nullptr;
   }
-  if (node.restriction != Restriction::kNone) return kErrorAccessDenied;
+  node.ClearChildren();
+  node.values.clear();
   node.deleted = true;
-  Node* parent = node.parent;
-  node.parent = nullptr;  // a deleted key held by a handle names only itself
-  auto& siblings = parent->children;
-  siblings.erase(std::find_if(siblings.begin(), siblings.end(),
-                              [&](const std::shared_ptr<Node>& c) { return c.get() == &node; }));
-  return kErrorSuccess;
 }
 
 ErrorCode MemoryRegistryStore::DeleteKey(RegKey parent, const char16_t* subkey) {
   std::uint32_t access = 0;
   ErrorCode code = kErrorSuccess;
-  std::shared_ptr<Node> node = Resolve(parent, &access, &code);
-  const std::shared_ptr<Node> base = node;
-  if (node == nullptr) return Record(StoreOperation::kDeleteKey, nullptr, subkey, nullptr, 0, code);
-  if (TakeFault(StoreOperation::kDeleteKey, &code)) {
-    return Record(StoreOperation::kDeleteKey, base.get(), subkey, nullptr, 0, code);
-  }
+  const std::shared_ptr<Node>* base = Resolve(parent, &access, &code);
+  if (base == nullptr) return code;
   // An empty subkey deletes the key itself; a null one is refused.
-  if (subkey == nullptr) {
-    return Record(StoreOperation::kDeleteKey, base.get(), subkey, nullptr, 0,
-                  kErrorInvalidParameter);
-  }
-  std::vector<TextView> parts;
-  code = SplitPath(subkey, &parts);
-  for (std::size_t i = 0; code == kErrorSuccess && i < parts.size(); ++i) {
-    node = node->ChildShared(parts[i]);
-    if (node == nullptr) code = kErrorFileNotFound;
-  }
-  if (code == kErrorSuccess) {
-    if (node->parent == nullptr || node->restriction != Restriction::kNone ||
-        !node->children.empty()) {
-      code = kErrorAccessDenied;
-    } else {
-      code = DeleteSubtree(*node);
-    }
-  }
-  return Record(StoreOperation::kDeleteKey, base.get(), subkey, nullptr, 0, code);
+  if (subkey == nullptr) return kErrorInvalidParameter;
+  const std::shared_ptr<Node>* found = Walk(base, subkey, &code);
+  if (found == nullptr) return code;
+  Node* node = found->get();
+  if (node->parent == nullptr || node->ChildCount() != 0) return kErrorAccessDenied;
+  Node* owner = node->parent;
+  const std::shared_ptr<Node> keep = *found;  // alive until the parent lets go
+  DeleteSubtree(*node);
+  node->parent = nullptr;
+  owner->RemoveChild(node);
+  return kErrorSuccess;
 }
 
 ErrorCode MemoryRegistryStore::DeleteTree(RegKey parent, const char16_t* subkey) {
   std::uint32_t access = 0;
   ErrorCode code = kErrorSuccess;
-  std::shared_ptr<Node> node = Resolve(parent, &access, &code);
-  const std::shared_ptr<Node> base = node;
-  if (node == nullptr) return Record(StoreOperation::kDeleteTree, nullptr, subkey, nullptr, 0, code);
-  if (TakeFault(StoreOperation::kDeleteTree, &code)) {
-    return Record(StoreOperation::kDeleteTree, base.get(), subkey, nullptr, 0, code);
+  const std::shared_ptr<Node>* base = Resolve(parent, &access, &code);
+  if (base == nullptr) return code;
+  const std::shared_ptr<Node>* found = Walk(base, subkey, &code);
+  if (found == nullptr) return code;
+  Node* node = found->get();
+  if (node != base->get()) {
+    Node* owner = node->parent;
+    const std::shared_ptr<Node> keep = *found;  // alive until the parent lets go
+    DeleteSubtree(*node);
+    node->parent = nullptr;
+    owner->RemoveChild(node);
+    return kErrorSuccess;
   }
-  std::vector<TextView> parts;
-  code = SplitPath(subkey, &parts);
-  for (std::size_t i = 0; code == kErrorSuccess && i < parts.size(); ++i) {
-    node = node->ChildShared(parts[i]);
-    if (node == nullptr) code = kErrorFileNotFound;
+  // No subkey: the key's subkeys and values go, the key itself stays. The
+  // handle must allow listing the key; its values go only through a handle
+  // that may write them.
+  const std::uint32_t listing = kKeyEnumerateSubKeys | kKeyQueryValue;
+  if ((access & listing) != listing) return kErrorAccessDenied;
+  for (const auto& child : node->Children()) {
+    DeleteSubtree(*child);
+    child->parent = nullptr;
   }
-  if (code == kErrorSuccess) {
-    if (parts.empty()) {
-      // No subkey: the key's subkeys and values go, the key itself stays.
-      // The handle must allow listing the key; its values go only through
-      // a handle that may write them.
-      const std::uint32_t listing = kKeyEnumerateSubKeys | kKeyQueryValue;
-      if ((access & listing) != listing) code = kErrorAccessDenied;
-      while (code == kErrorSuccess && !node->children.empty()) {
-        code = DeleteSubtree(*node->children.front());
-      }
-      if (code == kErrorSuccess && !node->values.empty()) {
-        if (node->restriction != Restriction::kNone || (access & kKeySetValue) == 0) {
-          code = kErrorAccessDenied;
-        } else {
-          node->values.clear();
-        }
-      }
-    } else {
-      code = DeleteSubtree(*node);
-    }
+  node->ClearChildren();
+  if (!node->values.empty()) {
+    if ((access & kKeySetValue) == 0) return kErrorAccessDenied;
+    node->values.clear();
   }
-  return Record(StoreOperation::kDeleteTree, base.get(), subkey, nullptr, 0, code);
+  return kErrorSuccess;
 }
 
 ErrorCode MemoryRegistryStore::EnumKey(RegKey key, std::uint32_t index, char16_t* name,
                                        std::uint32_t* nameUnits) {
   std::uint32_t access = 0;
   ErrorCode code = kErrorSuccess;
-  std::shared_ptr<Node> node = Resolve(key, &access, &code);
-  if (node == nullptr) return Record(StoreOperation::kEnumKey, nullptr, nullptr, nullptr, 0, code);
-  if (TakeFault(StoreOperation::kEnumKey, &code)) {
-  } else if ((access & kKeyEnumerateSubKeys) == 0) {
-    code = kErrorAccessDenied;
-  } else if (name == nullptr || nameUnits == nullptr) {
-    code = kErrorInvalidParameter;
-  } else if (index >= node->children.size()) {
-    code = kErrorNoMoreItems;
-  } else {
-    const Text& childName = node->children[index]->name;
-    if (childName.size() + 1 > *nameUnits) {
-      code = kErrorMoreData;
-    } else {
-      std::copy(childName.begin(), childName.end(), name);
-      name[childName.size()] = u'\0';
-      *nameUnits = static_cast<std::uint32_t>(childName.size());
-    }
+  const std::shared_ptr<Node>* owner = Resolve(key, &access, &code);
+  if (owner == nullptr) return code;
+  Node* node = owner->get();
+  if ((access & kKeyEnumerateSubKeys) == 0) return kErrorAccessDenied;
+  if (name == nullptr || nameUnits == nullptr) return kErrorInvalidParameter;
+  if (index >= node->ChildCount()) return kErrorNoMoreItems;
+  const Text& childName = node->Children()[index]->name;
+  if (childName.size() + 1 > *nameUnits) return kErrorMoreData;
+  std::copy(childName.begin(), childName.end(), name);
+  name[childName.size()] = u'\0';
+  *nameUnits = static_cast<std::uint32_t>(childName.size());
+  return kErrorSuccess;
+}
+
+ErrorCode MemoryRegistryStore::EnumValue(RegKey key, std::uint32_t index, char16_t* name,
+                                         std::uint32_t* nameUnits, std::uint32_t* type, void* data,
+                                         std::uint32_t* byteCount) {
+  std::uint32_t access = 0;
+  ErrorCode code = kErrorSuccess;
+  const std::shared_ptr<Node>* owner = Resolve(key, &access, &code);
+  if (owner == nullptr) return code;
+  Node* node = owner->get();
+  if ((access & kKeyQueryValue) == 0) return kErrorAccessDenied;
+  if (name == nullptr || nameUnits == nullptr || (data != nullptr && byteCount == nullptr)) {
+    return kErrorInvalidParameter;
   }
-  return Record(StoreOperation::kEnumKey, node.get(), nullptr, nullptr, 0, code);
+  if (index >= node->values.size()) return kErrorNoMoreItems;
+  const StoredValue& value = node->values[index].stored;
+  if (value.name.size() + 1 > *nameUnits) return kErrorMoreData;
+  const auto size = static_cast<std::uint32_t>(value.data.size());
+  if (type != nullptr) *type = value.type;
+  if (data != nullptr && *byteCount < size) {
+    *byteCount = size;
+    return kErrorMoreData;
+  }
+  std::copy(value.name.begin(), value.name.end(), name);
+  name[value.name.size()] = u'\0';
+  *nameUnits = static_cast<std::uint32_t>(value.name.size());
+  if (data != nullptr && size > 0) std::memcpy(data, value.data.data(), size);
+  if (byteCount != nullptr) *byteCount = size;
+  return kErrorSuccess;
 }
 
 ErrorCode MemoryRegistryStore::QueryInfoKey(RegKey key, std::uint32_t* subkeyCount,
                                             std::uint32_t* valueCount) {
   std::uint32_t access = 0;
   ErrorCode code = kErrorSuccess;
-  std::shared_ptr<Node> node = Resolve(key, &access, &code);
-  if (node == nullptr) {
-    return Record(StoreOperation::kQueryInfoKey, nullptr, nullptr, nullptr, 0, code);
-  }
-  if (TakeFault(StoreOperation::kQueryInfoKey, &code)) {
-  } else if ((access & kKeyQueryValue) == 0) {
-    code = kErrorAccessDenied;
-  } else {
-    if (subkeyCount != nullptr) *subkeyCount = static_cast<std::uint32_t>(node->children.size());
-    if (valueCount != nullptr) *valueCount = static_cast<std::uint32_t>(node->values.size());
-  }
-  return Record(StoreOperation::kQueryInfoKey, node.get(), nullptr, nullptr, 0, code);
+  const std::shared_ptr<Node>* owner = Resolve(key, &access, &code);
+  if (owner == nullptr) return code;
+  Node* node = owner->get();
+  if ((access & kKeyQueryValue) == 0) return kErrorAccessDenied;
+  if (subkeyCount != nullptr) *subkeyCount = static_cast<std::uint32_t>(node->ChildCount());
+  if (valueCount != nullptr) *valueCount = static_cast<std::uint32_t>(node->values.size());
+  return kErrorSuccess;
 }
 
 ErrorCode MemoryRegistryStore::CloseKey(RegKey key) {
   if (key == kNoKey || IsPredefinedKey(key)) return kErrorSuccess;
-  const auto it = handles_.find(static_cast<std::uintptr_t>(key));
-  if (it == handles_.end()) {
-    return Record(StoreOperation::kCloseKey, nullptr, nullptr, nullptr, 0, kErrorInvalidHandle);
+  const auto value = static_cast<std::uintptr_t>(key);
+  const std::size_t slot = (value - kFirstHandle) / 4;
+  if (value < kFirstHandle || (value - kFirstHandle) % 4 != 0 || slot >= handles_.size() ||
+      handles_[slot].node == nullptr) {
+    return kErrorInvalidHandle;
   }
-  const std::shared_ptr<Node> node = it->second.node;
-  handles_.erase(it);
-  ErrorCode code = kErrorSuccess;
-  TakeFault(StoreOperation::kCloseKey, &code);
-  return Record(StoreOperation::kCloseKey, node.get(), nullptr, nullptr, 0, code);
-}
-
-ErrorCode MemoryRegistryStore::Restrict(RegKey root, TextView path, Restriction restriction) {
-  Node* node = RootNode(root);
-  if (node == nullptr) return kErrorInvalidHandle;
-  const Text copy(path);
-  std::vector<TextView> parts;
-  const ErrorCode code = SplitPath(copy.c_str(), &parts);
-  if (code != kErrorSuccess) return code;
-  for (const TextView part : parts) {
-    node = node->Child(part);
-    if (node == nullptr) return kErrorFileNotFound;
-  }
-  node->restriction = restriction;
+  handles_[slot].node.reset();
+  freeSlots_.push_back(slot);
+  --openHandles_;
   return kErrorSuccess;
 }
 
 void MemoryRegistryStore::Collect(const Node& node, const Text& path, bool includeSelf,
                                   std::vector<StoredKey>* keys) const {
-  if (includeSelf) keys->push_back(StoredKey{path, node.values});
-  for (const auto& child : node.children) {
+  if (includeSelf) {
+    StoredKey key{path, {}};
+    key.values.reserve(node.values.size());
+    for (const Node::Value& v : node.values) key.values.push_back(v.stored);
+    keys->push_back(std::move(key));
+  }
+  for (const auto& child : node.Children()) {
     Collect(*child, path + u'\\' + child->name, true, keys);
   }
 }
@@ -521,34 +538,32 @@ std::vector<StoredKey> MemoryRegistryStore::Snapshot() const {
 ErrorCode MemoryRegistryStore::SnapshotTree(RegKey root, TextView path,
                                             std::vector<StoredKey>* keys) const {
   keys->clear();
-  const Node* node = RootNode(root);
+  Node* node = RootNode(root);
   if (node == nullptr) return kErrorInvalidHandle;
   const Text copy(path);
-  std::vector<TextView> parts;
-  const ErrorCode code = SplitPath(copy.c_str(), &parts);
+  ErrorCode code = kErrorSuccess;
+  // Walk needs the scratch buffer; a snapshot is a reading call, so it uses
+  // its own.
+  Text folded;
+  code = ForEachComponent(copy.c_str(), [&](TextView part) {
+    FoldInto(part, &folded);
+    const std::shared_ptr<Node>* child = node->Child(folded);
+    node = child != nullptr ? child->get() : nullptr;
+    return node != nullptr;
+  });
   if (code != kErrorSuccess) return code;
-  for (const TextView part : parts) {
-    node = node->Child(part);
-    if (node == nullptr) return kErrorFileNotFound;
-  }
+  if (node == nullptr) return kErrorFileNotFound;
   Collect(*node, node->FullPath(), true, keys);
   return kErrorSuccess;
 }
 
 void MemoryRegistryStore::Clear() {
   for (auto& root : roots_) {
-    while (!root->children.empty()) {
-      root->children.front()->restriction = Restriction::kNone;
-      // Lift restrictions below too, so the whole tree goes.
-      std::vector<Node*> stack{root->children.front().get()};
-      while (!stack.empty()) {
-        Node* n = stack.back();
-        stack.pop_back();
-        n->restriction = Restriction::kNone;
-        for (auto& c : n->children) stack.push_back(c.get());
-      }
-      DeleteSubtree(*root->children.front());
+    for (const auto& child : root->Children()) {
+      DeleteSubtree(*child);
+      child->parent = nullptr;
     }
+    root->ClearChildren();
     root->values.clear();
   }
 }

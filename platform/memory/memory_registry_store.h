@@ -2,36 +2,21 @@
 // predefined roots, names compared without regard to case, the platform's
 // error numbers, access rights checked against each handle, enumeration by
 // index in name order. It is the portable build's registry (loaded from and
-// saved to a hive file by the host) and the store of every unit test, which
-// can restrict keys, make an operation fail on demand and count open keys.
+// saved to a hive file by the host) and the store beneath every unit test;
+// the tests' recording and fault injection live in decorators over it
+// (tests/fault_injecting_registry_store.h), not here.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/registry_store.h"
 #include "platform/text.h"
 
 namespace tolvane {
-
-// Operations of the store, for fault injection and the operation log.
-enum class StoreOperation {
-  kAny,
-  kOpenKey,
-  kCreateKey,
-  kQueryValue,
-  kSetValue,
-  kDeleteValue,
-  kDeleteKey,
-  kDeleteTree,
-  kEnumKey,
-  kQueryInfoKey,
-  kCloseKey,
-};
 
 // A value as stored: its name (empty: the default value), type and raw bytes.
 struct StoredValue {
@@ -46,22 +31,8 @@ struct StoredKey {
   std::vector<StoredValue> values;
 };
 
-// One call the store answered, for tests that check what was asked.
-struct StoreCall {
-  StoreOperation operation;
-  Text path;  // full path of the key the call addressed
-  Text name;  // value name, where the call has one
-  std::uint32_t access = 0;
-  ErrorCode result = 0;
-};
-
 class MemoryRegistryStore final : public RegistryStore {
  public:
-  // How a key may be opened. kReadOnly: only with rights within KEY_READ
-  // (writing, creating beneath it and deleting it are refused with 5);
-  // kUnopenable: every open answers 5.
-  enum class Restriction { kNone, kReadOnly, kUnopenable };
-
   MemoryRegistryStore();
   ~MemoryRegistryStore() override;
   MemoryRegistryStore(const MemoryRegistryStore&) = delete;
@@ -80,27 +51,14 @@ class MemoryRegistryStore final : public RegistryStore {
   ErrorCode DeleteTree(RegKey parent, const char16_t* subkey) override;
   ErrorCode EnumKey(RegKey key, std::uint32_t index, char16_t* name,
                     std::uint32_t* nameUnits) override;
+  ErrorCode EnumValue(RegKey key, std::uint32_t index, char16_t* name, std::uint32_t* nameUnits,
+                      std::uint32_t* type, void* data, std::uint32_t* byteCount) override;
   ErrorCode QueryInfoKey(RegKey key, std::uint32_t* subkeyCount,
                          std::uint32_t* valueCount) override;
-  // A close always releases the handle, even when an injected fault makes
-  // it answer an error, so open-key counts stay exact.
   ErrorCode CloseKey(RegKey key) override;
 
-  // Marks root\path (which must exist) as restricted; 2 when it does not.
-  ErrorCode Restrict(RegKey root, TextView path, Restriction restriction);
-
-  // Makes the nth call (1 = the next one) of the given operation, counted
-  // from now, answer code without doing anything. kAny counts every
-  // operation but CloseKey. One fault is armed at a time.
-  void FailNth(StoreOperation operation, std::uint64_t nth, ErrorCode code);
-  void ClearFault();
-
   // Keys opened or created and not yet closed.
-  std::size_t OpenKeyCount() const { return handles_.size(); }
-
-  // Every call answered so far, oldest first; ClearLog empties it.
-  const std::vector<StoreCall>& Log() const { return log_; }
-  void ClearLog() { log_.clear(); }
+  std::size_t OpenKeyCount() const { return openHandles_; }
 
   // Every key below the roots, depth first, parents before children,
   // siblings ordered by lower-cased name; values in the order first
@@ -109,35 +67,41 @@ class MemoryRegistryStore final : public RegistryStore {
   // The same for root\path and everything beneath it; 2 when it is missing.
   ErrorCode SnapshotTree(RegKey root, TextView path, std::vector<StoredKey>* keys) const;
 
-  // Removes every key and value and forgets restrictions; open handles
-  // become handles on deleted keys.
+  // Removes every key and value; open handles become handles on deleted
+  // keys.
   void Clear();
 
  private:
   struct Node;
+  // An open handle: the key it holds (kept alive even once deleted) and the
+  // rights it was opened with. A free slot holds no node.
   struct Handle {
     std::shared_ptr<Node> node;
-    std::uint32_t access;
+    std::uint32_t access = 0;
   };
 
   Node* RootNode(RegKey root) const;
   // Resolves a handle or root; null and *code set when it is not usable.
-  std::shared_ptr<Node> Resolve(RegKey key, std::uint32_t* access, ErrorCode* code) const;
-  bool TakeFault(StoreOperation operation, ErrorCode* code);
+  // The answer points at the key's owning entry (a root's or a handle's).
+  const std::shared_ptr<Node>* Resolve(RegKey key, std::uint32_t* access, ErrorCode* code) const;
   RegKey NewHandle(std::shared_ptr<Node> node, std::uint32_t access);
-  ErrorCode Record(StoreOperation operation, const Node* node, const char16_t* subkey,
-                   const char16_t* name, std::uint32_t access, ErrorCode result);
-  ErrorCode DeleteSubtree(Node& node);
+  // The owning entry of the key subkey names beneath from, or null with
+  // *code set (2 when a component is missing, or the path's own fault).
+  const std::shared_ptr<Node>* Walk(const std::shared_ptr<Node>* from, const char16_t* subkey,
+                                    ErrorCode* code);
+  // Folds name into the scratch buffer and answers it.
+  TextView Fold(TextView name);
+  void DeleteSubtree(Node& node);
   void Collect(const Node& node, const Text& path, bool includeSelf,
                std::vector<StoredKey>* keys) const;
 
   std::vector<std::shared_ptr<Node>> roots_;
-  std::unordered_map<std::uintptr_t, Handle> handles_;
-  std::uintptr_t nextHandle_ = 0x1000;
-  StoreOperation faultOperation_ = StoreOperation::kAny;
-  std::uint64_t faultCountdown_ = 0;
-  ErrorCode faultCode_ = 0;
-  std::vector<StoreCall> log_;
+  // Handle values are kFirstHandle + 4 * slot; freed slots are reused, so
+  // opening and closing keys allocates nothing once the table has grown.
+  std::vector<Handle> handles_;
+  std::vector<std::size_t> freeSlots_;
+  std::size_t openHandles_ = 0;
+  Text folded_;  // scratch for the name being looked up
 };
 
 }  // namespace tolvane

@@ -3,7 +3,8 @@
 #include <errno.h>
 #include <iconv.h>
 
-#include <memory>
+#include <algorithm>
+#include <bit>
 #include <string>
 
 namespace tolvane {
@@ -25,25 +26,87 @@ std::string IconvName(std::uint32_t codePage) {
 
 }  // namespace
 
+CodePageTextServices::~CodePageTextServices() { CloseConversion(); }
+
+void CodePageTextServices::SetCodePage(std::uint32_t codePage) {
+  if (codePage == codePage_) return;
+  CloseConversion();
+  codePage_ = codePage;
+}
+
+void CodePageTextServices::CloseConversion() {
+  if (conversion_ != nullptr) ::iconv_close(static_cast<iconv_t>(conversion_));
+  conversion_ = nullptr;
+}
+
+namespace {
+
+// Converts bytes with cd (reset first) and appends the UTF-16 units to
+// *wide; false when the bytes do not convert.
+bool Convert(iconv_t cd, std::string_view bytes, Text* wide) {
+  ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  const std::size_t start = wide->size();
+  // Room for two units per byte: more than any code page produces.
+  const std::size_t room = 2 * bytes.size() + 2;
+  wide->resize(start + room);
+  char* in = const_cast<char*>(bytes.data());
+  std::size_t inLeft = bytes.size();
+  char* out = reinterpret_cast<char*>(wide->data() + start);
+  std::size_t outLeft = room * sizeof(char16_t);
+  const std::size_t done = ::iconv(cd, &in, &inLeft, &out, &outLeft);
+  wide->resize(start + room - outLeft / sizeof(char16_t));
+  return done != static_cast<std::size_t>(-1) && inLeft == 0;
+}
+
+}  // namespace
+
+bool CodePageTextServices::Prepare() {
+  if (conversion_ != nullptr) return true;
+  // The host's byte order: the units are written straight into the text.
+  const iconv_t cd = ::iconv_open(std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE",
+                                  IconvName(codePage_).c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  conversion_ = cd;
+  std::string ascii(128, '\0');
+  for (std::size_t i = 0; i < ascii.size(); ++i) ascii[i] = static_cast<char>(i);
+  Text wide;
+  asciiCompatible_ = Convert(cd, ascii, &wide) && wide.size() == ascii.size();
+  for (std::size_t i = 0; asciiCompatible_ && i < wide.size(); ++i) {
+    asciiCompatible_ = wide[i] == static_cast<char16_t>(i);
+  }
+  return true;
+}
+
 ErrorCode CodePageTextServices::WidenAnsi(std::string_view bytes, Text* wide) {
   wide->clear();
   if (bytes.empty()) return kErrorInvalidParameter;
-  iconv_t cd = ::iconv_open("UTF-16LE", IconvName(codePage_).c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1)) return kErrorInvalidParameter;
-  std::unique_ptr<void, int (*)(iconv_t)> owner(cd, ::iconv_close);
-  std::string out(bytes.size() * 4 + 4, '\0');
-  char* in = const_cast<char*>(bytes.data());
-  std::size_t inLeft = bytes.size();
-  char* outPtr = out.data();
-  std::size_t outLeft = out.size();
-  if (::iconv(cd, &in, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) {
+  if (!Prepare()) return kErrorInvalidParameter;
+  const auto cd = static_cast<iconv_t>(conversion_);
+  if (!asciiCompatible_) {
+    if (Convert(cd, bytes, wide)) return kErrorSuccess;
+    wide->clear();
     return kErrorNoUnicodeTranslation;
   }
-  const std::size_t produced = out.size() - outLeft;
-  wide->resize(produced / 2);
-  for (std::size_t i = 0; i < wide->size(); ++i) {
-    (*wide)[i] = static_cast<char16_t>(static_cast<unsigned char>(out[2 * i]) |
-                                       (static_cast<unsigned char>(out[2 * i + 1]) << 8));
+  // ASCII runs are copied unit for unit; each other run goes through the
+  // conversion, taking along the byte after each byte above 0x7F, which a
+  // double-byte page may use as the second half of a character.
+  wide->reserve(bytes.size());
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const std::size_t start = i;
+    while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
+    const std::size_t at = wide->size();
+    wide->resize(at + (i - start));
+    char16_t* out = wide->data() + at;
+    for (std::size_t k = start; k < i; ++k) *out++ = static_cast<char16_t>(bytes[k]);
+    if (i == bytes.size()) break;
+    const std::size_t high = i;
+    while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) >= 0x80) i += 2;
+    i = std::min(i, bytes.size());
+    if (!Convert(cd, bytes.substr(high, i - high), wide)) {
+      wide->clear();
+      return kErrorNoUnicodeTranslation;
+    }
   }
   return kErrorSuccess;
 }
@@ -54,6 +117,9 @@ std::uint32_t CodePageTextServices::TextToUInt32(const char16_t* text) {
   auto isBlank = [](char16_t c) { return c == u' ' || c == u'\t'; };
   while (!view.empty() && isBlank(view.front())) view.remove_prefix(1);
   while (!view.empty() && isBlank(view.back())) view.remove_suffix(1);
+  // The platform's conversion takes a leading plus sign too; a minus sign
+  // can only give an out-of-range number, which converts to 0.
+  if (!view.empty() && view.front() == u'+') view.remove_prefix(1);
   if (view.empty()) return 0;
   std::uint64_t value = 0;
   for (const char16_t c : view) {

@@ -1,7 +1,8 @@
 // Text services of the portable build. Widening uses one 8-bit code page
-// for the whole process (there is no per-thread ANSI code page here): 949
-// unless the host sets another. "D" text converts as decimal digits with
-// optional blanks around them; anything else gives 0.
+// for the whole process (there is no per-thread ANSI code page here):
+// kScriptCodePage unless the host sets another. "D" text converts as decimal
+// digits with optional blanks around them and an optional plus sign;
+// anything else gives 0.
 #pragma once
 
 #include <cstdint>
@@ -12,9 +13,12 @@ namespace tolvane {
 
 class CodePageTextServices final : public TextServices {
  public:
-  explicit CodePageTextServices(std::uint32_t codePage = 949) : codePage_(codePage) {}
+  explicit CodePageTextServices(std::uint32_t codePage = kScriptCodePage) : codePage_(codePage) {}
+  ~CodePageTextServices() override;
+  CodePageTextServices(const CodePageTextServices&) = delete;
+  CodePageTextServices& operator=(const CodePageTextServices&) = delete;
 
-  void SetCodePage(std::uint32_t codePage) { codePage_ = codePage; }
+  void SetCodePage(std::uint32_t codePage);
   std::uint32_t codePage() const { return codePage_; }
 
   ErrorCode WidenAnsi(std::string_view bytes, Text* wide) override;
@@ -22,7 +26,15 @@ class CodePageTextServices final : public TextServices {
   bool EqualNoCase(const char16_t* a, const char16_t* b) override;
 
  private:
+  // Opens the conversion for the code page once, on first use, and tells
+  // whether the page maps ASCII to itself (then ASCII runs skip the
+  // conversion). False when the page has no conversion.
+  bool Prepare();
+  void CloseConversion();
+
   std::uint32_t codePage_;
+  void* conversion_ = nullptr;  // the iconv descriptor of codePage_, once opened
+  bool asciiCompatible_ = false;
 };
 
 }  // namespace tolvane

@@ -25,7 +25,7 @@ namespace tolvane {
 
 struct PortableServices {
   // registry is borrowed and must outlive the bundle.
-  explicit PortableServices(RegistryStore& registry, std::uint32_t codePage = 949)
+  explicit PortableServices(RegistryStore& registry, std::uint32_t codePage = kScriptCodePage)
       : text(codePage),
         shell(registry),
         platform{registry, notifier, files, paths, resources, text, shell, installer, modules,

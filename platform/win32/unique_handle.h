@@ -1,50 +1,30 @@
-// Owners for the platform's handles: one template, one alias per handle type.
-// A handle is released exactly once, by its owner, on every path.
+// The platform's handles, each owned by the one owner template of
+// platform/unique_handle.h.
 #pragma once
 
 #include <windows.h>
 
-#include <utility>
+#include "platform/unique_handle.h"
 
 namespace tolvane::win32 {
 
-// Owns a handle of type T that is released with Close and is "none" when
-// null. Movable, not copyable.
-template <typename T, auto Close>
-class UniqueHandle {
- public:
-  UniqueHandle() = default;
-  explicit UniqueHandle(T handle) : handle_(handle) {}
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-  UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
-  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-    if (this != &other) reset(other.release());
-    return *this;
-  }
-  ~UniqueHandle() { reset(); }
-
-  T get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr; }
-
-  // Releases the held handle (if any) and takes handle.
-  void reset(T handle = nullptr) {
-    if (handle_ != nullptr) Close(handle_);
-    handle_ = handle;
-  }
-  // Gives the handle up without releasing it.
-  T release() { return std::exchange(handle_, nullptr); }
-  // Where a creating call writes a new handle; releases the old one first.
-  T* put() {
-    reset();
-    return &handle_;
-  }
-
- private:
-  T handle_ = nullptr;
+// Handles whose "none" is null, released by Close.
+template <typename T, auto CloseFunction>
+struct NullHandleTraits {
+  using Handle = T;
+  static T Invalid() { return nullptr; }
+  auto Close(T handle) const { return CloseFunction(handle); }
 };
 
-using UniqueHkey = UniqueHandle<HKEY, &::RegCloseKey>;
-using UniqueModule = UniqueHandle<HMODULE, &::FreeLibrary>;
+// File handles, whose "none" is INVALID_HANDLE_VALUE.
+struct FileHandleTraits {
+  using Handle = HANDLE;
+  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  BOOL Close(HANDLE handle) const { return ::CloseHandle(handle); }
+};
+
+using UniqueHkey = UniqueHandle<NullHandleTraits<HKEY, &::RegCloseKey>>;
+using UniqueModule = UniqueHandle<NullHandleTraits<HMODULE, &::FreeLibrary>>;
+using UniqueFile = UniqueHandle<FileHandleTraits>;
 
 }  // namespace tolvane::win32

@@ -58,7 +58,7 @@ TEST(Win32RegistryKeys, PredefinedRootsAreThePlatformsHandles) {
 
 TEST(Win32RegistryKeys, UniqueHkeyClosesItsKeyOnce) {
   win32::UniqueHkey key;
-  ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, key.put()), ERROR_SUCCESS);
+  ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, key.Receive()), ERROR_SUCCESS);
   const HKEY raw = key.get();
   win32::UniqueHkey moved(std::move(key));
   EXPECT_FALSE(key);
@@ -67,7 +67,7 @@ TEST(Win32RegistryKeys, UniqueHkeyClosesItsKeyOnce) {
   EXPECT_EQ(::RegQueryInfoKeyW(raw, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
                                nullptr, nullptr, nullptr, nullptr),
             ERROR_SUCCESS);
-  moved.reset();
+  moved.Reset();
   EXPECT_EQ(::RegQueryInfoKeyW(raw, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
                                nullptr, nullptr, nullptr, nullptr),
             ERROR_INVALID_HANDLE);
@@ -189,7 +189,7 @@ class ScratchAssociation : public ::testing::Test {
   static bool Write(const std::wstring& path, const wchar_t* value) {
     win32::UniqueHkey key;
     if (::RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                          KEY_ALL_ACCESS, nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
+                          KEY_ALL_ACCESS, nullptr, key.Receive(), nullptr) != ERROR_SUCCESS) {
       return false;
     }
     const DWORD bytes = static_cast<DWORD>((::lstrlenW(value) + 1) * sizeof(wchar_t));

@@ -26,9 +26,9 @@ ErrorCode Win32RegistryStore::OpenKey(RegKey parent, const char16_t* subkey, std
   *result = kNoKey;
   win32::UniqueHkey key;
   const LSTATUS status =
-      ::RegOpenKeyExW(ToHkey(parent), win32::AsWide(subkey), 0, access, key.put());
+      ::RegOpenKeyExW(ToHkey(parent), win32::AsWide(subkey), 0, access, key.Receive());
   if (status != ERROR_SUCCESS) return status;
-  *result = FromHkey(key.release());
+  *result = FromHkey(key.Release());
   return kErrorSuccess;
 }
 
@@ -41,14 +41,14 @@ ErrorCode Win32RegistryStore::CreateKey(RegKey parent, const char16_t* subkey, s
   DWORD disposition = 0;
   const LSTATUS status =
       ::RegCreateKeyExW(ToHkey(parent), PathOrEmpty(subkey), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        access, nullptr, key.put(), &disposition);
+                        access, nullptr, key.Receive(), &disposition);
   if (status != ERROR_SUCCESS) return status;
   // Without a subkey the key opened is the parent, which exists already;
   // some registry implementations report it as new all the same.
   if (created != nullptr) {
     *created = disposition == REG_CREATED_NEW_KEY && !IsNullOrEmpty(subkey);
   }
-  *result = FromHkey(key.release());
+  *result = FromHkey(key.Release());
   return kErrorSuccess;
 }
 
@@ -90,6 +90,26 @@ ErrorCode Win32RegistryStore::EnumKey(RegKey key, std::uint32_t index, char16_t*
   DWORD units = *nameUnits;
   const LSTATUS status = ::RegEnumKeyExW(ToHkey(key), index, win32::AsWide(name), &units, nullptr,
                                          nullptr, nullptr, nullptr);
+  if (status == ERROR_SUCCESS) *nameUnits = units;
+  return status;
+}
+
+ErrorCode Win32RegistryStore::EnumValue(RegKey key, std::uint32_t index, char16_t* name,
+                                        std::uint32_t* nameUnits, std::uint32_t* type, void* data,
+                                        std::uint32_t* byteCount) {
+  if (name == nullptr || nameUnits == nullptr || (data != nullptr && byteCount == nullptr)) {
+    return kErrorInvalidParameter;
+  }
+  DWORD units = *nameUnits;
+  DWORD valueType = 0;
+  DWORD count = byteCount != nullptr ? *byteCount : 0;
+  const LSTATUS status =
+      ::RegEnumValueW(ToHkey(key), index, win32::AsWide(name), &units, nullptr, &valueType,
+                      static_cast<BYTE*>(data), byteCount != nullptr ? &count : nullptr);
+  if (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
+    if (type != nullptr) *type = valueType;
+    if (byteCount != nullptr) *byteCount = count;
+  }
   if (status == ERROR_SUCCESS) *nameUnits = units;
   return status;
 }

@@ -22,6 +22,8 @@ class Win32RegistryStore final : public RegistryStore {
   ErrorCode DeleteTree(RegKey parent, const char16_t* subkey) override;
   ErrorCode EnumKey(RegKey key, std::uint32_t index, char16_t* name,
                     std::uint32_t* nameUnits) override;
+  ErrorCode EnumValue(RegKey key, std::uint32_t index, char16_t* name, std::uint32_t* nameUnits,
+                      std::uint32_t* type, void* data, std::uint32_t* byteCount) override;
   ErrorCode QueryInfoKey(RegKey key, std::uint32_t* subkeyCount,
                          std::uint32_t* valueCount) override;
   ErrorCode CloseKey(RegKey key) override;

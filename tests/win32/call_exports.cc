@@ -20,28 +20,22 @@
 #include <vector>
 
 #include "include/tolvane/tolvane.h"
+#include "platform/win32/unique_handle.h"
 
 namespace {
 
 constexpr int kExitUsage = 2;
 
-struct LibraryFreer {
-  void operator()(HMODULE module) const { ::FreeLibrary(module); }
-};
-using Library = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryFreer>;
-
-struct LocalFreer {
-  void operator()(LPWSTR* words) const { ::LocalFree(words); }
-};
+using Library = tolvane::win32::UniqueModule;
+using LocalWords = tolvane::UniqueHandle<tolvane::win32::NullHandleTraits<LPWSTR*, &::LocalFree>>;
 
 // The process's command line as wide words (argv would be in the ANSI code
 // page).
 std::vector<std::wstring> Arguments() {
   int count = 0;
-  const std::unique_ptr<LPWSTR, LocalFreer> words(
-      ::CommandLineToArgvW(::GetCommandLineW(), &count));
+  const LocalWords words(::CommandLineToArgvW(::GetCommandLineW(), &count));
   std::vector<std::wstring> out;
-  if (words == nullptr) return out;
+  if (!words) return out;
   for (int i = 0; i < count; ++i) out.emplace_back(words.get()[i]);
   return out;
 }
@@ -98,7 +92,7 @@ int main() {
     return kExitUsage;
   }
   const Library library(::LoadLibraryW(path.c_str()));
-  if (library == nullptr) {
+  if (!library) {
     std::fprintf(stderr, "call_exports: cannot load tolvane.dll (error %lu)\n", ::GetLastError());
     return kExitUsage;
   }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/text.h"
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
 namespace tolvane::testing {
@@ -21,13 +22,12 @@ class TempFile {
       return;
     }
     path_ = name;
-    const HANDLE file = ::CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
+    const win32::UniqueFile file(::CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
     DWORD written = 0;
-    ::WriteFile(file, content, static_cast<DWORD>(std::char_traits<char>::length(content)),
+    ::WriteFile(file.get(), content, static_cast<DWORD>(std::char_traits<char>::length(content)),
                 &written, nullptr);
-    ::CloseHandle(file);
   }
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
