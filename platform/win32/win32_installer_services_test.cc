@@ -52,7 +52,7 @@ TEST(Win32SelfRegistrationTest, LoadsAndCallsDllRegisterServer) {
     SelfRegisterModule(platform, reinterpret_cast<const char16_t*>(c.path.c_str()));
     win32::UniqueHkey key;
     EXPECT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\TolvaneTest\\GrafoChart", 0,
-                              KEY_READ, key.put()) == ERROR_SUCCESS,
+                              KEY_READ, key.Receive()) == ERROR_SUCCESS,
               c.registers);
   }
   ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\TolvaneTest");
