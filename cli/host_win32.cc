@@ -49,6 +49,7 @@ class Win32Host final : public Host {
   const std::vector<Change>& changes() const override { return journal_.changes(); }
   std::size_t notifications() const override { return notifier_.count(); }
   MemoryRegistryStore* memoryStore() override { return hive_ ? &hive_->store() : nullptr; }
+  std::string hiveFile() const override { return hive_ ? hive_->path() : std::string(); }
 
   bool Commit(std::string* error) override {
     if (!hive_ || !hive_->IsOpen() || !hive_->Changed()) return true;
@@ -74,6 +75,10 @@ class Win32Host final : public Host {
 
 }  // namespace
 
+// Only the portable build widens with a chosen code page; OpenHost refuses
+// --codepage here with its own message.
+bool CodePageIsKnown(std::uint32_t /*codePage*/) { return true; }
+
 std::unique_ptr<Host> OpenHost(const HostOptions& options, bool forWriting, std::string* error) {
   if (!options.drives.empty() || options.hostExe || options.codePage != 949) {
     *error = "--drive, --host-exe and --codepage belong to the portable build";
@@ -88,7 +93,11 @@ std::unique_ptr<Host> OpenHost(const HostOptions& options, bool forWriting, std:
       return nullptr;
     }
   }
-  const HiveStatus status = session->Open(*options.registryFile);
+  LockWait wait;
+  wait.limit = options.wait;
+  wait.notice = options.waitNotice;
+  const HiveStatus status = session->Open(
+      *options.registryFile, forWriting ? LockMode::kExclusive : LockMode::kShared, wait);
   if (!status.ok()) {
     *error = status.message;
     return nullptr;

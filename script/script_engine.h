@@ -75,6 +75,14 @@ class ScriptWalk {
 // Every key it opens is closed before it returns.
 HResult ApplyScript(Platform& platform, ScriptParser& parser, const char16_t* script);
 
+// ApplyScript that also tells, on failure, where reading stopped: the offset
+// in the expanded text right after the last token read (taken before the
+// undo runs), or kNoStopOffset when the replacement pass failed. For
+// messages that point at the fault.
+inline constexpr std::size_t kNoStopOffset = static_cast<std::size_t>(-1);
+HResult ApplyScript(Platform& platform, ScriptParser& parser, const char16_t* script,
+                    std::size_t* stopOffset);
+
 // Walks one block body with the parser's cursor just after its "{", applying
 // it beneath parent (borrowed, never closed here) in mode. skipping (only in
 // unregister mode) reads the body without touching the registry. depth is

@@ -53,12 +53,14 @@ HiveStatus SaveHive(const std::string &path, const MemoryRegistryStore &store) {
   return WriteFileAtomically(path, bytes);
 }
 
-HiveStatus ImportHiveFile(const std::string &path, RegistryStore &store) {
+HiveStatus ImportHiveFile(const std::string &path, RegistryStore &store,
+                          std::size_t *operationCount) {
   std::string bytes;
   HiveStatus status = ReadWholeFile(path, &bytes);
   if (!status.ok()) return status;
   std::vector<HiveOperation> operations;
   status = ParseHive(bytes, &operations);
+  if (operationCount != nullptr) *operationCount = operations.size();
   if (status.ok()) status = ApplyHive(operations, store);
   return InFile(path, status);
 }

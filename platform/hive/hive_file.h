@@ -44,7 +44,9 @@ HiveStatus SaveHive(const std::string &path, const MemoryRegistryStore &store);
 // Merges the hive file at path into any store (the `import` command):
 // the file is read and checked whole before the first change, so a bad file
 // changes nothing; then its operations are applied as ApplyHive does.
-HiveStatus ImportHiveFile(const std::string &path, RegistryStore &store);
+// *operationCount, when given, receives how many operations the file holds.
+HiveStatus ImportHiveFile(const std::string &path, RegistryStore &store,
+                          std::size_t *operationCount = nullptr);
 
 // Creates the directory that will hold the hive file at path, with any
 // missing parents (for a default location that may not exist yet).
