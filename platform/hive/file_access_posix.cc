@@ -131,11 +131,9 @@ HiveStatus WriteFileAtomically(const std::string &path, std::string_view bytes) 
   std::string target = path;
   struct stat linkInfo {};
   if (::lstat(path.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
-    // Write beside what the link points to, so the link survives the rename.
-    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
-                                                               &std::free);
-    if (resolved == nullptr) return IoFailure(path, "cannot follow the symbolic link", errno);
-    target = resolved.get();
+    // Write beside what the link points to (which need not exist yet), so
+    // the link survives the rename.
+    target = ResolvedPath(path);
   }
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;

@@ -64,8 +64,17 @@ std::string TemporaryPath(const std::string& target, std::uint64_t process, int 
 }
 
 std::string ResolvedPath(const std::string& path) {
+  constexpr int kMaxLinks = 40;
   std::error_code error;
-  const fs::path resolved = fs::weakly_canonical(PathOf(path), error);
+  fs::path current = PathOf(path);
+  // Follow a link to a file that does not exist yet too (a hive's first
+  // save), which weakly_canonical leaves unresolved.
+  for (int link = 0; link < kMaxLinks && fs::is_symlink(fs::symlink_status(current, error)); ++link) {
+    const fs::path target = fs::read_symlink(current, error);
+    if (error) break;
+    current = target.is_absolute() ? target : current.parent_path() / target;
+  }
+  const fs::path resolved = fs::weakly_canonical(current, error);
   if (error || resolved.empty()) return path;
   return Utf8Of(resolved);
 }

@@ -15,6 +15,8 @@ using hive_text::kHeader;
 constexpr TextView kHeaderRegedit4 = u"REGEDIT4";
 constexpr std::size_t kMaxDwordDigits = 8;
 constexpr std::size_t kMaxTypeDigits = 8;
+// Deepest key the registry holds, in levels below its root.
+constexpr std::size_t kMaxKeyDepth = 512;
 
 HiveStatus Malformed(std::size_t line, const std::string &problem) {
   return HiveStatus::Fail(HiveError::kMalformed, "line " + std::to_string(line) + ": " + problem,
@@ -224,6 +226,7 @@ class HiveParser {
     const RegKey root = RootKeyFromName(rootName);
     if (root == kNoKey) return Fail("unknown root key \"" + Excerpt(rootName) + "\"");
     Text path;
+    std::size_t depth = 0;
     TextView rest = slash == TextView::npos ? TextView() : inner.substr(slash + 1);
     while (!rest.empty()) {
       const std::size_t next = rest.find(u'\\');
@@ -233,6 +236,9 @@ class HiveParser {
                     std::to_string(kMaxKeyNameUnits) + " characters");
       }
       if (!part.empty()) {  // doubled and trailing backslashes add nothing
+        if (++depth > kMaxKeyDepth) {
+          return Fail("key path deeper than " + std::to_string(kMaxKeyDepth) + " levels");
+        }
         if (!path.empty()) path += u'\\';
         path += part;
       }
