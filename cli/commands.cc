@@ -197,6 +197,8 @@ CommandOutcome ApplyScriptCommand(Host& host, const CommandArgs& args, bool comm
     outcome.report.meaning = "the script was registered";
   } else {
     const std::size_t remaining = RemainingChanges(host.changes());
+    if (!place.empty()) outcome.report.extra["failure"] = place;
+    outcome.report.extra["remaining"] = remaining;
     outcome.report.meaning =
         "the script failed with " + StatusText(status) + (place.empty() ? "" : " (" + place + ")") +
         "; its failing root block was undone" +
