@@ -6,11 +6,11 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
-#include <exception>
-#include <new>
 #include <cstdio>
 #include <cwchar>
+#include <exception>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
