@@ -74,6 +74,8 @@ std::string ResolvedPath(const std::string& path) {
     if (error) break;
     current = target.is_absolute() ? target : current.parent_path() / target;
   }
+  const fs::path absolute = fs::absolute(current, error);
+  if (!error) current = absolute;
   const fs::path resolved = fs::weakly_canonical(current, error);
   if (error || resolved.empty()) return path;
   return Utf8Of(resolved);
