@@ -18,9 +18,27 @@ std::wstring Wide(const std::string& path) {
   return std::wstring(units.begin(), units.end());
 }
 
+// The system's words for an error code, on one line.
+std::string ErrorText(DWORD error) {
+  wchar_t* text = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string words;
+  if (length > 0 && text != nullptr) {
+    Text units;
+    for (DWORD i = 0; i < length; ++i) {
+      if (text[i] != L'\r' && text[i] != L'\n') units.push_back(static_cast<char16_t>(text[i]));
+    }
+    while (!units.empty() && (units.back() == u' ' || units.back() == u'.')) units.pop_back();
+    words = Utf16ToUtf8(units) + " ";
+  }
+  if (text != nullptr) ::LocalFree(text);
+  return words + "(error " + std::to_string(error) + ")";
+}
+
 HiveStatus IoFailure(const std::string& path, const char* what, DWORD error) {
-  return HiveStatus::Fail(HiveError::kIo,
-                          path + ": " + what + " (error " + std::to_string(error) + ")");
+  return HiveStatus::Fail(HiveError::kIo, path + ": " + what + ": " + ErrorText(error));
 }
 
 // Owns a file handle.
@@ -60,6 +78,10 @@ HiveStatus ReadWholeFile(const std::string& path, std::string* bytes) {
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) {
     const DWORD error = ::GetLastError();
+    const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      return HiveStatus::Fail(HiveError::kIo, path + ": is a directory");
+    }
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
       return HiveStatus::Fail(HiveError::kNotFound, path + ": the file does not exist");
     }
