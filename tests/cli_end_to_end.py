@@ -58,6 +58,8 @@ class CommandTest(unittest.TestCase):
             self.assertEqual(out["changes"], [], group)
             self.assertEqual(out["notifications"], 0, group)
         self.assertFalse(os.path.exists(self.hive))
+        hint = run(*self.base, "register", "cleanopenalways", check_exit=1).stdout.decode()
+        self.assertIn("did you mean CleanOpenAlways?", hint)
 
     def test_file_ext_group_writes_once_and_reports_each_change(self):
         first = run_json(*self.base, "register", "SHOWRA2008_FILE_EXT", "C:\\Suite\\Bin\\")
