@@ -26,7 +26,7 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 // Reads a file named on the command line; false with the reason (missing,
 // a directory, unreadable) in *error.
 bool ReadInput(const std::string& path, std::string* bytes, std::string* error) {
-  const HiveStatus status = ReadWholeFile(path, bytes);
+  const HiveStatus status = ReadWholeFile(path, bytes, /*pipes=*/true);
   if (!status.ok()) *error = "cannot read " + status.message;
   return status.ok();
 }

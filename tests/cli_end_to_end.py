@@ -173,6 +173,7 @@ class CommandTest(unittest.TestCase):
             (["script", "check", self.dir.name], "is a directory"),
             (["import", os.path.join(self.dir.name, "none.reg")], "No such file"),
             (["import", deep], "line 3: key path deeper than 512 levels"),
+            (["import", "/dev/zero"], "not a regular file"),
             (["script", "run", nul], "line 2: a NUL byte"),
             (["script", "run", "--id", "65666"], "not in range"),
             (["script", "show", "65666"], "not in range"),
@@ -252,6 +253,10 @@ class CommandTest(unittest.TestCase):
             run(*base, "groups", check_exit=0)
         self.assertFalse(os.path.exists(os.path.join(self.dir.name, "new")))
         run(*empty, "assoc", ".zdw", "Zdw.Document.8", check_exit=1)
+        # A file named on the command line may be a pipe.
+        piped = subprocess.run([TOLVANE, *empty, "import", "/dev/stdin"], capture_output=True,
+                               input=b"REGEDIT4\n[HKCU\\Piped]\n")
+        self.assertEqual(piped.returncode, 0, piped.stderr)
 
     def test_values_with_apostrophes_are_written_whole(self):
         drive = self.install("Zdw.exe")

@@ -20,9 +20,12 @@
 namespace tolvane {
 
 // Reads a whole regular file. kNotFound when it does not exist; kIo with
-// the reason otherwise. A directory, pipe or device is refused without
-// being read, so naming one can never block or fill memory.
-HiveStatus ReadWholeFile(const std::string& path, std::string* bytes);
+// the reason otherwise. A directory or device is refused without being
+// read, so naming one can never block or fill memory; so is a pipe, unless
+// pipes is set (a file a person names on the command line may be a pipe,
+// /dev/stdin say, which is read to its end; a pipe nobody writes to reads
+// as empty rather than waiting).
+HiveStatus ReadWholeFile(const std::string& path, std::string* bytes, bool pipes = false);
 
 // Replaces the file at path with `bytes` atomically: a temporary file
 // beside it, flushed, renamed over it; a symbolic link keeps pointing at the

@@ -96,7 +96,7 @@ bool WriteAll(int fd, std::string_view bytes, int *error) {
 
 }  // namespace
 
-HiveStatus ReadWholeFile(const std::string &path, std::string *bytes) {
+HiveStatus ReadWholeFile(const std::string &path, std::string *bytes, bool pipes) {
   bytes->clear();
   // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
   UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
@@ -110,7 +110,12 @@ HiveStatus ReadWholeFile(const std::string &path, std::string *bytes) {
   }
   struct stat info {};
   if (::fstat(fd.get(), &info) != 0) return IoFailure(path, "cannot read", errno);
-  if (!S_ISREG(info.st_mode)) return NotRegular(path, info.st_mode);
+  const bool pipe = pipes && S_ISFIFO(info.st_mode);
+  if (!S_ISREG(info.st_mode) && !pipe) return NotRegular(path, info.st_mode);
+  // A pipe is read blocking, to its writers' end.
+  if (pipe && ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK) != 0) {
+    return IoFailure(path, "cannot read", errno);
+  }
   std::string out;
   out.reserve(static_cast<std::size_t>(info.st_size));
   std::vector<char> chunk(kReadChunk);

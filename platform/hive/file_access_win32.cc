@@ -72,7 +72,7 @@ class TemporaryFile {
 
 }  // namespace
 
-HiveStatus ReadWholeFile(const std::string& path, std::string* bytes) {
+HiveStatus ReadWholeFile(const std::string& path, std::string* bytes, bool pipes) {
   bytes->clear();
   FileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -89,7 +89,8 @@ HiveStatus ReadWholeFile(const std::string& path, std::string* bytes) {
   }
   // Pipes, consoles and devices are not hive files; a directory does not
   // open at all without backup semantics.
-  if (::GetFileType(file.handle) != FILE_TYPE_DISK) {
+  const DWORD type = ::GetFileType(file.handle);
+  if (type != FILE_TYPE_DISK && !(pipes && type == FILE_TYPE_PIPE)) {
     return HiveStatus::Fail(HiveError::kIo, path + ": not a regular file");
   }
   std::string out;
@@ -97,6 +98,7 @@ HiveStatus ReadWholeFile(const std::string& path, std::string* bytes) {
   while (true) {
     DWORD got = 0;
     if (!::ReadFile(file.handle, chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr)) {
+      if (::GetLastError() == ERROR_BROKEN_PIPE) break;  // the writer is done
       return IoFailure(path, "cannot read", ::GetLastError());
     }
     if (got == 0) break;

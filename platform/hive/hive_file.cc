@@ -56,7 +56,7 @@ HiveStatus SaveHive(const std::string &path, const MemoryRegistryStore &store) {
 HiveStatus ImportHiveFile(const std::string &path, RegistryStore &store,
                           std::size_t *operationCount) {
   std::string bytes;
-  HiveStatus status = ReadWholeFile(path, &bytes);
+  HiveStatus status = ReadWholeFile(path, &bytes, /*pipes=*/true);
   if (!status.ok()) return status;
   std::vector<HiveOperation> operations;
   status = ParseHive(bytes, &operations);

@@ -41,7 +41,7 @@ HiveStatus LoadHive(const std::string &path, MemoryRegistryStore &store);
 // Takes no lock: run it inside a HiveSession when others may use the file.
 HiveStatus SaveHive(const std::string &path, const MemoryRegistryStore &store);
 
-// Merges the hive file at path into any store (the `import` command):
+// Merges the hive file at path (a pipe too) into any store (the `import` command):
 // the file is read and checked whole before the first change, so a bad file
 // changes nothing; then its operations are applied as ApplyHive does.
 // *operationCount, when given, receives how many operations the file holds.
