@@ -1,5 +1,8 @@
 #include "cli/commands.h"
 
+#include <algorithm>
+#include <cstddef>
+
 #include "assoc/file_ext_association.h"
 #include "cli/output.h"
 #include "cli/script_failure.h"
@@ -175,7 +178,7 @@ CommandOutcome ApplyScriptCommand(Host& host, const CommandArgs& args, bool comm
     std::string bytes;
     if (!ReadInput(args.file, &bytes, &error)) return Error(error);
     if (const std::size_t nul = bytes.find('\0'); nul != std::string::npos) {
-      const auto line = 1 + std::count(bytes.begin(), bytes.begin() + static_cast<long>(nul), '\n');
+      const auto line = 1 + std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(nul), '\n');
       return Error(args.file + ": line " + std::to_string(line) +
                    ": a NUL byte; a script is text and would end there");
     }
@@ -201,10 +204,10 @@ CommandOutcome ApplyScriptCommand(Host& host, const CommandArgs& args, bool comm
     outcome.report.extra["remaining"] = remaining;
     outcome.report.meaning =
         "the script failed with " + StatusText(status) + (place.empty() ? "" : " (" + place + ")") +
-        "; its failing root block was undone" +
-        (remaining == 0 ? ", and nothing it changed remains"
-                        : ", and " + std::to_string(remaining) +
-                              " change(s) remain (earlier root blocks, and what the undo keeps)");
+        (remaining == 0 ? "; nothing it changed remains"
+                        : "; " + std::to_string(remaining) +
+                              " change(s) remain (root blocks before the failure, and what "
+                              "undoing the failed block keeps)");
   }
   Finish(host, &outcome.report);
   outcome.exitCode = Succeeded(status) ? kExitOk : kExitFailure;
