@@ -78,9 +78,15 @@ void JournalingRegistryStore::RecordValue(ChangeKind kind, RegKey key, const cha
 
 ErrorCode JournalingRegistryStore::SetValue(RegKey key, const char16_t* name, std::uint32_t type,
                                             const void* data, std::uint32_t byteCount) {
+  // Whether the set replaces a value, so that deleting it again (the undo
+  // of a failed script block) is known to leave nothing or to lose it. A
+  // key that may not be read counts as holding one.
+  std::uint32_t size = 0;
+  const bool replaced = inner().QueryValue(key, name, nullptr, nullptr, &size) != kErrorFileNotFound;
   const ErrorCode code = inner().SetValue(key, name, type, data, byteCount);
   if (code == kErrorSuccess) {
     RecordValue(ChangeKind::kSetValue, key, name);
+    changes_.back().replaced = replaced;
     changes_.back().type = type;
     if (byteCount > 0) changes_.back().data.assign(static_cast<const char*>(data), byteCount);
   }

@@ -23,6 +23,7 @@ struct Change {
   Text name;
   std::uint32_t type = 0;  // set-value only
   std::string data;        // set-value only: the raw bytes
+  bool replaced = false;   // set-value only: the value was there before (or may have been)
 };
 
 class JournalingRegistryStore final : public ForwardingRegistryStore {

@@ -5,9 +5,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cwchar>
+#include <exception>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +27,7 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/host.h"
+#include "cli/output.h"
 #include "cli/report.h"
 #ifdef _WIN32
 #include "platform/win32/wide.h"
@@ -32,51 +36,12 @@
 namespace tolvane::cli {
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitUsage = 2;
-
-// Writes UTF-8 text to stream unchanged: the bytes of a pipe or file are
-// the same on every build. On Windows a console is given the text as UTF-16,
-// whatever its code page; a pipe or file gets the bytes in binary mode (no
-// CR is added before LF).
-void Write(std::FILE* stream, std::string_view utf8) {
-#ifdef _WIN32
-  const HANDLE handle = ::GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
-  DWORD mode = 0;
-  if (handle != nullptr && handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode)) {
-    std::fflush(stream);
-    const std::wstring wide = win32::WideCopy(Utf8ToUtf16(utf8));
-    std::size_t done = 0;
-    while (done < wide.size()) {
-      DWORD written = 0;
-      const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
-      if (!::WriteConsoleW(handle, wide.data() + done, chunk, &written, nullptr) || written == 0) {
-        return;
-      }
-      done += written;
-    }
-    return;
-  }
-#endif
-  std::fwrite(utf8.data(), 1, utf8.size(), stream);
-}
-
-// A usage error or a failure of the tool itself: one line, exit 2.
-int ToolError(const std::string& message) {
-  Write(stderr, "tolvane: " + message + "\n");
-  return kExitUsage;
-}
-
 bool ParseDrive(const std::string& text, std::pair<char, std::string>* drive) {
   if (text.size() < 3 || text[1] != '=' || !std::isalpha(static_cast<unsigned char>(text[0]))) {
     return false;
   }
   *drive = {static_cast<char>(std::toupper(static_cast<unsigned char>(text[0]))), text.substr(2)};
   return true;
-}
-
-void Emit(const CallReport& report, bool json) {
-  Write(stdout, json ? ReportJson(report) : ReportText(report));
 }
 
 // The command line as UTF-8 words: argv as it is on POSIX; on Windows the
@@ -104,9 +69,46 @@ std::vector<std::string> Arguments(int argc, char** argv) {
   return words;
 }
 
+// The message for a command line without a (known) command: which word
+// was not understood, and the commands there are.
+std::string MissingCommand(CLI::App& app, const std::vector<std::string>& words) {
+  CLI::App* current = &app;
+  for (std::size_t i = 1; i < words.size(); ++i) {
+    const std::string& word = words[i];
+    if (word.size() > 1 && word[0] == '-') {
+      // Skip an option's value given as the next word.
+      const CLI::Option* option = current->get_option_no_throw(word.substr(0, word.find('=')));
+      if (option == nullptr) option = app.get_option_no_throw(word.substr(0, word.find('=')));
+      if (option != nullptr && option->get_items_expected_min() > 0 && word.find('=') == std::string::npos) {
+        ++i;
+      }
+      continue;
+    }
+    if (current->get_subcommands({}).empty()) return "";  // a command's own argument
+    CLI::App* sub = nullptr;
+    for (CLI::App* known : current->get_subcommands({})) {
+      if (known->get_name() == word) sub = known;
+    }
+    if (sub == nullptr) {
+      std::string names;
+      for (const CLI::App* known : current->get_subcommands({})) {
+        names += (names.empty() ? "" : ", ") + known->get_name();
+      }
+      return "unknown command '" + word + "'; the commands are: " + names;
+    }
+    current = sub;
+  }
+  if (current->get_subcommands({}).empty()) return "";
+  std::string names;
+  for (const CLI::App* known : current->get_subcommands({})) {
+    names += (names.empty() ? "" : ", ") + known->get_name();
+  }
+  return "a command is needed: " + names + " (--help tells more)";
+}
+
 }  // namespace
 
-int Main(int argc, char** argv) {
+int Main(Output& output, int argc, char** argv) {
   CLI::App app;
   CommandLine line;
   DescribeCommandLine(app, &line);
@@ -114,49 +116,94 @@ int Main(int argc, char** argv) {
   const CommandArgs& args = line.args;
 
   const std::vector<std::string> words = Arguments(argc, argv);
-  if (words.empty()) return ToolError("cannot read the command line");
+  // Known before parsing, so that even a usage error comes as JSON.
+  const bool json = std::find(words.begin(), words.end(), "--json") != words.end();
+  if (words.empty()) return output.ToolError("cannot read the command line", json);
   std::vector<const char*> pointers;
   for (const std::string& word : words) pointers.push_back(word.c_str());
   try {
     app.parse(static_cast<int>(pointers.size()), pointers.data());
   } catch (const CLI::CallForHelp&) {
-    Write(stdout, app.help());
+    output.Write(stdout, app.help());
     return kExitOk;
   } catch (const CLI::CallForAllHelp&) {
-    Write(stdout, app.help("", CLI::AppFormatMode::All));
+    output.Write(stdout, app.help("", CLI::AppFormatMode::All));
     return kExitOk;
+  } catch (const CLI::RequiredError& error) {
+    if (app.get_subcommands().empty() ||
+        app.get_subcommands().front()->get_subcommands().empty()) {
+      const std::string missing = MissingCommand(app, words);
+      if (!missing.empty()) return output.ToolError(missing, json);
+    }
+    return output.ToolError(error.what(), json);
   } catch (const CLI::ParseError& error) {
     // Help of a command arrives as a CallForHelp thrown from it: the help of
     // the innermost command given ("script run --help" is run's).
     if (error.get_exit_code() == 0) {
       CLI::App* command = &app;
       while (!command->get_subcommands().empty()) command = command->get_subcommands().front();
-      Write(stdout, command->help());
+      output.Write(stdout, command->help());
       return kExitOk;
     }
-    return ToolError(error.what());
+    return output.ToolError(error.what(), json);
   }
 
   global.langGiven = !line.lang.empty();
   global.lang = line.lang.empty() ? DefaultUiLanguage()
                                   : ParseUiLanguageTag(line.lang).value_or(UiLanguage::kEnglish);
-  if (!line.registryFile.empty()) global.host.registryFile = line.registryFile;
+  if (app.count("--registry") > 0) {
+    if (line.registryFile.empty()) return output.ToolError("--registry wants a file name", json);
+    global.host.registryFile = line.registryFile;
+  }
+  global.host.wait = std::chrono::milliseconds(static_cast<std::int64_t>(line.waitSeconds * 1000));
+  global.host.waitNotice = [&output](const std::string& notice) {
+    output.Write(stderr, "tolvane: " + notice + "\n");
+  };
   if (!line.hostExe.empty()) global.host.hostExe = line.hostExe;
   for (const std::string& text : line.drives) {
     std::pair<char, std::string> drive;
-    if (!ParseDrive(text, &drive)) return ToolError("--drive wants L=DIR, not '" + text + "'");
+    if (!ParseDrive(text, &drive)) {
+      return output.ToolError("--drive wants L=DIR, not '" + text + "'", json);
+    }
     global.host.drives.push_back(drive);
   }
-  if (global.host.codePage == 0) return ToolError("--codepage wants a code page number");
+  if (app.count("--codepage") > 0 && !CodePageIsKnown(global.host.codePage)) {
+    return output.ToolError(
+        "--codepage " + std::to_string(global.host.codePage) + " is not a code page this build knows",
+        json);
+  }
 
   CommandOutcome outcome = RunCommand(app, args, global);
-  if (!outcome.error.empty()) return ToolError(outcome.error);
+  if (!outcome.error.empty()) return output.ToolError(outcome.error, json);
   if (outcome.raw) {
-    Write(stdout, outcome.output);
+    output.Write(stdout, outcome.output);
   } else {
-    Emit(outcome.report, global.json);
+    output.Write(stdout, global.json ? ReportJson(outcome.report) : ReportText(outcome.report));
   }
   return outcome.exitCode;
+}
+
+// Runs the command and makes sure of its output: a write to stdout that
+// failed (a full disk, a closed pipe) turns any status into 2 with the
+// reason, and no exception ends the process without its one line.
+int Run(int argc, char** argv) {
+  Output output;
+  int status = kExitUsage;
+  try {
+    status = Main(output, argc, argv);
+  } catch (const std::bad_alloc&) {
+    status = output.ToolError("out of memory", false);
+  } catch (const std::exception& error) {
+    status = output.ToolError(std::string("internal error: ") + error.what(), false);
+  } catch (...) {
+    status = output.ToolError("internal error", false);
+  }
+  std::string reason;
+  if (!output.Finish(&reason)) {
+    output.Write(stderr, "tolvane: " + reason + "\n");
+    return kExitUsage;
+  }
+  return status;
 }
 
 }  // namespace tolvane::cli
@@ -167,5 +214,5 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
 #endif
-  return tolvane::cli::Main(argc, argv);
+  return tolvane::cli::Run(argc, argv);
 }

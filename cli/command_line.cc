@@ -98,6 +98,10 @@ void DescribeCommandLine(CLI::App& app, CommandLine* line) {
   for (const char* tag : kLanguageTags) tags += std::string(tags.empty() ? "" : ", ") + tag;
   app.add_option("--lang", line->lang, "user-interface language: " + tags)->type_name("TAG");
   app.add_flag("--json", line->global.json, "print exactly one JSON object");
+  app.add_option("--wait", line->waitSeconds,
+                 "seconds to wait for a hive file another command holds (default 30)")
+      ->type_name("SECONDS")
+      ->check(CLI::Range(0.0, 86400.0));
 
   AddCommands(app, &line->args);
   // Set after the commands, which would inherit it: their help stays short.

@@ -24,6 +24,7 @@ struct CommandLine {
   std::vector<std::string> drives;
   std::string hostExe;
   std::string lang;
+  double waitSeconds = 30;
 };
 
 // A closing section of the help and the manual page: a title ("EXIT STATUS")

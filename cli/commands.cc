@@ -1,14 +1,15 @@
 #include "cli/commands.h"
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
+#include <algorithm>
+#include <cstddef>
 
 #include "assoc/file_ext_association.h"
 #include "cli/dialog_command.h"
-#include "cli/probe_command.h"
 #include "cli/installer_commands.h"
+#include "cli/output.h"
+#include "cli/probe_command.h"
+#include "cli/script_failure.h"
+#include "platform/hive/hive_file.h"
 #include "platform/hive/hive_format.h"
 #include "platform/registry_snapshot.h"
 #include "platform/root_keys.h"
@@ -21,10 +22,6 @@
 namespace tolvane::cli {
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
-
 CommandOutcome Error(std::string message) {
   CommandOutcome outcome;
   outcome.exitCode = kExitUsage;
@@ -34,18 +31,29 @@ CommandOutcome Error(std::string message) {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-// A UTF-8 file name of the command line as a path (on Windows a narrow
-// string would be read in the ANSI code page instead).
-std::filesystem::path PathOf(const std::string& utf8) {
-  return std::filesystem::path(
-      std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+// Reads a file named on the command line; false with the reason (missing,
+// a directory, unreadable) in *error.
+bool ReadInput(const std::string& path, std::string* bytes, std::string* error) {
+  const HiveStatus status = ReadWholeFile(path, bytes, /*pipes=*/true);
+  if (!status.ok()) *error = "cannot read " + status.message;
+  return status.ok();
 }
 
-bool ReadFile(const std::string& path, std::string* bytes) {
-  std::ifstream in(PathOf(path), std::ios::binary);
-  if (!in) return false;
-  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+// For a group name the catalogue lacks, the one it has in other letter case.
+std::string CaseHint(const std::string& group) {
+  const Text wanted = Utf8ToUtf16(group);
+  const auto fold = [](char16_t unit) {
+    return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - u'a' + u'A') : unit;
+  };
+  for (const GroupCatalogueEntry& entry : BuiltInCatalogue()) {
+    const TextView name = ViewOf(entry.name);
+    if (name.size() == wanted.size() && name != TextView(wanted) &&
+        std::equal(name.begin(), name.end(), wanted.begin(),
+                   [&](char16_t a, char16_t b) { return fold(a) == fold(b); })) {
+      return " (did you mean " + Utf16ToUtf8(name) + "? group names are case-sensitive)";
+    }
+  }
+  return "";
 }
 
 // Fills the report's common members from what the host saw.
@@ -79,7 +87,8 @@ CommandOutcome Register(const CommandArgs& args, const GlobalArgs& global) {
                 (args.directory ? Quoted(*args.directory) : std::string("null")) + ")";
   report.result = result;
   report.meaning = result == 0 ? "the group ran completely"
-                               : "the group is unknown, or a record failed (nothing rolled back)";
+                               : "the group is unknown, or a record failed (nothing rolled back)" +
+                                     CaseHint(args.group);
   Finish(*host, &report);
   outcome.exitCode = result == 0 ? kExitOk : kExitFailure;
   CommitOrFail(*host, &outcome);
@@ -164,6 +173,7 @@ CommandOutcome ApplyScriptCommand(Host& host, const CommandArgs& args, bool comm
   if (!FillReplacements(args.sets, &map, &error)) return Error(error);
 
   HResult status = kSOk;
+  std::string place;  // where a script file stopped, for the message
   if (args.scriptId >= 0) {
     Text own;
     if (!platform.paths.OwnModulePath(&own)) return Error("cannot tell the library's own path");
@@ -171,21 +181,39 @@ CommandOutcome ApplyScriptCommand(Host& host, const CommandArgs& args, bool comm
     outcome.report.call = "RunScriptResource(" + std::to_string(args.scriptId) + ")";
   } else {
     std::string bytes;
-    if (!ReadFile(args.file, &bytes)) return Error("cannot read '" + args.file + "'");
+    if (!ReadInput(args.file, &bytes, &error)) return Error(error);
+    if (const std::size_t nul = bytes.find('\0'); nul != std::string::npos) {
+      const auto line = 1 + std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(nul), '\n');
+      return Error(args.file + ": line " + std::to_string(line) +
+                   ": a NUL byte; a script is text and would end there");
+    }
     Text script;
     const ErrorCode widened = platform.text.WidenAnsi(bytes, &script);
     if (widened != kErrorSuccess) {
       status = HResultFromError(widened);
+      place = bytes.empty() ? "the file is empty" : "the text is not valid in the code page";
     } else {
       ScriptParser parser{map};
-      status = ApplyScript(platform, parser, script.c_str());
+      std::size_t stopOffset = kNoStopOffset;
+      status = ApplyScript(platform, parser, script.c_str(), &stopOffset);
+      if (Failed(status)) place = ScriptFailurePlace(script, map, stopOffset);
     }
     outcome.report.call = "ApplyScript(" + Quoted(args.file) + ")";
   }
   outcome.report.result = status;
-  outcome.report.meaning = Succeeded(status) ? "the script was registered"
-                                             : "the script failed with " + StatusText(status) +
-                                                   "; its failing root block was undone";
+  if (Succeeded(status)) {
+    outcome.report.meaning = "the script was registered";
+  } else {
+    const std::size_t remaining = RemainingChanges(host.changes());
+    if (!place.empty()) outcome.report.extra["failure"] = place;
+    outcome.report.extra["remaining"] = remaining;
+    outcome.report.meaning =
+        "the script failed with " + StatusText(status) + (place.empty() ? "" : " (" + place + ")") +
+        (remaining == 0 ? "; nothing it changed remains"
+                        : "; " + std::to_string(remaining) +
+                              " change(s) remain (root blocks before the failure, and what "
+                              "undoing the failed block keeps)");
+  }
   Finish(host, &outcome.report);
   outcome.exitCode = Succeeded(status) ? kExitOk : kExitFailure;
   if (commit) CommitOrFail(host, &outcome);
@@ -318,12 +346,18 @@ CommandOutcome Export(const CommandArgs& args, const GlobalArgs& global) {
   std::string bytes;
   CommandOutcome outcome;
   if (!args.output.empty()) {
+    // Replacing the hive (or its lock file) with an export would lose the
+    // registry, or the lock that guards it.
+    const std::string hive = host->hiveFile();
+    if (!hive.empty() &&
+        (SameFile(args.output, hive) || ResolvedPath(args.output) == ResolvedPath(hive) ||
+         ResolvedPath(args.output) == CompanionPath(ResolvedPath(hive), ".lock"))) {
+      return Error("--output " + args.output + " is the hive file itself; choose another file");
+    }
     const HiveStatus status = SerializeHiveUtf16(keys, &bytes);
     if (!status.ok()) return Error(status.message);
-    std::ofstream out(PathOf(args.output), std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) return Error("cannot write '" + args.output + "'");
+    const HiveStatus written = WriteFileAtomically(args.output, bytes);
+    if (!written.ok()) return Error("cannot write " + written.message);
     outcome.output = "exported " + std::to_string(keys.size()) + " key(s) to " + args.output + "\n";
   } else {
     const HiveStatus status = SerializeHiveUtf8(keys, &bytes, false);
@@ -337,19 +371,21 @@ CommandOutcome Export(const CommandArgs& args, const GlobalArgs& global) {
 }
 
 CommandOutcome Import(const CommandArgs& args, const GlobalArgs& global) {
-  std::string bytes;
-  if (!ReadFile(args.file, &bytes)) return Error("cannot read '" + args.file + "'");
-  std::vector<HiveOperation> operations;
-  const HiveStatus parsed = ParseHive(bytes, &operations);
-  if (!parsed.ok()) return Error(args.file + ": " + parsed.message);
   std::string error;
   auto host = OpenHost(global.host, true, &error);
   if (!host) return Error(error);
-  const HiveStatus applied = ApplyHive(operations, host->platform().registry);
-  if (!applied.ok()) return Error(args.file + ": " + applied.message);
+  // The file is read and checked whole before its first change; a file
+  // that fails part-way is not committed, so the hive stays as it was.
+  std::size_t operations = 0;
+  const HiveStatus imported = ImportHiveFile(args.file, host->platform().registry, &operations);
+  if (!imported.ok()) {
+    return Error(imported.error == HiveError::kNotFound || imported.error == HiveError::kIo
+                     ? "cannot read " + imported.message
+                     : imported.message);
+  }
   CommandOutcome outcome;
   outcome.report.call = "import " + Quoted(args.file);
-  outcome.report.meaning = std::to_string(operations.size()) + " operation(s) merged";
+  outcome.report.meaning = std::to_string(operations) + " operation(s) merged";
   Finish(*host, &outcome.report);
   CommitOrFail(*host, &outcome);
   return outcome;
@@ -388,11 +424,13 @@ void AddCommands(CLI::App& app, CommandArgs* args) {
   script->require_subcommand(1);
   CLI::App* run = script->add_subcommand("run", "apply a script file or embedded script to the store");
   run->add_option("FILE", args->file, "8-bit script text, widened with the code page");
-  run->add_option("--id", args->scriptId, "embedded script id")->type_name("N");
+  run->add_option("--id", args->scriptId, "embedded script id")
+      ->type_name("N")
+      ->check(CLI::Range(0, 65535));
   run->add_option("--set", args->sets, "replacement of %NAME% (repeatable, in order)")
       ->type_name("NAME=VALUE");
   CLI::App* show = script->add_subcommand("show", "print embedded script N as UTF-8");
-  show->add_option("N", args->scriptId)->required();
+  show->add_option("N", args->scriptId)->required()->check(CLI::Range(0, 65535));
   CLI::App* check = script->add_subcommand("check", "apply FILE to an empty scratch store");
   check->add_option("FILE", args->file)->required();
   check->add_option("--set", args->sets, "replacement of %NAME% (repeatable, in order)")

@@ -3,7 +3,9 @@
 // it, and what the call changed and sent.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,7 +25,12 @@ struct HostOptions {
   std::vector<std::pair<char, std::string>> drives;  // --drive L=DIR
   std::optional<std::string> hostExe;        // --host-exe (a Windows path)
   std::uint32_t codePage = kScriptCodePage;  // --codepage
+  std::chrono::milliseconds wait{30000};     // --wait: longest wait for a held hive file
+  std::function<void(const std::string&)> waitNotice;  // told once when a wait starts
 };
+
+// Whether the build can widen scripts with this code page (--codepage).
+bool CodePageIsKnown(std::uint32_t codePage);
 
 class Host {
  public:
@@ -39,6 +46,10 @@ class Host {
   virtual PresetInstallerSession& installer() = 0;
   virtual StreamUserNotice& notice() = 0;
 
+  // The hive file the store was loaded from; empty for the system registry
+  // and for a scratch store.
+  virtual std::string hiveFile() const = 0;
+
   // Saves what the call changed (a hive file is written atomically; the
   // system registry needs nothing). False with a one-line reason on failure.
   virtual bool Commit(std::string* error) = 0;
@@ -46,7 +57,8 @@ class Host {
 
 // Opens the store the options name and builds the platform around it.
 // forWriting: the command may change the store, so a hive file is locked
-// from now until the host is destroyed. Null with a one-line reason when
+// exclusively from now until the host is destroyed; otherwise it is locked
+// shared, and a missing hive (or folder) is an empty registry. Null with a one-line reason when
 // the store cannot be opened (a malformed hive file, for instance).
 std::unique_ptr<Host> OpenHost(const HostOptions& options, bool forWriting, std::string* error);
 

@@ -5,6 +5,7 @@
 
 #include "cli/host.h"
 #include "platform/hive/hive_file.h"
+#include "platform/portable/code_page_text_services.h"
 #include "platform/portable/portable_services.h"
 
 namespace tolvane::cli {
@@ -24,7 +25,8 @@ std::string HivePath(const HostOptions& options) {
 
 class PortableHost final : public Host {
  public:
-  explicit PortableHost(const HostOptions& options) : services_(journal_, options.codePage) {
+  explicit PortableHost(const HostOptions& options)
+      : options_(options), services_(journal_, options.codePage) {
     for (const auto& [letter, directory] : options.drives) {
       services_.files.SetDrive(static_cast<char16_t>(letter), directory);
     }
@@ -40,7 +42,11 @@ class PortableHost final : public Host {
         return false;
       }
     }
-    const HiveStatus status = session_.Open(path);
+    LockWait wait;
+    wait.limit = options_.wait;
+    wait.notice = options_.waitNotice;
+    const HiveStatus status =
+        session_.Open(path, forWriting ? LockMode::kExclusive : LockMode::kShared, wait);
     if (!status.ok()) {
       *error = status.message;
       return false;
@@ -53,6 +59,7 @@ class PortableHost final : public Host {
   std::size_t notifications() const override { return services_.notifier.count(); }
   PresetInstallerSession& installer() override { return services_.installer; }
   StreamUserNotice& notice() override { return services_.notice; }
+  std::string hiveFile() const override { return session_.path(); }
 
   bool Commit(std::string* error) override {
     if (!session_.IsOpen() || !session_.Changed()) return true;
@@ -62,12 +69,19 @@ class PortableHost final : public Host {
   }
 
  private:
+  HostOptions options_;
   HiveSession session_;
   JournalingRegistryStore journal_{session_.store()};
   PortableServices services_;
 };
 
 }  // namespace
+
+bool CodePageIsKnown(std::uint32_t codePage) {
+  CodePageTextServices text(codePage);
+  Text wide;
+  return text.WidenAnsi("A", &wide) == kErrorSuccess;
+}
 
 std::unique_ptr<Host> OpenHost(const HostOptions& options, bool forWriting, std::string* error) {
   auto host = std::make_unique<PortableHost>(options);

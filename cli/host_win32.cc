@@ -61,6 +61,7 @@ class Win32Host final : public Host {
   std::size_t notifications() const override { return notifier_.count(); }
   PresetInstallerSession& installer() override { return installer_; }
   StreamUserNotice& notice() override { return notice_; }
+  std::string hiveFile() const override { return hive_ ? hive_->path() : std::string(); }
 
   bool Commit(std::string* error) override {
     if (!hive_ || !hive_->IsOpen() || !hive_->Changed()) return true;
@@ -89,6 +90,10 @@ class Win32Host final : public Host {
 
 }  // namespace
 
+// Only the portable build widens with a chosen code page; OpenHost refuses
+// --codepage here with its own message.
+bool CodePageIsKnown(std::uint32_t /*codePage*/) { return true; }
+
 std::unique_ptr<Host> OpenHost(const HostOptions& options, bool forWriting, std::string* error) {
   if (!options.drives.empty() || options.hostExe || options.codePage != kScriptCodePage) {
     *error = "--drive, --host-exe and --codepage belong to the portable build";
@@ -103,7 +108,11 @@ std::unique_ptr<Host> OpenHost(const HostOptions& options, bool forWriting, std:
       return nullptr;
     }
   }
-  const HiveStatus status = session->Open(*options.registryFile);
+  LockWait wait;
+  wait.limit = options.wait;
+  wait.notice = options.waitNotice;
+  const HiveStatus status = session->Open(
+      *options.registryFile, forWriting ? LockMode::kExclusive : LockMode::kShared, wait);
   if (!status.ok()) {
     *error = status.message;
     return nullptr;

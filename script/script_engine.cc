@@ -271,25 +271,32 @@ HResult ApplyKeyBlock(ScriptWalk& walk, RegKey parent, ScriptMode mode, bool ski
   return UnregisterBlock(walk, parent, *buffers, skipping, depth);
 }
 
-HResult ApplyScript(Platform& platform, ScriptParser& parser, const char16_t* script) {
+HResult ApplyScript(Platform& platform, ScriptParser& parser, const char16_t* script,
+                    std::size_t* stopOffset) {
+  if (stopOffset != nullptr) *stopOffset = kNoStopOffset;
   ExpandedText expanded;
   HResult hr = ExpandReplacements(script, parser.replacements, &expanded);
   if (Failed(hr)) return hr;
   CursorGuard guard(parser);
   parser.cursor = expanded.c_str();
   if (*parser.cursor == u'\0') return kSOk;
+  const auto stop = [&](HResult failure) {
+    if (stopOffset != nullptr) *stopOffset = static_cast<std::size_t>(parser.cursor - expanded.c_str());
+    return failure;
+  };
 
   ScriptWalk walk(platform.registry, platform.text, parser);
   walk.token[0] = u'\0';
   while (true) {
-    if (Failed(hr = ReadToken(parser, walk.token))) return hr;
+    if (Failed(hr = ReadToken(parser, walk.token))) return stop(hr);
     const std::optional<RegKey> root = FindRootKey(platform.text, walk.token);
-    if (!root) return kDispEException;
-    if (Failed(hr = ReadToken(parser, walk.token))) return hr;
-    if (walk.token[0] != u'{') return kDispEException;
+    if (!root) return stop(kDispEException);
+    if (Failed(hr = ReadToken(parser, walk.token))) return stop(hr);
+    if (walk.token[0] != u'{') return stop(kDispEException);
     const char16_t* blockStart = parser.cursor;
     hr = ApplyKeyBlock(walk, *root, ScriptMode::kRegister, false, 1);
     if (Failed(hr)) {
+      stop(hr);
       // Undo the failing block over its whole text; the undo's own status
       // is not what the caller needs to know.
       parser.cursor = blockStart;

@@ -19,6 +19,12 @@ namespace tolvane {
 // stay registered, blocks after it are not applied. Answers 0 on success.
 // The parser's cursor is the engine's: it is set here and cleared before
 // the call returns. Every key opened is closed before it returns.
-HResult ApplyScript(Platform& platform, ScriptParser& parser, const char16_t* script);
+// With stopOffset, a failure also tells where reading stopped: the offset in
+// the expanded text right after the last token read (taken before the undo
+// runs), or kNoStopOffset when the replacement pass failed; messages use it
+// to point at the fault.
+inline constexpr std::size_t kNoStopOffset = static_cast<std::size_t>(-1);
+HResult ApplyScript(Platform& platform, ScriptParser& parser, const char16_t* script,
+                    std::size_t* stopOffset = nullptr);
 
 }  // namespace tolvane

@@ -37,6 +37,8 @@ class ExpansionBuffer {
     return kSOk;
   }
 
+  std::size_t length() const { return length_; }
+
   void HandOver(ExpandedText* expanded) {
     units_[length_] = u'\0';
     expanded->units = std::move(units_);
@@ -49,6 +51,61 @@ class ExpansionBuffer {
   std::size_t length_ = 0;
   std::size_t capacity_ = 0;
 };
+
+// Follows the expanded text as ReadToken will split it, to tell whether the
+// next character lands inside a quoted token.
+class QuoteTracker {
+ public:
+  bool InsideQuotes() const { return state_ == State::kQuoted; }
+
+  void Feed(char16_t unit) {
+    switch (state_) {
+      case State::kQuoted:
+        if (unit == u'\'') state_ = State::kClosing;
+        return;
+      case State::kClosing:
+        // A second apostrophe stands for one; anything else follows the
+        // closed token and may start the next.
+        if (unit == u'\'') {
+          state_ = State::kQuoted;
+          return;
+        }
+        state_ = IsScriptBlank(unit) ? State::kBetween : State::kUnquoted;
+        return;
+      case State::kBetween:
+        if (IsScriptBlank(unit)) return;
+        state_ = unit == u'\'' ? State::kQuoted : State::kUnquoted;
+        return;
+      case State::kUnquoted:
+        if (IsScriptBlank(unit)) state_ = State::kBetween;
+        return;
+    }
+  }
+
+ private:
+  enum class State { kBetween, kUnquoted, kQuoted, kClosing };
+  State state_ = State::kBetween;
+};
+
+// Appends a replacement value: inside a quoted token with its apostrophes
+// doubled, elsewhere as it stands.
+HResult AppendValue(const char16_t* value, QuoteTracker& quotes, ExpansionBuffer& out) {
+  const std::size_t length = TextLength(value);
+  if (!quotes.InsideQuotes()) {
+    for (std::size_t i = 0; i < length; ++i) quotes.Feed(value[i]);
+    return out.Append(value, length);
+  }
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < length; ++i) {
+    if (value[i] != u'\'') continue;
+    // Up to and including the apostrophe, then the apostrophe once more.
+    HResult hr = out.Append(value + start, i + 1 - start);
+    if (Succeeded(hr)) hr = out.Append(value + i, 1);
+    if (Failed(hr)) return hr;
+    start = i + 1;
+  }
+  return out.Append(value + start, length - start);
+}
 
 bool HexDigitValue(char16_t unit, std::uint8_t* value) {
   if (unit >= u'0' && unit <= u'9') {
@@ -88,27 +145,34 @@ bool GrowExpansionCapacity(std::size_t capacity, std::size_t length, std::size_t
 }
 
 HResult ExpandReplacements(const char16_t* script, const ReplacementMap& replacements,
-                           ExpandedText* expanded) {
+                           ExpandedText* expanded, ExpansionTrace* trace) {
   *expanded = ExpandedText();
+  if (trace != nullptr) *trace = ExpansionTrace();
   if (script == nullptr) return kEInvalidArg;
   ExpansionBuffer out;
   HResult hr = out.Start(TextLength(script));
   if (Failed(hr)) return hr;
 
+  QuoteTracker quotes;
   const char16_t* p = script;
   while (*p != u'\0') {
+    const std::size_t expandedStart = out.length();
+    const char16_t* start = p;
     if (*p != u'%') {
-      // The text up to the next "%" (or the end) goes in one piece.
+      // The text up to the next "%" (or the end) goes in one piece; the quote
+      // tracker still sees each unit.
       const char16_t* run = p;
-      while (*p != u'\0' && *p != u'%') ++p;
+      while (*p != u'\0' && *p != u'%') quotes.Feed(*p++);
       hr = out.Append(run, static_cast<std::size_t>(p - run));
     } else if (p[1] == u'%') {
       hr = out.Append(p, 1);
+      quotes.Feed(*p);
       p += 2;
     } else {
       const char16_t* name = p + 1;
       const char16_t* close = name;
       while (*close != u'\0' && *close != u'%') ++close;
+      if (trace != nullptr) trace->faultOffset = static_cast<std::size_t>(p - script);
       if (*close == u'\0') return kDispEException;
       const auto nameUnits = static_cast<std::size_t>(close - name);
       if (nameUnits > kMaxReplacementNameUnits) return kEFail;
@@ -117,10 +181,15 @@ HResult ExpandReplacements(const char16_t* script, const ReplacementMap& replace
       key[nameUnits] = u'\0';
       const char16_t* value = replacements.Find(key);
       if (value == nullptr) return kDispEException;
-      hr = out.Append(value, TextLength(value));
+      hr = AppendValue(value, quotes, out);
       p = close + 1;
     }
     if (Failed(hr)) return hr;
+    if (trace != nullptr && *start == u'%') {
+      trace->insertions.push_back({static_cast<std::size_t>(start - script),
+                                   static_cast<std::size_t>(p - script), expandedStart,
+                                   out.length()});
+    }
   }
   out.HandOver(expanded);
   return kSOk;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "platform/registry_store.h"
 #include "platform/status_codes.h"
@@ -62,14 +63,32 @@ bool InitialExpansionCapacity(std::size_t inputUnits, std::size_t* capacity);
 // have to be doubled.
 bool GrowExpansionCapacity(std::size_t capacity, std::size_t length, std::size_t* grown);
 
+// Where the replacement pass put what it inserted, and where it stopped on
+// a fault: for messages that point into the script a person wrote.
+struct ExpansionTrace {
+  // One "%NAME%" (or "%%") of the script and the text it became.
+  struct Insertion {
+    std::size_t sourceStart;  // at its first "%"
+    std::size_t sourceEnd;    // after its last "%"
+    std::size_t expandedStart;
+    std::size_t expandedEnd;
+  };
+  std::vector<Insertion> insertions;
+  std::size_t faultOffset = 0;  // script offset of the "%" that failed
+};
+
 // Copies script (up to its first NUL) into *expanded, replacing "%%" by "%"
 // and "%NAME%" by the first value replacements has for NAME (without regard
-// to case). Inserted values are not scanned again. Answers 0, or
-// DISP_E_EXCEPTION (no closing "%", name not in the map), E_FAIL (name
-// longer than 31 units), E_OUTOFMEMORY, E_INVALIDARG (script null); on
-// failure *expanded is left empty.
+// to case). Inserted values are not scanned again. A value inserted inside
+// a quoted token has each apostrophe doubled, so that it is read back whole
+// as the one token it was written into (an installation folder such as
+// C:\Bob's Suite\ would otherwise close the quote early); elsewhere values
+// are inserted unchanged. Answers 0, or DISP_E_EXCEPTION (no closing "%",
+// name not in the map), E_FAIL (name longer than 31 units), E_OUTOFMEMORY,
+// E_INVALIDARG (script null); on failure *expanded is left empty. trace,
+// when given, receives where the insertions went and where a fault was.
 HResult ExpandReplacements(const char16_t* script, const ReplacementMap& replacements,
-                           ExpandedText* expanded);
+                           ExpandedText* expanded, ExpansionTrace* trace = nullptr);
 
 // True for the four blank characters TAB, LF, CR and SPACE.
 constexpr bool IsScriptBlank(char16_t unit) {

@@ -122,7 +122,11 @@ TEST_F(ScriptLanguageTest, ExpandsReplacements) {
       {u"100%%", u"100%", kSOk},
       {u"%%PATH%%", u"%PATH%", kSOk},
       {u"%LOOP%", u"%PATH%", kSOk},  // an inserted value is not scanned again
-      {u"'%QUOTE%'", u"'it's'", kSOk},
+      // A value inside a quoted token has its apostrophes doubled, so the
+      // token reads back whole; anywhere else it goes in unchanged.
+      {u"'%QUOTE%'", u"'it''s'", kSOk},
+      {u"'a''%QUOTE%' '%QUOTE%'", u"'a''it''s' 'it''s'", kSOk},
+      {u"%QUOTE% x'%QUOTE% 'a'%QUOTE% 'a' %QUOTE%", u"it's x'it's 'a'it's 'a' it's", kSOk},
       {u"a%EMPTY%b", u"ab", kSOk},
       {u"", u"", kSOk},
       {u"%" + name31 + u"%", u"thirty-one", kSOk},

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for a short while on
-# its seed corpus (not part of CI). New inputs go to a scratch corpus inside
+# its seed corpus (scripts/test-all.sh runs it, so CI does). New inputs go to a scratch corpus inside
 # the build tree, so fuzz/corpus/ stays as committed; a crashing input is
 # saved there as crash-* and the script fails.
 # Usage: bash scripts/fuzz-smoke.sh   (TOLVANE_FUZZ_SECONDS, default 20;

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds and tests every configuration of the library:
 #   build/        native: the portable build and all unit and command tests
+#   build-asan/   native with AddressSanitizer and UBSan: the unit and command tests again
+#   build-fuzz/   every libFuzzer target (clang) for a short, bounded time
 #   build-win64/  64-bit Windows (mingw-w64): the unit tests under Wine, tolvane.exe and
 #                 tolvane.dll against Wine's registry (compared with the native command's
 #                 hive), the probe's answer, the export tables
@@ -29,6 +31,16 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$jobs"
 step "native: tests"
 ctest --test-dir build --output-on-failure -j"$jobs"
+
+step "native with ASan+UBSan: configure, build and test"
+# Any sanitizer report fails the run; the Wine round trip is covered above.
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Release -DTOLVANE_SANITIZE=ON
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure -j"$jobs" -E wine_hive_round_trip
+
+step "fuzz targets: ${TOLVANE_FUZZ_SECONDS:=20} seconds each"
+TOLVANE_FUZZ_SECONDS=$TOLVANE_FUZZ_SECONDS bash scripts/fuzz-smoke.sh
 
 step "Windows x86-64: configure and build"
 cmake -S . -B build-win64 -DCMAKE_BUILD_TYPE=Release \

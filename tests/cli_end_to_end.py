@@ -3,6 +3,7 @@
 
 Usage: cli_end_to_end.py PATH-TO-TOLVANE
 """
+import fcntl
 import grp
 import json
 import os
@@ -60,6 +61,8 @@ class CommandTest(unittest.TestCase):
             self.assertEqual(out["changes"], [], group)
             self.assertEqual(out["notifications"], 0, group)
         self.assertFalse(os.path.exists(self.hive))
+        hint = run(*self.base, "register", "cleanopenalways", check_exit=1).stdout.decode()
+        self.assertIn("did you mean CleanOpenAlways?", hint)
 
     def test_file_ext_group_writes_once_and_reports_each_change(self):
         first = run_json(*self.base, "register", "SHOWRA2008_FILE_EXT", "C:\\Suite\\Bin\\")
@@ -204,6 +207,146 @@ class CommandTest(unittest.TestCase):
             out = run(*self.base, *args, check_exit=2)
             self.assertEqual(len(out.stderr.decode().strip().splitlines()), 1, args)
         self.assertFalse(os.path.exists(self.hive))
+
+    def write(self, name, data):
+        path = os.path.join(self.dir.name, name)
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
+    def hive_bytes(self):
+        if not os.path.exists(self.hive):
+            return None
+        with open(self.hive, "rb") as f:
+            return f.read()
+
+    def test_tool_errors_are_one_line_one_json_object_and_change_nothing(self):
+        run(*self.base, "register", "ZDW2008_FILE_EXT", "C:\\", check_exit=0)
+        before = self.hive_bytes()
+        nul = self.write("nul.rgs", b"HKCU { A = s 'x' }\n\0HKCU { B = s 'y' }")
+        deep = self.write("deep.reg", b"Windows Registry Editor Version 5.00\n\n[HKCU"
+                          + b"\\k" * 513 + b"]\n")
+        os.mkfifo(os.path.join(self.dir.name, "fifo.reg"))
+        cases = [  # arguments, words the one line must hold
+            (["import", self.dir.name], "is a directory"),
+            (["script", "run", self.dir.name], "is a directory"),
+            (["script", "check", self.dir.name], "is a directory"),
+            (["import", os.path.join(self.dir.name, "none.reg")], "No such file"),
+            (["import", deep], "line 3: key path deeper than 512 levels"),
+            (["import", "/dev/zero"], "not a regular file"),
+            (["script", "run", nul], "line 2: a NUL byte"),
+            (["script", "run", "--id", "65666"], "not in range"),
+            (["script", "show", "65666"], "not in range"),
+            (["--codepage", "12345", "script", "check", nul], "--codepage 12345"),
+            (["frobnicate"], "unknown command 'frobnicate'"),
+            (["script", "frob"], "unknown command 'frob'"),
+            (["export", "--output", self.hive], "is the hive file itself"),
+            (["export", "--output", os.path.join(self.dir.name, "nowhere", "x.reg")],
+             "cannot write"),
+        ]
+        for args, words in cases:
+            for json_flag in ([], ["--json"]):
+                out = run(*self.base, *json_flag, *args, check_exit=2)
+                lines = out.stderr.decode().strip().splitlines()
+                self.assertEqual(len(lines), 1, (args, lines))
+                self.assertIn(words, lines[0], args)
+                if json_flag:
+                    self.assertEqual(json.loads(out.stdout),
+                                     {"error": lines[0][len("tolvane: "):], "exit": 2})
+                else:
+                    self.assertEqual(out.stdout, b"", args)
+                self.assertEqual(self.hive_bytes(), before, args)
+        for hive in ("", os.path.join(self.dir.name, "fifo.reg"), self.dir.name):
+            out = run("--json", "--registry", hive, "groups" if not hive else "query", "HKCU",
+                      check_exit=2) if hive else run("--registry", "", "groups", check_exit=2)
+            self.assertEqual(len(out.stderr.decode().strip().splitlines()), 1, hive)
+
+    def test_lost_output_is_an_error(self):
+        run(*self.base, "register", "ZDW2008_FILE_EXT", "C:\\", check_exit=0)
+        for args in (["groups"], ["export"], ["--json", "query", "HKCR\\.zdw"],
+                     ["script", "show", "130"]):
+            with open("/dev/full", "wb") as full:
+                proc = subprocess.run([TOLVANE, *self.base, *args], stdout=full,
+                                      stderr=subprocess.PIPE)
+            self.assertEqual(proc.returncode, 2, args)
+            self.assertIn(b"No space left on device", proc.stderr, args)
+
+    def test_every_name_of_a_hive_shares_one_lock(self):
+        link = os.path.join(self.dir.name, "link.reg")
+        os.symlink("registry.reg", link)
+        procs = [subprocess.Popen([TOLVANE, "--registry", self.hive if i % 2 else link,
+                                   "script", "run", self.write_script(i), "--set", "PATH=C:\\"],
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+                 for i in range(12)]
+        for p in procs:
+            p.communicate()
+            self.assertEqual(p.returncode, 0)
+        text = run(*self.base, "export", check_exit=0).stdout.decode()
+        for i in range(12):
+            self.assertIn(f"[HKEY_CURRENT_USER\\Software\\Concurrent\\K{i}]", text)
+        self.assertTrue(os.path.islink(link))
+
+    def test_held_locks_are_waited_for_with_a_message_then_refused(self):
+        run(*self.base, "register", "ZDW2008_FILE_EXT", "C:\\", check_exit=0)
+        cases = [  # lock held, command, exit
+            (fcntl.LOCK_SH, ["query", "HKCR\\.zdw"], 0),
+            (fcntl.LOCK_SH, ["assoc", ".zdw", "Zdw.Document.8"], 2),
+            (fcntl.LOCK_EX, ["export"], 2),
+            (fcntl.LOCK_EX, ["assoc", ".zdw", "Zdw.Document.8"], 2),
+        ]
+        for held, args, exit_code in cases:
+            with open(self.hive + ".lock", "a+") as lock:
+                fcntl.flock(lock, held)
+                out = run(*self.base, "--wait", "0.3", *args, check_exit=exit_code)
+            err = out.stderr.decode()
+            if exit_code == 2:
+                self.assertIn("waiting for " + self.hive + ".lock", err, args)
+                self.assertIn("gave up after 0 seconds", err, args)
+
+    def test_first_run_and_empty_hives_read_as_empty_registries(self):
+        missing = ["--registry", os.path.join(self.dir.name, "new", "sub", "registry.reg")]
+        empty = ["--registry", self.write("empty.reg", b"")]
+        for base in (missing, empty):
+            self.assertEqual(run(*base, "export", check_exit=0).stdout.decode().strip(),
+                             "Windows Registry Editor Version 5.00")
+            run(*base, "query", "HKCU\\Software", check_exit=1)
+            run(*base, "groups", check_exit=0)
+        self.assertFalse(os.path.exists(os.path.join(self.dir.name, "new")))
+        run(*empty, "assoc", ".zdw", "Zdw.Document.8", check_exit=1)
+        # A file named on the command line may be a pipe.
+        piped = subprocess.run([TOLVANE, *empty, "import", "/dev/stdin"], capture_output=True,
+                               input=b"REGEDIT4\n[HKCU\\Piped]\n")
+        self.assertEqual(piped.returncode, 0, piped.stderr)
+
+    def test_values_with_apostrophes_are_written_whole(self):
+        drive = self.install("Zdw.exe")
+        os.rename(os.path.join(self.dir.name, "c", "Suite"),
+                  os.path.join(self.dir.name, "c", "Bob's Suite"))
+        out = run_json(*self.base, *drive, "register", "ZDW2008_MODULE", "C:\\Bob's Suite\\Bin\\")
+        self.assertEqual(out["result"], 0)
+        self.assertIn('C:\\Bob\'s Suite\\Bin\\Zdw.exe "%1"',
+                      [c.get("data") for c in out["changes"]])
+        script = self.write("q.rgs", b"HKCU { NoRemove Software { Q = s '%P%' } }")
+        check = run_json("script", "check", script, "--set", "P=it's")
+        self.assertEqual([c["key"] for c in check["changes"]],
+                         ["HKEY_CURRENT_USER\\Software", "HKEY_CURRENT_USER\\Software\\Q",
+                          "HKEY_CURRENT_USER\\Software\\Q"])
+        self.assertEqual(check["changes"][-1]["data"], "it's")
+
+    def test_script_failures_name_their_place_and_what_remains(self):
+        cases = [  # script, --set pairs, words of the failure, changes that remain
+            (b"HKCU {\n  A = s '%NOPE%'\n}", [], "line 2, column 10: %NOPE% is not defined", 0),
+            (b"HKCU {\n  Val x = q 1\n}", [], "line 2, column 11, at 'q'", 0),
+            (b"HKCU { A = s '%P%' }\r\nHKCU { B = q x }", ["--set", "P=v"],
+             "line 2, column 12, at 'q'", 2),
+            (b"HKCU { A = s x\n B = %P% }", ["--set", "P=s y } junk"],
+             "line 2, column 6, in the value of %P%, at 'junk'", 4),
+            (b"HKCU { A { B = s 'x' } C = x y }", [], "line 1, column 28, at 'x'", 0),
+        ]
+        for text, sets, words, remaining in cases:
+            out = run_json("script", "check", self.write("f.rgs", text), *sets, check_exit=1)
+            self.assertIn(words, out["failure"], text)
+            self.assertEqual(out["remaining"], remaining, text)
 
     def write_script(self, i):
         path = os.path.join(self.dir.name, f"c{i}.rgs")

@@ -1,32 +1,102 @@
-// The file-system work behind hive files that differs between POSIX and
-// Windows: an exclusive lock on a lock file. Reading whole files and
-// replacing them atomically are declared in hive_file.h; each platform
-// implements all three in its file_access_*.cc.
+// The file-system work behind hive files: reading a whole file, replacing
+// one atomically, and locking. The names of companion files (temporaries,
+// lock) and the clean-up of stale temporaries are shared by both platforms
+// (file_names.cc); the rest is implemented once per platform in
+// file_access_posix.cc and file_access_win32.cc.
+//
+// Paths are the host's file names in UTF-8. Nothing here throws; every
+// failure comes back as a HiveStatus whose message names the file and the
+// reason.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "platform/hive/hive_format.h"
 
 namespace tolvane {
 
-// An exclusive lock on a lock file, held until Release or destruction. The
-// lock file is created when missing and never deleted. Acquire waits while
-// another process holds the lock.
-class ExclusiveFileLock {
- public:
-  ExclusiveFileLock() = default;
-  ExclusiveFileLock(const ExclusiveFileLock&) = delete;
-  ExclusiveFileLock& operator=(const ExclusiveFileLock&) = delete;
-  ~ExclusiveFileLock();
+// Reads a whole regular file. kNotFound when it does not exist; kIo with
+// the reason otherwise. A directory or device is refused without being
+// read, so naming one can never block or fill memory; so is a pipe, unless
+// pipes is set (a file a person names on the command line may be a pipe,
+// /dev/stdin say, which is read to its end; a pipe nobody writes to reads
+// as empty rather than waiting).
+HiveStatus ReadWholeFile(const std::string& path, std::string* bytes, bool pipes = false);
 
-  HiveStatus Acquire(const std::string& lockPath);
+// Replaces the file at path with `bytes` atomically: a temporary file
+// beside it, flushed, renamed over it; a symbolic link keeps pointing at the
+// new file. An existing file keeps its permissions and (where the platform
+// has them) its owner and group; a file owned by another user whom the
+// saver cannot give it back to is refused rather than taken over. A path
+// that exists but is not a regular file is refused. On failure the file at
+// path is unchanged and no temporary file is left.
+HiveStatus WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// path with `suffix` added to its file name, the name shortened (at a
+// character boundary) where the whole would pass the 255-byte limit of one
+// file name, so that a hive with a long name still has a temporary and a
+// lock file.
+std::string CompanionPath(const std::string& path, std::string_view suffix);
+
+// The temporary name WriteFileAtomically uses for the file at `target`, for
+// a writer process and attempt number.
+std::string TemporaryPath(const std::string& target, std::uint64_t process, int attempt);
+
+// The file path names once symbolic links and "." and ".." are resolved
+// (as far as the path exists), so that every name of one hive finds the same
+// lock. The path unchanged when it cannot be resolved.
+std::string ResolvedPath(const std::string& path);
+
+// Whether the two paths name one existing file.
+bool SameFile(const std::string& a, const std::string& b);
+
+// Removes the temporary files that writers who are no longer running left
+// beside the file at path (a save killed half-way). Call it holding the
+// file's exclusive lock. Answers how many it removed.
+std::size_t RemoveStaleTemporaries(const std::string& path);
+
+// This process's id, and whether a process with that id is running.
+std::uint64_t CurrentProcessId();
+bool ProcessIsRunning(std::uint64_t process);
+
+enum class LockMode { kShared, kExclusive };
+
+// How long Acquire waits for a lock another process holds, and whom it
+// tells that it is waiting (once, with a line naming the holder).
+struct LockWait {
+  std::chrono::milliseconds limit{30000};
+  std::function<void(const std::string&)> notice;
+};
+
+// A lock on a lock file, held until Release or destruction: shared among
+// readers, exclusive for one writer. The lock file is created when missing
+// and never deleted; an exclusive holder writes its process id into it, so
+// that a waiting process can name it.
+class FileLock {
+ public:
+  FileLock() = default;
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  ~FileLock();
+
+  // Takes the lock, waiting at most wait.limit while another process holds
+  // it (kIo naming the holder after that). A lock file that is not a regular
+  // file is refused. A shared lock whose lock file cannot be made (a
+  // read-only medium, a folder the caller may not write to, a folder that
+  // does not exist) succeeds without holding anything: no writer can replace
+  // the file through that folder's lock, and saves are atomic renames.
+  HiveStatus Acquire(const std::string& lockPath, LockMode mode, const LockWait& wait);
   void Release();
-  bool held() const { return handle_ != -1; }
+  bool held() const { return handle_ != kNoHandle; }
 
  private:
-  std::intptr_t handle_ = -1;  // a file descriptor, or a HANDLE
+  static constexpr std::intptr_t kNoHandle = -1;
+  std::intptr_t handle_ = kNoHandle;  // a file descriptor, or a HANDLE
+  LockMode mode_ = LockMode::kShared;
 };
 
 }  // namespace tolvane

@@ -1,18 +1,21 @@
-// Reading, atomic replacement and exclusive locking of hive files on POSIX
-// systems.
+// Reading, atomic replacement and locking of hive files on POSIX systems.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "platform/hive/file_access.h"
-#include "platform/hive/hive_file.h"
 
 namespace tolvane {
 namespace {
@@ -72,6 +75,12 @@ std::string DirectoryOf(const std::string &path) {
   return path.substr(0, slash);
 }
 
+// Why a path that is there cannot be a hive, a script or an export file.
+HiveStatus NotRegular(const std::string &path, mode_t mode) {
+  return HiveStatus::Fail(HiveError::kIo, path + (S_ISDIR(mode) ? ": is a directory"
+                                                                 : ": not a regular file"));
+}
+
 bool WriteAll(int fd, std::string_view bytes, int *error) {
   while (!bytes.empty()) {
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());
@@ -87,9 +96,10 @@ bool WriteAll(int fd, std::string_view bytes, int *error) {
 
 }  // namespace
 
-HiveStatus ReadWholeFile(const std::string &path, std::string *bytes) {
+HiveStatus ReadWholeFile(const std::string &path, std::string *bytes, bool pipes) {
   bytes->clear();
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (fd.get() < 0) {
     const int error = errno;
     if (error == ENOENT) {
@@ -100,8 +110,12 @@ HiveStatus ReadWholeFile(const std::string &path, std::string *bytes) {
   }
   struct stat info {};
   if (::fstat(fd.get(), &info) != 0) return IoFailure(path, "cannot read", errno);
-  if (!S_ISREG(info.st_mode))
-    return HiveStatus::Fail(HiveError::kIo, path + ": not a regular file");
+  const bool pipe = pipes && S_ISFIFO(info.st_mode);
+  if (!S_ISREG(info.st_mode) && !pipe) return NotRegular(path, info.st_mode);
+  // A pipe is read blocking, to its writers' end.
+  if (pipe && ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK) != 0) {
+    return IoFailure(path, "cannot read", errno);
+  }
   std::string out;
   out.reserve(static_cast<std::size_t>(info.st_size));
   std::vector<char> chunk(kReadChunk);
@@ -122,22 +136,19 @@ HiveStatus WriteFileAtomically(const std::string &path, std::string_view bytes) 
   std::string target = path;
   struct stat linkInfo {};
   if (::lstat(path.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
-    // Write beside what the link points to, so the link survives the rename.
-    const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
-                                                               &std::free);
-    if (resolved == nullptr) return IoFailure(path, "cannot follow the symbolic link", errno);
-    target = resolved.get();
+    // Write beside what the link points to (which need not exist yet), so
+    // the link survives the rename.
+    target = ResolvedPath(path);
   }
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
-  if (exists && !S_ISREG(existing.st_mode)) {
-    return HiveStatus::Fail(HiveError::kIo, path + ": not a regular file");
-  }
+  if (exists && !S_ISREG(existing.st_mode)) return NotRegular(path, existing.st_mode);
 
   UniqueFd fd;
   std::string temporaryPath;
+  const auto process = static_cast<std::uint64_t>(::getpid());
   for (int attempt = 0; attempt < kTemporaryNameAttempts && fd.get() < 0; ++attempt) {
-    temporaryPath = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+    temporaryPath = TemporaryPath(target, process, attempt);
     fd.Reset(::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (fd.get() < 0 && errno != EEXIST) {
       return IoFailure(path, "cannot create a temporary file beside it", errno);
@@ -146,10 +157,22 @@ HiveStatus WriteFileAtomically(const std::string &path, std::string_view bytes) 
   if (fd.get() < 0) return IoFailure(path, "cannot create a temporary file beside it", EEXIST);
   TemporaryFile temporary(temporaryPath);
 
-  int error = 0;
-  if (exists && ::fchmod(fd.get(), existing.st_mode & 07777) != 0) {
-    return IoFailure(path, "cannot copy the file's permissions", errno);
+  if (exists) {
+    // The new file takes the old one's owner and group before its mode (a
+    // change of owner clears set-id bits). A file of another user that we
+    // cannot hand back is not taken over.
+    if (::fchown(fd.get(), existing.st_uid, existing.st_gid) != 0 &&
+        existing.st_uid != ::geteuid()) {
+      return HiveStatus::Fail(HiveError::kIo,
+                              path + ": belongs to user " + std::to_string(existing.st_uid) +
+                                  ", and a new file could not be given back to that user; "
+                                  "not replacing it");
+    }
+    if (::fchmod(fd.get(), existing.st_mode & 07777) != 0) {
+      return IoFailure(path, "cannot copy the file's permissions", errno);
+    }
   }
+  int error = 0;
   if (!WriteAll(fd.get(), bytes, &error)) return IoFailure(path, "cannot write", error);
   if (::fsync(fd.get()) != 0) return IoFailure(path, "cannot flush to disk", errno);
   if (::close(fd.Release()) != 0) return IoFailure(path, "cannot write", errno);
@@ -164,26 +187,101 @@ HiveStatus WriteFileAtomically(const std::string &path, std::string_view bytes) 
   return HiveStatus::Ok();
 }
 
-ExclusiveFileLock::~ExclusiveFileLock() { Release(); }
+std::uint64_t CurrentProcessId() { return static_cast<std::uint64_t>(::getpid()); }
 
-HiveStatus ExclusiveFileLock::Acquire(const std::string &lockPath) {
+bool ProcessIsRunning(std::uint64_t process) {
+  if (process == 0 || process > static_cast<std::uint64_t>(std::numeric_limits<pid_t>::max())) {
+    return false;
+  }
+  // EPERM: it runs, as another user.
+  return ::kill(static_cast<pid_t>(process), 0) == 0 || errno == EPERM;
+}
+
+namespace {
+
+// Who holds a lock, as far as the lock file tells: "process N" when its
+// exclusive holder wrote a running process's id, else "another process".
+std::string LockHolder(int fd) {
+  char text[32] = {};
+  const ssize_t got = ::pread(fd, text, sizeof text - 1, 0);
+  std::uint64_t process = 0;
+  for (ssize_t i = 0; i < got && text[i] >= '0' && text[i] <= '9'; ++i) {
+    process = process * 10 + static_cast<std::uint64_t>(text[i] - '0');
+  }
+  if (got > 0 && ProcessIsRunning(process)) return "process " + std::to_string(process);
+  return "another process";
+}
+
+std::string Seconds(std::chrono::milliseconds span) {
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(span).count();
+  return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
+}
+
+}  // namespace
+
+FileLock::~FileLock() { Release(); }
+
+HiveStatus FileLock::Acquire(const std::string &lockPath, LockMode mode, const LockWait &wait) {
   Release();
-  UniqueFd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+  constexpr int kFlags = O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+  UniqueFd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | kFlags, 0666));
   if (lock.get() < 0 && (errno == EACCES || errno == EROFS)) {
     // A lock file made by someone else in a directory we may only read.
-    lock.Reset(::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC));
+    lock.Reset(::open(lockPath.c_str(), O_RDONLY | kFlags));
   }
-  if (lock.get() < 0) return IoFailure(lockPath, "cannot open the lock file", errno);
-  while (::flock(lock.get(), LOCK_EX) != 0) {
-    if (errno != EINTR) return IoFailure(lockPath, "cannot lock", errno);
+  if (lock.get() < 0) {
+    const int error = errno;
+    if (mode == LockMode::kShared && (error == EACCES || error == EROFS || error == ENOENT)) {
+      return HiveStatus::Ok();  // a reader on a medium nobody writes through this folder
+    }
+    return IoFailure(lockPath, "cannot open the lock file", error);
   }
+  struct stat info {};
+  if (::fstat(lock.get(), &info) != 0) return IoFailure(lockPath, "cannot read", errno);
+  if (!S_ISREG(info.st_mode)) return NotRegular(lockPath, info.st_mode);
+
+  const int operation = (mode == LockMode::kExclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
+  const auto start = std::chrono::steady_clock::now();
+  bool told = false;
+  auto pause = std::chrono::milliseconds(5);
+  while (::flock(lock.get(), operation) != 0) {
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) return IoFailure(lockPath, "cannot lock", errno);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    if (waited >= wait.limit) {
+      return HiveStatus::Fail(HiveError::kIo, lockPath + ": locked by " + LockHolder(lock.get()) +
+                                                  "; gave up after " + Seconds(wait.limit) +
+                                                  " (--wait SECONDS waits longer)");
+    }
+    if (!told && wait.notice) {
+      wait.notice("waiting for " + lockPath + ", held by " + LockHolder(lock.get()) +
+                  " (at most " + Seconds(wait.limit) + ")");
+    }
+    told = true;
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::milliseconds(100));
+  }
+  if (mode == LockMode::kExclusive) {
+    // Best effort: the id only makes a waiting process's message clearer.
+    const std::string id = std::to_string(::getpid()) + "\n";
+    if (::ftruncate(lock.get(), 0) == 0) {
+      [[maybe_unused]] const ssize_t ignored = ::pwrite(lock.get(), id.data(), id.size(), 0);
+    }
+  }
+  mode_ = mode;
   handle_ = lock.Release();
   return HiveStatus::Ok();
 }
 
-void ExclusiveFileLock::Release() {
-  if (handle_ >= 0) ::close(static_cast<int>(handle_));
-  handle_ = -1;
+void FileLock::Release() {
+  if (handle_ == kNoHandle) return;
+  const int fd = static_cast<int>(handle_);
+  // An empty lock file names no holder once we are gone.
+  if (mode_ == LockMode::kExclusive && ::ftruncate(fd, 0) != 0) {
+    // Nothing to do: a stale id names a process that no longer runs.
+  }
+  ::close(fd);  // closing unlocks
+  handle_ = kNoHandle;
 }
 
 }  // namespace tolvane

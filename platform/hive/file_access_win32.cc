@@ -1,12 +1,13 @@
-// Reading, atomic replacement and exclusive locking of hive files on
-// Windows: ReplaceFile-style renames with MoveFileExW, LockFileEx locks.
+// Reading, atomic replacement and locking of hive files on Windows:
+// renames with MoveFileExW, LockFileEx locks.
 #include <windows.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
 #include "platform/hive/file_access.h"
-#include "platform/hive/hive_file.h"
 
 namespace tolvane {
 namespace {
@@ -17,9 +18,27 @@ std::wstring Wide(const std::string& path) {
   return std::wstring(units.begin(), units.end());
 }
 
+// The system's words for an error code, on one line.
+std::string ErrorText(DWORD error) {
+  wchar_t* text = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string words;
+  if (length > 0 && text != nullptr) {
+    Text units;
+    for (DWORD i = 0; i < length; ++i) {
+      if (text[i] != L'\r' && text[i] != L'\n') units.push_back(static_cast<char16_t>(text[i]));
+    }
+    while (!units.empty() && (units.back() == u' ' || units.back() == u'.')) units.pop_back();
+    words = Utf16ToUtf8(units) + " ";
+  }
+  if (text != nullptr) ::LocalFree(text);
+  return words + "(error " + std::to_string(error) + ")";
+}
+
 HiveStatus IoFailure(const std::string& path, const char* what, DWORD error) {
-  return HiveStatus::Fail(HiveError::kIo,
-                          path + ": " + what + " (error " + std::to_string(error) + ")");
+  return HiveStatus::Fail(HiveError::kIo, path + ": " + what + ": " + ErrorText(error));
 }
 
 // Owns a file handle.
@@ -53,22 +72,33 @@ class TemporaryFile {
 
 }  // namespace
 
-HiveStatus ReadWholeFile(const std::string& path, std::string* bytes) {
+HiveStatus ReadWholeFile(const std::string& path, std::string* bytes, bool pipes) {
   bytes->clear();
   FileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) {
     const DWORD error = ::GetLastError();
+    const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      return HiveStatus::Fail(HiveError::kIo, path + ": is a directory");
+    }
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
       return HiveStatus::Fail(HiveError::kNotFound, path + ": the file does not exist");
     }
     return IoFailure(path, "cannot open", error);
+  }
+  // Pipes, consoles and devices are not hive files; a directory does not
+  // open at all without backup semantics.
+  const DWORD type = ::GetFileType(file.handle);
+  if (type != FILE_TYPE_DISK && !(pipes && type == FILE_TYPE_PIPE)) {
+    return HiveStatus::Fail(HiveError::kIo, path + ": not a regular file");
   }
   std::string out;
   std::vector<char> chunk(64 * 1024);
   while (true) {
     DWORD got = 0;
     if (!::ReadFile(file.handle, chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr)) {
+      if (::GetLastError() == ERROR_BROKEN_PIPE) break;  // the writer is done
       return IoFailure(path, "cannot read", ::GetLastError());
     }
     if (got == 0) break;
@@ -80,11 +110,14 @@ HiveStatus ReadWholeFile(const std::string& path, std::string* bytes) {
 
 HiveStatus WriteFileAtomically(const std::string& path, std::string_view bytes) {
   const std::wstring target = Wide(path);
+  const DWORD attributes = ::GetFileAttributesW(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return HiveStatus::Fail(HiveError::kIo, path + ": is a directory");
+  }
   std::wstring temporaryPath;
   FileHandle file;
   for (int attempt = 0; attempt < 100 && !file.valid(); ++attempt) {
-    temporaryPath = target + L".tmp" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                    std::to_wstring(attempt);
+    temporaryPath = Wide(TemporaryPath(path, CurrentProcessId(), attempt));
     file.handle = ::CreateFileW(temporaryPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (!file.valid() && ::GetLastError() != ERROR_FILE_EXISTS) {
@@ -112,29 +145,116 @@ HiveStatus WriteFileAtomically(const std::string& path, std::string_view bytes) 
   return HiveStatus::Ok();
 }
 
-ExclusiveFileLock::~ExclusiveFileLock() { Release(); }
+std::uint64_t CurrentProcessId() { return ::GetCurrentProcessId(); }
 
-HiveStatus ExclusiveFileLock::Acquire(const std::string& lockPath) {
+bool ProcessIsRunning(std::uint64_t process) {
+  if (process == 0 || process > MAXDWORD) return false;
+  FileHandle handle(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                  static_cast<DWORD>(process)));
+  if (handle.handle == nullptr) {
+    handle.handle = INVALID_HANDLE_VALUE;
+    return ::GetLastError() == ERROR_ACCESS_DENIED;  // running, as someone else
+  }
+  DWORD exitCode = 0;
+  return ::GetExitCodeProcess(handle.handle, &exitCode) && exitCode == STILL_ACTIVE;
+}
+
+namespace {
+
+// The lock covers one byte far past the end of the lock file, so that the
+// holder's id at its start stays readable to those who wait (Windows locks
+// keep other handles from reading locked bytes).
+constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
+
+std::string LockHolder(HANDLE file) {
+  char text[32] = {};
+  DWORD got = 0;
+  OVERLAPPED start{};
+  if (!::ReadFile(file, text, sizeof text - 1, &got, &start)) got = 0;
+  std::uint64_t process = 0;
+  for (DWORD i = 0; i < got && text[i] >= '0' && text[i] <= '9'; ++i) {
+    process = process * 10 + static_cast<std::uint64_t>(text[i] - '0');
+  }
+  if (got > 0 && ProcessIsRunning(process)) return "process " + std::to_string(process);
+  return "another process";
+}
+
+std::string Seconds(std::chrono::milliseconds span) {
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(span).count();
+  return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
+}
+
+}  // namespace
+
+FileLock::~FileLock() { Release(); }
+
+HiveStatus FileLock::Acquire(const std::string& lockPath, LockMode mode, const LockWait& wait) {
   Release();
-  HANDLE file = ::CreateFileW(Wide(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    return IoFailure(lockPath, "cannot open the lock file", ::GetLastError());
-  }
-  OVERLAPPED whole{};
-  if (!::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
+  constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  FileHandle file(::CreateFileW(Wide(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE, kShare,
+                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) {
     const DWORD error = ::GetLastError();
-    ::CloseHandle(file);
-    return IoFailure(lockPath, "cannot lock", error);
+    if (mode == LockMode::kShared &&
+        (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT ||
+         error == ERROR_PATH_NOT_FOUND)) {
+      return HiveStatus::Ok();  // a reader on a medium nobody writes through this folder
+    }
+    return IoFailure(lockPath, "cannot open the lock file", error);
   }
-  handle_ = reinterpret_cast<std::intptr_t>(file);
+  if (::GetFileType(file.handle) != FILE_TYPE_DISK) {
+    return HiveStatus::Fail(HiveError::kIo, lockPath + ": not a regular file");
+  }
+  const DWORD flags =
+      LOCKFILE_FAIL_IMMEDIATELY | (mode == LockMode::kExclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
+  const auto start = std::chrono::steady_clock::now();
+  bool told = false;
+  DWORD pause = 5;
+  while (true) {
+    OVERLAPPED region{};
+    region.OffsetHigh = kLockOffsetHigh;
+    if (::LockFileEx(file.handle, flags, 0, 1, 0, &region)) break;
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) {
+      return IoFailure(lockPath, "cannot lock", error);
+    }
+    if (std::chrono::steady_clock::now() - start >= wait.limit) {
+      return HiveStatus::Fail(HiveError::kIo, lockPath + ": locked by " + LockHolder(file.handle) +
+                                                  "; gave up after " + Seconds(wait.limit) +
+                                                  " (--wait SECONDS waits longer)");
+    }
+    if (!told && wait.notice) {
+      wait.notice("waiting for " + lockPath + ", held by " + LockHolder(file.handle) +
+                  " (at most " + Seconds(wait.limit) + ")");
+    }
+    told = true;
+    ::Sleep(pause);
+    pause = std::min<DWORD>(pause * 2, 100);
+  }
+  if (mode == LockMode::kExclusive) {
+    const std::string id = std::to_string(::GetCurrentProcessId()) + "\r\n";
+    OVERLAPPED start{};
+    DWORD written = 0;
+    if (::WriteFile(file.handle, id.data(), static_cast<DWORD>(id.size()), &written, &start)) {
+      ::SetFilePointer(file.handle, static_cast<LONG>(id.size()), nullptr, FILE_BEGIN);
+      ::SetEndOfFile(file.handle);
+    }
+  }
+  mode_ = mode;
+  handle_ = reinterpret_cast<std::intptr_t>(file.handle);
+  file.handle = INVALID_HANDLE_VALUE;
   return HiveStatus::Ok();
 }
 
-void ExclusiveFileLock::Release() {
-  if (handle_ != -1) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));  // closing unlocks
-  handle_ = -1;
+void FileLock::Release() {
+  if (handle_ == kNoHandle) return;
+  const HANDLE file = reinterpret_cast<HANDLE>(handle_);
+  if (mode_ == LockMode::kExclusive) {
+    ::SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    ::SetEndOfFile(file);
+  }
+  ::CloseHandle(file);  // closing unlocks
+  handle_ = kNoHandle;
 }
 
 }  // namespace tolvane

@@ -37,7 +37,7 @@ HiveStatus LoadHive(const std::string &path, MemoryRegistryStore &store) {
   HiveStatus status = ReadWholeFile(path, &bytes);
   if (!status.ok()) return status;
   std::vector<HiveOperation> operations;
-  status = ParseHive(bytes, &operations);
+  if (!bytes.empty()) status = ParseHive(bytes, &operations);
   if (!status.ok()) return InFile(path, status);
   store.Clear();
   status = ApplyHive(operations, store);
@@ -52,12 +52,14 @@ HiveStatus SaveHive(const std::string &path, const MemoryRegistryStore &store) {
   return WriteFileAtomically(path, bytes);
 }
 
-HiveStatus ImportHiveFile(const std::string &path, RegistryStore &store) {
+HiveStatus ImportHiveFile(const std::string &path, RegistryStore &store,
+                          std::size_t *operationCount) {
   std::string bytes;
-  HiveStatus status = ReadWholeFile(path, &bytes);
+  HiveStatus status = ReadWholeFile(path, &bytes, /*pipes=*/true);
   if (!status.ok()) return status;
   std::vector<HiveOperation> operations;
   status = ParseHive(bytes, &operations);
+  if (operationCount != nullptr) *operationCount = operations.size();
   if (status.ok()) status = ApplyHive(operations, store);
   return InFile(path, status);
 }
@@ -74,11 +76,12 @@ HiveStatus CreateHiveDirectory(const std::string &path) {
 
 HiveSession::~HiveSession() = default;
 
-HiveStatus HiveSession::Open(const std::string &path) {
+HiveStatus HiveSession::Open(const std::string &path, LockMode mode, const LockWait &wait) {
   Close();
-  const std::string lockPath = path + kLockSuffix;
-  HiveStatus status = lock_.Acquire(lockPath);
+  if (path.empty()) return HiveStatus::Fail(HiveError::kIo, "the hive file name is empty");
+  HiveStatus status = lock_.Acquire(CompanionPath(ResolvedPath(path), kLockSuffix), mode, wait);
   if (!status.ok()) return status;
+  if (mode == LockMode::kExclusive) RemoveStaleTemporaries(path);
 
   status = LoadHive(path, store_);
   if (status.error == HiveError::kNotFound) status = HiveStatus::Ok();  // an empty registry
@@ -90,6 +93,8 @@ HiveStatus HiveSession::Open(const std::string &path) {
     return status;
   }
   path_ = path;
+  mode_ = mode;
+  open_ = true;
   return status;
 }
 
@@ -102,6 +107,9 @@ bool HiveSession::Changed() const {
 
 HiveStatus HiveSession::Commit() {
   if (!IsOpen()) return HiveStatus::Fail(HiveError::kIo, "no hive file is open");
+  if (mode_ != LockMode::kExclusive) {
+    return HiveStatus::Fail(HiveError::kIo, path_ + ": opened for reading only");
+  }
   std::string bytes;
   HiveStatus status = SerializeHiveUtf16(store_.Snapshot(), &bytes);
   if (!status.ok()) return InFile(path_, status);
@@ -111,6 +119,7 @@ HiveStatus HiveSession::Commit() {
 }
 
 void HiveSession::Close() {
+  open_ = false;
   lock_.Release();
   path_.clear();
   saved_.clear();

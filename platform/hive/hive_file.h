@@ -4,11 +4,13 @@
 //
 // Saving is atomic: the new text goes to a temporary file beside the hive,
 // is flushed to disk and renamed over it, so an interrupted save leaves the
-// old file or the new one, never a damaged one. A HiveSession holds an
-// exclusive lock from load to save, so two commands working on one hive at
-// once never lose either's changes. The lock is taken on FILE.lock beside the
-// hive (never on the hive itself, which the rename replaces); the lock file
-// stays in place between commands.
+// old file or the new one, never a damaged one. A writing HiveSession holds
+// an exclusive lock from load to save, so two commands working on one hive
+// at once never lose either's changes; a reading one holds a shared lock.
+// The lock is taken on FILE.lock beside the file the path resolves to (so
+// every name of one hive, symbolic links included, finds the same lock), and
+// never on the hive itself, which the rename replaces; the lock file stays
+// in place between commands.
 //
 // Paths are the host's file names (UTF-8). Nothing here throws; every
 // failure comes back as a HiveStatus whose message names the file.
@@ -25,7 +27,8 @@ namespace tolvane {
 
 // Replaces the store's contents with the hive file at path: reads and checks
 // the whole file first, so a missing (kNotFound), unreadable (kIo) or
-// malformed (kMalformed) file leaves the store exactly as it was. On success
+// malformed (kMalformed) file leaves the store exactly as it was. An empty
+// file (0 bytes, as a fresh temporary file) is an empty registry. On success
 // the store holds the file's keys and values. Should the store refuse an
 // operation (kStore) it is left empty. Takes no lock.
 HiveStatus LoadHive(const std::string &path, MemoryRegistryStore &store);
@@ -36,19 +39,12 @@ HiveStatus LoadHive(const std::string &path, MemoryRegistryStore &store);
 // Takes no lock: run it inside a HiveSession when others may use the file.
 HiveStatus SaveHive(const std::string &path, const MemoryRegistryStore &store);
 
-// Replaces the file at path with `bytes` atomically (temporary file beside
-// it, flushed, renamed over it; a symbolic link keeps pointing at the new
-// file): the helper behind SaveHive, for callers that write other hive text,
-// such as an export to a file. On failure the file at path is unchanged.
-HiveStatus WriteFileAtomically(const std::string &path, std::string_view bytes);
-
-// Reads a whole file; kNotFound when it does not exist.
-HiveStatus ReadWholeFile(const std::string &path, std::string *bytes);
-
-// Merges the hive file at path into any store (the `import` command):
+// Merges the hive file at path (a pipe too) into any store (the `import` command):
 // the file is read and checked whole before the first change, so a bad file
 // changes nothing; then its operations are applied as ApplyHive does.
-HiveStatus ImportHiveFile(const std::string &path, RegistryStore &store);
+// *operationCount, when given, receives how many operations the file holds.
+HiveStatus ImportHiveFile(const std::string &path, RegistryStore &store,
+                          std::size_t *operationCount = nullptr);
 
 // Creates the directory that will hold the hive file at path, with any
 // missing parents (for a default location that may not exist yet).
@@ -70,15 +66,18 @@ class HiveSession {
   HiveSession(const HiveSession &) = delete;
   HiveSession &operator=(const HiveSession &) = delete;
 
-  // Takes the exclusive lock on path + ".lock" (waiting while another
-  // session holds it), then loads the hive. A missing hive file is an empty
-  // registry and is not created here. The directory must exist. On failure
-  // (lock file not creatable, unreadable or malformed hive) the lock is
-  // released, the session stays closed with an empty store, and the hive
-  // file is left exactly as it was. Opening an open session closes it first.
-  HiveStatus Open(const std::string &path);
+  // Takes the lock (exclusive to write, shared to read; waiting at most
+  // wait.limit while another session holds it), removes temporaries that
+  // dead writers left (exclusive only), then loads the hive. A missing hive
+  // file is an empty registry and is not created here; the directory must
+  // exist for writing. On failure (lock not taken, unreadable or malformed
+  // hive) the lock is released, the session stays closed with an empty
+  // store, and the hive file is left exactly as it was. Opening an open
+  // session closes it first.
+  HiveStatus Open(const std::string &path, LockMode mode = LockMode::kExclusive,
+                  const LockWait &wait = LockWait());
 
-  bool IsOpen() const { return lock_.held(); }
+  bool IsOpen() const { return open_; }
   const std::string &path() const { return path_; }
 
   // The registry loaded from the file; empty while the session is closed.
@@ -92,7 +91,8 @@ class HiveSession {
   // Saves the store to the hive file atomically (creating the file when it
   // was missing), still under the lock, which stays held until Close. An
   // error (kIo, or kMalformed for a store a hive file cannot hold) leaves
-  // the file as it was. Refused on a closed session.
+  // the file as it was. Refused on a closed session and on one opened for
+  // reading.
   HiveStatus Commit();
 
   // Releases the lock without saving and empties the store.
@@ -100,7 +100,9 @@ class HiveSession {
 
  private:
   std::string path_;
-  ExclusiveFileLock lock_;
+  bool open_ = false;
+  LockMode mode_ = LockMode::kShared;
+  FileLock lock_;
   MemoryRegistryStore store_;
   std::string saved_;  // the store serialised at load or last commit
 };

@@ -1,17 +1,24 @@
 // The hive file on disk: load and save keep every key and value, a bad file
-// is refused and left as it was, saves replace the file whole, and sessions
-// in two processes never lose each other's changes.
+// is refused and left as it was, saves replace the file whole, locks keep
+// writers apart and let readers share, and sessions in two processes never
+// lose each other's changes. Built and run on both platforms; the tests
+// that need POSIX calls (fork, modes, owners, FIFOs) are marked.
 #include "platform/hive/hive_file.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -34,15 +41,32 @@ void WriteBytes(const fs::path &path, std::string_view bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+void WriteBytes(const std::string &utf8, std::string_view bytes) {
+  WriteBytes(fs::path(std::u8string(utf8.begin(), utf8.end())), bytes);
+}
+
 const std::string kSample = std::string(TOLVANE_REGEDIT_SAMPLES) + "/types-and-subkeys.reg";
+
+std::string Utf8(const fs::path &path) {
+  const std::u8string units = path.u8string();
+  return std::string(units.begin(), units.end());
+}
+
+LockWait NoWait() {
+  LockWait wait;
+  wait.limit = std::chrono::milliseconds(0);
+  return wait;
+}
 
 class HiveFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "tolvane-hive-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    hive_ = (dir_ / "registry.reg").string();
+    static std::atomic<int> serial{0};
+    dir_ = fs::temp_directory_path() /
+           ("tolvane-hive-" + std::to_string(CurrentProcessId()) + "-" + std::to_string(serial++));
+    fs::remove_all(dir_);
+    ASSERT_TRUE(fs::create_directory(dir_));
+    hive_ = Utf8(dir_ / "registry.reg");
   }
   void TearDown() override {
     std::error_code ignored;
@@ -92,13 +116,14 @@ TEST_F(HiveFileTest, LoadRefusesABadFileAndKeepsTheStore) {
   EXPECT_EQ(status.message.rfind(hive_ + ": line 4: ", 0), 0u) << status.message;
   EXPECT_EQ(testing::ReadString(store, kHkeyCurrentUser, u"Before", u"v"), u"1");
 
-  const HiveStatus missing = LoadHive((dir_ / "nothing.reg").string(), store);
+  const HiveStatus missing = LoadHive(Utf8(dir_ / "nothing.reg"), store);
   EXPECT_EQ(missing.error, HiveError::kNotFound);
   EXPECT_EQ(testing::ReadString(store, kHkeyCurrentUser, u"Before", u"v"), u"1");
-  EXPECT_EQ(LoadHive(dir_.string(), store).error, HiveError::kIo);
+  EXPECT_EQ(LoadHive(Utf8(dir_), store).error, HiveError::kIo);
   EXPECT_EQ(ReadBytes(hive_), bad);
 }
 
+#ifndef _WIN32
 TEST_F(HiveFileTest, SaveReplacesTheFileWholeAndKeepsItsPermissionsAndLinks) {
   WriteBytes(hive_, "old");
   ASSERT_EQ(::chmod(hive_.c_str(), 0640), 0);
@@ -123,6 +148,8 @@ TEST_F(HiveFileTest, SaveReplacesTheFileWholeAndKeepsItsPermissionsAndLinks) {
   EXPECT_EQ(Entries(), (std::vector<std::string>{"link.reg", "registry.reg"}));
 }
 
+#endif  // _WIN32
+
 TEST_F(HiveFileTest, SessionOnAMissingFileCreatesItOnlyOnCommit) {
   HiveSession session;
   ASSERT_TRUE(session.Open(hive_).ok());
@@ -143,6 +170,7 @@ TEST_F(HiveFileTest, SessionOnAMissingFileCreatesItOnlyOnCommit) {
   EXPECT_TRUE(testing::KeyExists(loaded, kHkeyCurrentUser, u"Software\\Empty"));
 }
 
+#ifndef _WIN32
 // Whether another process can take the session's lock right now.
 bool LockIsFreeForAnotherProcess(const std::string &lockPath) {
   const pid_t child = ::fork();
@@ -173,6 +201,8 @@ TEST_F(HiveFileTest, SessionHoldsTheLockFromOpenUntilClose) {
   EXPECT_TRUE(LockIsFreeForAnotherProcess(hive_ + ".lock"));
 }
 
+#endif  // _WIN32
+
 TEST_F(HiveFileTest, SessionRefusesABadFileAndLeavesItAsItWas) {
   const std::string bad = "\xFF\xFEW\0i\0n";  // odd UTF-16 byte count
   WriteBytes(hive_, bad);
@@ -183,9 +213,11 @@ TEST_F(HiveFileTest, SessionRefusesABadFileAndLeavesItAsItWas) {
   EXPECT_FALSE(session.IsOpen());
   EXPECT_FALSE(session.Changed());
   EXPECT_EQ(ReadBytes(hive_), bad);
-  EXPECT_TRUE(LockIsFreeForAnotherProcess(hive_ + ".lock"));
+  FileLock lock;
+  EXPECT_TRUE(lock.Acquire(hive_ + ".lock", LockMode::kExclusive, NoWait()).ok());
 }
 
+#ifndef _WIN32
 TEST_F(HiveFileTest, TwoProcessesAddingKeysLoseNeitherChange) {
   constexpr int kRounds = 40;
   pid_t children[2];
@@ -224,6 +256,171 @@ TEST_F(HiveFileTest, TwoProcessesAddingKeysLoseNeitherChange) {
   }
   EXPECT_EQ(Entries(), (std::vector<std::string>{"registry.reg", "registry.reg.lock"}));
 }
+#endif  // _WIN32
+
+// Two locks on one lock file, as two commands would take them: readers
+// share, a writer excludes everyone, and a refused one names the holder.
+TEST_F(HiveFileTest, LocksShareAmongReadersAndExcludeWriters) {
+  const struct {
+    LockMode held;
+    LockMode wanted;
+    bool granted;
+    const char *holder;  // in the refusal's message
+  } kCases[] = {
+      {LockMode::kShared, LockMode::kShared, true, ""},
+      {LockMode::kShared, LockMode::kExclusive, false, "another process"},
+      {LockMode::kExclusive, LockMode::kShared, false, "process "},
+      {LockMode::kExclusive, LockMode::kExclusive, false, "process "},
+  };
+  const std::string lockPath = hive_ + ".lock";
+  for (const auto &c : kCases) {
+    SCOPED_TRACE(static_cast<int>(c.held) * 2 + static_cast<int>(c.wanted));
+    FileLock first;
+    ASSERT_TRUE(first.Acquire(lockPath, c.held, NoWait()).ok());
+    FileLock second;
+    std::vector<std::string> notices;
+    LockWait wait;
+    wait.limit = std::chrono::milliseconds(50);
+    wait.notice = [&](const std::string &line) { notices.push_back(line); };
+    const HiveStatus status = second.Acquire(lockPath, c.wanted, wait);
+    EXPECT_EQ(status.ok(), c.granted) << status.message;
+    EXPECT_EQ(second.held(), c.granted);
+    if (c.granted) continue;
+    EXPECT_NE(status.message.find(std::string("locked by ") + c.holder), std::string::npos)
+        << status.message;
+    EXPECT_NE(status.message.find("--wait"), std::string::npos) << status.message;
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].rfind("waiting for " + lockPath + ", held by ", 0), 0u) << notices[0];
+    first.Release();
+    EXPECT_TRUE(second.Acquire(lockPath, c.wanted, NoWait()).ok());
+  }
+}
+
+// Every name of one hive finds the same lock, and what is not a regular
+// file is refused before anything waits on it.
+TEST_F(HiveFileTest, SessionsLockTheFileNotTheNameAndRefuseWhatIsNoFile) {
+  fs::create_directory(dir_ / "sub");
+  HiveSession writer;
+  ASSERT_TRUE(writer.Open(hive_).ok());
+  std::vector<std::string> otherNames = {Utf8(dir_ / "." / "registry.reg"),
+                                         Utf8(dir_ / "sub" / ".." / "registry.reg")};
+#ifndef _WIN32
+  fs::create_symlink("registry.reg", dir_ / "link.reg");
+  otherNames.push_back(Utf8(dir_ / "link.reg"));
+#endif
+  for (const std::string &name : otherNames) {
+    SCOPED_TRACE(name);
+    HiveSession other;
+    EXPECT_EQ(other.Open(name, LockMode::kExclusive, NoWait()).error, HiveError::kIo);
+    EXPECT_EQ(other.Open(name, LockMode::kShared, NoWait()).error, HiveError::kIo);
+  }
+  writer.Close();
+
+  std::vector<std::string> notFiles = {Utf8(dir_ / "sub")};
+#ifndef _WIN32
+  ASSERT_EQ(::mkfifo((dir_ / "fifo.reg").c_str(), 0600), 0);
+  notFiles.push_back(Utf8(dir_ / "fifo.reg"));
+  notFiles.push_back("/dev/zero");
+#endif
+  for (const std::string &name : notFiles) {
+    SCOPED_TRACE(name);
+    HiveSession session;
+    const HiveStatus status = session.Open(name, LockMode::kShared, NoWait());
+    EXPECT_EQ(status.error, HiveError::kIo);
+    EXPECT_FALSE(session.IsOpen());
+    std::string bytes;
+    EXPECT_EQ(ReadWholeFile(name, &bytes).error, HiveError::kIo);
+    EXPECT_FALSE(WriteFileAtomically(name, "x").ok());
+  }
+}
+
+// The hives a first run, a fresh temporary file or a long name give: each
+// opens as the registry it holds, and a reader needs no folder to lock in.
+TEST_F(HiveFileTest, EmptyMissingAndLongNamedHivesOpen) {
+  WriteBytes(dir_ / "empty.reg", "");
+  const std::string longName = std::string(240, 'h') + "\xED\x95\x9C.reg";  // 247 bytes
+  const struct {
+    std::string path;
+    LockMode mode;
+    bool opens;
+  } kCases[] = {
+      {Utf8(dir_ / "empty.reg"), LockMode::kExclusive, true},
+      {Utf8(dir_ / "missing" / "registry.reg"), LockMode::kShared, true},
+      {Utf8(dir_ / "missing" / "registry.reg"), LockMode::kExclusive, false},
+      {Utf8(dir_ / longName), LockMode::kExclusive, true},
+  };
+  for (const auto &c : kCases) {
+    SCOPED_TRACE(c.path);
+    HiveSession session;
+    const HiveStatus status = session.Open(c.path, c.mode, NoWait());
+    ASSERT_EQ(status.ok(), c.opens) << status.message;
+    if (!c.opens) continue;
+    EXPECT_TRUE(session.store().Snapshot().empty());
+    if (c.mode != LockMode::kExclusive) {
+      EXPECT_FALSE(session.Commit().ok());
+      continue;
+    }
+    testing::WriteString(session.store(), kHkeyCurrentUser, u"A", u"v", u"1");
+    const HiveStatus committed = session.Commit();
+    EXPECT_TRUE(committed.ok()) << committed.message;
+  }
+  MemoryRegistryStore loaded;
+  ASSERT_TRUE(LoadHive(Utf8(dir_ / longName), loaded).ok());
+  EXPECT_EQ(testing::ReadString(loaded, kHkeyCurrentUser, u"A", u"v"), u"1");
+  EXPECT_FALSE(fs::exists(dir_ / "missing"));
+}
+
+// A save killed half-way leaves its temporary file; the next writer removes
+// it, but never one of a writer that still runs.
+TEST_F(HiveFileTest, WritersRemoveTheTemporariesOfDeadWriters) {
+  constexpr std::uint64_t kDeadProcess = 0x7FFFFFF0;
+  ASSERT_FALSE(ProcessIsRunning(kDeadProcess));
+  ASSERT_TRUE(ProcessIsRunning(CurrentProcessId()));
+  const std::string dead = TemporaryPath(hive_, kDeadProcess, 3);
+  const std::string running = TemporaryPath(hive_, CurrentProcessId(), 7);
+  const std::string other = Utf8(dir_ / "other.reg.tmp2147483632-0");
+  for (const std::string &path : {dead, running, other}) WriteBytes(path, "half a hive");
+  {
+    HiveSession reader;
+    ASSERT_TRUE(reader.Open(hive_, LockMode::kShared, NoWait()).ok());
+  }
+  EXPECT_TRUE(fs::exists(dead));
+  HiveSession writer;
+  ASSERT_TRUE(writer.Open(hive_, LockMode::kExclusive, NoWait()).ok());
+  EXPECT_FALSE(fs::exists(dead));
+  EXPECT_TRUE(fs::exists(running));
+  EXPECT_TRUE(fs::exists(other));
+}
+
+#ifndef _WIN32
+// A hive of another user keeps its owner when saved by one who may give it
+// back (root), and is refused by one who may not.
+TEST_F(HiveFileTest, SaveKeepsTheOwnerOrRefuses) {
+  WriteBytes(hive_, "");
+  MemoryRegistryStore store;
+  testing::WriteString(store, kHkeyCurrentUser, u"A", u"v", u"1");
+  if (::geteuid() != 0) GTEST_SKIP() << "making a file of another user needs root";
+  constexpr uid_t kOther = 4242;
+  ASSERT_EQ(::chown(hive_.c_str(), kOther, kOther), 0);
+  ASSERT_TRUE(SaveHive(hive_, store).ok());
+  struct stat info {};
+  ASSERT_EQ(::stat(hive_.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, kOther);
+  EXPECT_EQ(info.st_gid, kOther);
+  // A user who is not root may not give the file back: the save refuses.
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::chmod(dir_.c_str(), 0777) != 0 || ::setgid(4343) != 0 || ::setuid(4343) != 0) _exit(3);
+    const HiveStatus status = SaveHive(hive_, store);
+    _exit(!status.ok() && status.message.find("belongs to user 4242") != std::string::npos ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  ASSERT_EQ(::stat(hive_.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, kOther);
+}
+#endif  // _WIN32
 
 }  // namespace
 }  // namespace tolvane

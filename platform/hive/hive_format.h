@@ -22,8 +22,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/memory/memory_registry_store.h"
 #include "platform/registry_store.h"
+#include "platform/stored_key.h"
 #include "platform/text.h"
 
 namespace tolvane {

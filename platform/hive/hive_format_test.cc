@@ -228,6 +228,13 @@ TEST(HiveFormatTest, WriterRefusesAKeyNameWithALineBreak) {
   EXPECT_TRUE(bytes.empty());
 }
 
+// A key path of `levels` components below HKCU, as written in a key line.
+std::string DeepPath(std::size_t levels) {
+  std::string path = "HKCU";
+  for (std::size_t i = 0; i < levels; ++i) path += "\\k";
+  return path;
+}
+
 TEST(HiveFormatTest, AcceptsEveryToleratedForm) {
   const struct {
     const char *name;
@@ -267,12 +274,18 @@ TEST(HiveFormatTest, AcceptsEveryToleratedForm) {
        "[HKEY_CURRENT_USER\\A\\B]\n[HKEY_CURRENT_USER\\with "
        "[br]]\n[HKEY_CURRENT_USER]\n"},
       {"header only", "Windows Registry Editor Version 5.00", ""},
+      {"key 512 levels deep", Hive("[" + DeepPath(512) + "]\n"),
+       nullptr},  // checked by its operation count below
   };
   for (const auto &c : kCases) {
     SCOPED_TRACE(c.name);
     std::vector<HiveOperation> operations;
     const HiveStatus status = ParseHive(c.bytes, &operations);
     ASSERT_TRUE(status.ok()) << status.message;
+    if (c.expected == nullptr) {
+      EXPECT_EQ(operations.size(), 1u);
+      continue;
+    }
     EXPECT_EQ(Describe(operations), c.expected);
   }
 }
@@ -305,6 +318,10 @@ TEST(HiveFormatTest, RefusesDamagedFilesNamingTheLine) {
       {"root deletion", Hive("[-HKCU]\n"), 3, "root key cannot be deleted"},
       {"empty key", Hive("[]\n"), 3, "empty key"},
       {"key name too long", Hive("[HKCU\\" + kLongName + "]\n"), 3, "longer than 255"},
+      {"deleted key name too long", Hive("[HKCU\\A]\n[-HKCU\\A\\" + kLongName + "]\n"), 4,
+       "longer than 255"},
+      {"key 513 levels deep", Hive("[HKCU\\A]\n\n[" + DeepPath(513) + "]\n"), 5,
+       "deeper than 512 levels"},
       {"value after deletion", Hive("[-HKCU\\A]\n\"a\"=\"b\"\n"), 4, "after a key deletion"},
       {"four-digit hex byte", Hive("[HKCU\\A]\n\"a\"=hex:0102\n"), 4, "more than two digits"},
       {"space before comma", Hive("[HKCU\\A]\n\"a\"=hex:01 ,02\n"), 4, "','"},

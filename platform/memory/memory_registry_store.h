@@ -14,22 +14,10 @@
 #include <vector>
 
 #include "platform/registry_store.h"
+#include "platform/stored_key.h"
 #include "platform/text.h"
 
 namespace tolvane {
-
-// A value as stored: its name (empty: the default value), type and raw bytes.
-struct StoredValue {
-  Text name;
-  std::uint32_t type = 0;
-  std::string data;
-};
-
-// One key with its full path ("HKEY_CLASSES_ROOT\.zdw") and its values.
-struct StoredKey {
-  Text path;
-  std::vector<StoredValue> values;
-};
 
 class MemoryRegistryStore final : public RegistryStore {
  public:

@@ -1,0 +1,69 @@
+#include "cli/output.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+#include <nlohmann/json.hpp>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "platform/win32/wide.h"
+#endif
+
+#include "platform/text.h"
+
+namespace tolvane::cli {
+
+void Output::NoteStdoutError(int error) {
+  if (firstStdoutError_ == 0) firstStdoutError_ = error != 0 ? error : EIO;
+}
+
+bool Output::Write(std::FILE* stream, std::string_view utf8) {
+#ifdef _WIN32
+  const HANDLE handle = ::GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  if (handle != nullptr && handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode)) {
+    std::fflush(stream);
+    const std::wstring wide = win32::WideCopy(Utf8ToUtf16(utf8));
+    std::size_t done = 0;
+    while (done < wide.size()) {
+      DWORD written = 0;
+      const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
+      if (!::WriteConsoleW(handle, wide.data() + done, chunk, &written, nullptr) || written == 0) {
+        if (stream == stdout) NoteStdoutError(EIO);
+        return false;
+      }
+      done += written;
+    }
+    return true;
+  }
+#endif
+  errno = 0;
+  if (std::fwrite(utf8.data(), 1, utf8.size(), stream) == utf8.size()) return true;
+  if (stream == stdout) NoteStdoutError(errno);
+  return false;
+}
+
+bool Output::Finish(std::string* reason) {
+  errno = 0;
+  if (std::fflush(stdout) != 0) NoteStdoutError(errno);
+  if (std::ferror(stdout)) NoteStdoutError(errno);
+  errno = 0;
+  if (std::fclose(stdout) != 0) NoteStdoutError(errno);
+  if (firstStdoutError_ == 0) return true;
+  *reason = "cannot write the output: " + std::generic_category().message(firstStdoutError_);
+  return false;
+}
+
+int Output::ToolError(const std::string& message, bool json) {
+  Write(stderr, "tolvane: " + message + "\n");
+  if (json) {
+    const nlohmann::json error = {{"error", message}, {"exit", kExitUsage}};
+    Write(stdout, error.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+  }
+  return kExitUsage;
+}
+
+}  // namespace tolvane::cli
