@@ -30,7 +30,7 @@ TREE = [
 PROBE = [
     "bin/tolvane-probe.dll",
     "lib/libtolvane-probe.dll.a",
-    "lib/tolvane_probe.def",
+    "lib/tolvane-probe.def",
     "include/tolvane/tolvane_probe.h",
     "lib/pkgconfig/tolvane-probe.pc",
 ]
