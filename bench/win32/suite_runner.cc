@@ -1,5 +1,5 @@
 // The whole suite into the system registry, for the comparison with an
-// import of the same content (bench/win32/wine_suite_vs_reg_import.py).
+// import of the same content (bench/win32/wine_bench.py).
 //
 //   suite_runner dll DIR [GROUP...]   RegProduct of each group through the
 //                                     built tolvane.dll beside this program,
@@ -18,6 +18,7 @@
 #include <cwchar>
 
 #include "bench/win32/counted_system_platform.h"
+#include "bench/win32/trace_mark.h"
 #include "registration/group_catalogue.h"
 #include "registration/record_executor.h"
 #include "registration/registration_record.h"
@@ -34,6 +35,7 @@ double MillisecondsSince(Clock::time_point start) {
 using RegProductFunction = std::int32_t(__cdecl*)(const wchar_t*, const wchar_t*);
 
 int ThroughLibrary(const wchar_t* directory, int groupCount, wchar_t** groups) {
+  TraceMark("suite-dll-begin");
   const Clock::time_point start = Clock::now();
   HMODULE library = ::LoadLibraryW(L"tolvane.dll");
   if (library == nullptr) return std::fprintf(stderr, "tolvane.dll not loaded\n"), 1;
@@ -53,6 +55,7 @@ int ThroughLibrary(const wchar_t* directory, int groupCount, wchar_t** groups) {
     }
   }
   const double ms = MillisecondsSince(start);
+  TraceMark("suite-dll-end");
   ::FreeLibrary(library);
   std::printf("RegProduct: %d groups, %d failed, %.2f ms\n", groupCount, failed, ms);
   return failed == 0 ? 0 : 1;
@@ -62,12 +65,14 @@ int ThroughCore(const wchar_t* directory) {
   CountedSystemPlatform system;
   const TextView dir(reinterpret_cast<const char16_t*>(directory), std::wcslen(directory));
   int groups = 0, failed = 0;
+  TraceMark("suite-core-begin");
   const Clock::time_point start = Clock::now();
   for (const GroupCatalogueEntry& entry : BuiltInCatalogue()) {
     ++groups;
     if (!RunGroup(system.platform, entry.group, dir).ok) ++failed;
   }
   const double ms = MillisecondsSince(start);
+  TraceMark("suite-core-end");
   std::printf("RunGroup: %d groups, %d failed, %.2f ms\n", groups, failed, ms);
   PrintCounts(stdout, "suite calls", system.registry.counts());
   return failed == 0 ? 0 : 1;
