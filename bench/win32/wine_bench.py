@@ -21,7 +21,8 @@
 
 BUILD is a Windows x64 build directory configured with -DTOLVANE_BUILD_BENCH=ON
 holding tolvane.dll, registrar_comparison.exe and suite_runner.exe. The
-prefix is BUILD/wineprefix (made when missing). Output: a report on stdout.
+prefix is BUILD/wineprefix-bench, made when missing, with a copy of its
+registry files as made. Output: a report on stdout.
 """
 import argparse
 import collections
@@ -50,19 +51,24 @@ MARK = re.compile(r'tolvane-bench-mark:([\w-]+)-(begin|end)"')
 class Wine:
     def __init__(self, build):
         self.build = os.path.abspath(build)
-        self.prefix = os.path.join(self.build, "wineprefix")
+        self.prefix = os.path.join(self.build, "wineprefix-bench")
+        # The registry files as the new prefix had them, put back before
+        # each timed program of the suite comparison.
+        self.as_made = os.path.join(self.prefix, "registry-as-made")
         self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=", LC_ALL="ko_KR.UTF-8")
         self.env.pop("DISPLAY", None)
         self.scratch = tempfile.mkdtemp(prefix="tolvane-wine-bench-")
 
-    def run(self, args, debug="-all", name="out"):
+    def run(self, args, debug="-all", name="out", overrides=""):
         """Runs a Wine program with its output in files (never pipes: the
         Wine server's children inherit them); answers (seconds, stdout,
         stderr path)."""
         out = os.path.join(self.scratch, name + ".stdout")
         err = os.path.join(self.scratch, name + ".stderr")
         env = dict(self.env, WINEDEBUG=debug)
+        if overrides:
+            env["WINEDLLOVERRIDES"] += ";" + overrides
         with open(out, "wb") as o, open(err, "wb") as e:
             start = time.perf_counter()
             proc = subprocess.run(["wine", *args], env=env, stdin=subprocess.DEVNULL, stdout=o,
@@ -81,8 +87,13 @@ class Wine:
     def start(self):
         """One server for the whole run, lasting 30 s past the last program,
         with the system processes started."""
-        if not os.path.isdir(self.prefix):
+        if not os.path.isdir(self.as_made):
+            shutil.rmtree(self.prefix, ignore_errors=True)
             self.run(["wineboot", "--init"], name="boot")
+            self.server("-w")
+            os.makedirs(self.as_made)
+            for name in REGISTRY_FILES:
+                shutil.copy2(os.path.join(self.prefix, name), self.as_made)
         self.server("-w")
         self.server("-p30")
         self.run(["cmd", "/c", "exit"], name="warm")
@@ -193,18 +204,11 @@ def suite(args):
     with open(empty, "wb") as f:
         f.write(b"\xff\xfe" + "Windows Registry Editor Version 5.00\r\n\r\n".encode("utf-16-le"))
 
-    # The registry as it is now is what every timed program starts from.
-    wine.server("-w")
-    pristine = os.path.join(wine.scratch, "pristine")
-    os.makedirs(pristine)
-    for name in REGISTRY_FILES:
-        shutil.copy2(os.path.join(wine.prefix, name), pristine)
-
     def fresh():
         wine.server("-k")
         wine.server("-w")
         for name in REGISTRY_FILES:
-            shutil.copy2(os.path.join(pristine, name), os.path.join(wine.prefix, name))
+            shutil.copy2(os.path.join(wine.as_made, name), os.path.join(wine.prefix, name))
         wine.server("-p30")
         wine.run(["cmd", "/c", "exit"], name="warm")
 
@@ -212,34 +216,41 @@ def suite(args):
     programs = {
         "dll": [runner, "dll", DIRECTORY, *groups],
         "dll-load-only": [runner, "dll", DIRECTORY],
+        # Wine answers the library's association-changed notification by
+        # starting winemenubuilder.exe, a process of its own, for every
+        # RegProduct call that changed something; this run goes without it.
+        "dll-no-menubuilder": [runner, "dll", DIRECTORY, *groups],
         "reg-import": ["reg", "import", wine.windows_path(exported)],
         "reg-import-empty": ["reg", "import", wine.windows_path(empty)],
     }
     seconds = collections.defaultdict(list)
-    inside = []
+    inside = collections.defaultdict(list)
     for run in range(args.runs):
         order = list(programs) if run % 2 == 0 else list(reversed(programs))
         for name in order:
             fresh()
-            took, text, _ = wine.run(programs[name], name=name)
+            took, text, _ = wine.run(programs[name], name=name, overrides=(
+                "winemenubuilder.exe=d" if name == "dll-no-menubuilder" else ""))
             seconds[name].append(took)
-            if name == "dll":
+            if name.startswith("dll-no") or name == "dll":
                 if " 0 failed" not in text:
                     raise SystemExit(f"a group failed: {text}")
-                inside.append(float(re.search(r"([\d.]+) ms", text).group(1)))
+                inside[name].append(float(re.search(r"([\d.]+) ms", text).group(1)))
 
     med = {name: statistics.median(v) * 1000 for name, v in seconds.items()}
     print(f"suite: {len(groups)} groups; the export holds {keys} keys")
     print(f"runs: {args.runs}; milliseconds of whole Wine processes, median (min-max)")
     for name, values in seconds.items():
         print(f"  {name:18} {med[name]:8.1f} ({min(values) * 1000:.1f}-{max(values) * 1000:.1f})")
-    print(f"  RegProduct calls inside the dll process: {statistics.median(inside):.1f} ms "
-          f"({min(inside):.1f}-{max(inside):.1f})")
-    net_dll = med["dll"] - med["dll-load-only"]
+    for name, values in inside.items():
+        print(f"  RegProduct calls inside the {name} process: {statistics.median(values):.1f} ms "
+              f"({min(values):.1f}-{max(values):.1f})")
     net_reg = med["reg-import"] - med["reg-import-empty"]
-    print(f"ratio dll/reg import: whole processes {med['dll'] / med['reg-import']:.2f}; "
-          f"work alone (minus the do-nothing program) {net_dll:.1f} / {net_reg:.1f} ms = "
-          f"{net_dll / net_reg:.2f}")
+    for name in ("dll", "dll-no-menubuilder"):
+        net_dll = med[name] - med["dll-load-only"]
+        print(f"ratio {name}/reg import: whole processes {med[name] / med['reg-import']:.2f}; "
+              f"work alone (minus the do-nothing program) {net_dll:.1f} / {net_reg:.1f} ms = "
+              f"{net_dll / net_reg:.2f}")
 
     print("Wine server requests, one traced run each from the same fresh registry:")
     fresh()
