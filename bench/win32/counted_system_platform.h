@@ -31,21 +31,17 @@ struct CountedSystemPlatform {
 
 // One line of counts by operation, for the reports.
 inline void PrintCounts(std::FILE* out, const char* label, const RegistryCallCounts& c) {
-  std::fprintf(out,
-               "%-22s total %7llu: open %llu, create %llu, query-value %llu, set-value %llu, "
-               "delete-value %llu, delete-key %llu, delete-tree %llu, enum-key %llu, "
-               "enum-value %llu, query-info %llu, close %llu\n",
-               label, static_cast<unsigned long long>(c.total()),
-               static_cast<unsigned long long>(c.open), static_cast<unsigned long long>(c.create),
-               static_cast<unsigned long long>(c.queryValue),
-               static_cast<unsigned long long>(c.setValue),
-               static_cast<unsigned long long>(c.deleteValue),
-               static_cast<unsigned long long>(c.deleteKey),
-               static_cast<unsigned long long>(c.deleteTree),
-               static_cast<unsigned long long>(c.enumKey),
-               static_cast<unsigned long long>(c.enumValue),
-               static_cast<unsigned long long>(c.queryInfo),
-               static_cast<unsigned long long>(c.close));
+  std::fprintf(
+      out,
+      "%-22s total %7llu: open %llu, create %llu, query-value %llu, set-value %llu, "
+      "delete-value %llu, delete-key %llu, delete-tree %llu, enum-key %llu, "
+      "enum-value %llu, query-info %llu, close %llu\n",
+      label, static_cast<unsigned long long>(c.total()), static_cast<unsigned long long>(c.open),
+      static_cast<unsigned long long>(c.create), static_cast<unsigned long long>(c.queryValue),
+      static_cast<unsigned long long>(c.setValue), static_cast<unsigned long long>(c.deleteValue),
+      static_cast<unsigned long long>(c.deleteKey), static_cast<unsigned long long>(c.deleteTree),
+      static_cast<unsigned long long>(c.enumKey), static_cast<unsigned long long>(c.enumValue),
+      static_cast<unsigned long long>(c.queryInfo), static_cast<unsigned long long>(c.close));
 }
 
 }  // namespace tolvane::bench

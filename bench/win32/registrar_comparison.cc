@@ -10,6 +10,7 @@
 //
 //   registrar_comparison [--blocks N] [--runs R] [--trace]
 #include <windows.h>
+// After windows.h, which it needs.
 #include <objbase.h>
 
 #include <algorithm>
@@ -50,8 +51,7 @@ struct IRegistrar : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE StringRegister(LPCOLESTR data) = 0;
   virtual HRESULT STDMETHODCALLTYPE StringUnregister(LPCOLESTR data) = 0;
   virtual HRESULT STDMETHODCALLTYPE ResourceRegister(LPCOLESTR file, UINT id, LPCOLESTR type) = 0;
-  virtual HRESULT STDMETHODCALLTYPE ResourceUnregister(LPCOLESTR file, UINT id,
-                                                       LPCOLESTR type) = 0;
+  virtual HRESULT STDMETHODCALLTYPE ResourceUnregister(LPCOLESTR file, UINT id, LPCOLESTR type) = 0;
 };
 
 namespace {
@@ -159,8 +159,8 @@ class Comparison {
     system_.registry.Reset();
     ScriptParser parser{map_};
     const Clock::time_point start = Clock::now();
-    const HResult hr = ApplyScript(system_.platform, parser,
-                                   reinterpret_cast<const char16_t*>(script_.c_str()));
+    const HResult hr =
+        ApplyScript(system_.platform, parser, reinterpret_cast<const char16_t*>(script_.c_str()));
     *ms = MillisecondsSince(start);
     *counts = system_.registry.counts();
     if (hr != kSOk) std::fprintf(stderr, "ApplyScript failed: 0x%08X\n", static_cast<unsigned>(hr));
@@ -225,8 +225,9 @@ int Run(std::size_t blocks, int runs, bool trace) {
       double fresh = 0, again = 0;
       RegistryCallCounts counts[2];
       DeleteScriptKeys(blocks);
-      const bool ok = engine ? compare.Engine(&fresh, &counts[0]) && compare.Engine(&again, &counts[1])
-                             : compare.Registrar(&fresh) && compare.Registrar(&again);
+      const bool ok = engine
+                          ? compare.Engine(&fresh, &counts[0]) && compare.Engine(&again, &counts[1])
+                          : compare.Registrar(&fresh) && compare.Registrar(&again);
       if (!ok) return 1;
       (engine ? engineFresh : registrarFresh).ms.push_back(fresh);
       (engine ? engineAgain : registrarAgain).ms.push_back(again);

@@ -39,8 +39,7 @@ int ThroughLibrary(const wchar_t* directory, int groupCount, wchar_t** groups) {
   const Clock::time_point start = Clock::now();
   HMODULE library = ::LoadLibraryW(L"tolvane.dll");
   if (library == nullptr) return std::fprintf(stderr, "tolvane.dll not loaded\n"), 1;
-  const auto regProduct =
-      reinterpret_cast<RegProductFunction>(
+  const auto regProduct = reinterpret_cast<RegProductFunction>(
       reinterpret_cast<void*>(::GetProcAddress(library, "RegProduct")));
   if (regProduct == nullptr) {
     ::FreeLibrary(library);
@@ -69,7 +68,12 @@ int ThroughCore(const wchar_t* directory) {
   const Clock::time_point start = Clock::now();
   for (const GroupCatalogueEntry& entry : BuiltInCatalogue()) {
     ++groups;
+    const Clock::time_point groupStart = Clock::now();
+    const std::uint64_t callsBefore = system.registry.counts().total();
     if (!RunGroup(system.platform, entry.group, dir).ok) ++failed;
+    std::printf("  %-22ls %8.2f ms %6llu calls\n", reinterpret_cast<const wchar_t*>(entry.name),
+                MillisecondsSince(groupStart),
+                static_cast<unsigned long long>(system.registry.counts().total() - callsBefore));
   }
   const double ms = MillisecondsSince(start);
   TraceMark("suite-core-end");
