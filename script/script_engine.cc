@@ -94,17 +94,16 @@ HResult RegisterEntry(ScriptWalk& walk, RegKey parent, BlockBuffers& buffers, Sc
   if (head.isValue) return WriteScriptValue(walk, parent, buffers.valueName);
 
   const char16_t* name = walk.token;
-  ErrorCode code = walk.registry.OpenKey(parent, name, kKeyReadWrite, current.Receive());
-  // The read-only open matters for a key that exists but refuses writing;
-  // a key that is not there opens no better for reading, so a missing key
-  // goes straight to the create (one registry call fewer per new key, a
-  // round trip each on the system registry).
-  if (code != kErrorSuccess && code != kErrorFileNotFound) {
-    code = walk.registry.OpenKey(parent, name, kKeyRead, current.Receive());
-  }
-  if (code != kErrorSuccess) {
-    code = walk.registry.CreateKey(parent, name, kKeyReadWrite, current.Receive(), nullptr);
-    if (code != kErrorSuccess) return HResultFromError(code);
+  // Create opens a key that exists and makes one that does not, in one
+  // registry call (a round trip each on the system registry). A key that
+  // exists but refuses writing refuses the read-write create; it is then
+  // used read-only, and a key that can be neither created nor opened fails
+  // with the create's code.
+  const ErrorCode created =
+      walk.registry.CreateKey(parent, name, kKeyReadWrite, current.Receive(), nullptr);
+  if (created != kErrorSuccess &&
+      walk.registry.OpenKey(parent, name, kKeyRead, current.Receive()) != kErrorSuccess) {
+    return HResultFromError(created);
   }
   *ownsBlock = true;
   if (Failed(hr = ReadToken(walk.parser, walk.token))) return hr;

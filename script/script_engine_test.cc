@@ -282,8 +282,8 @@ TEST_F(ScriptEngineTest, NestingDepthIsBounded) {
 }
 
 TEST_F(ScriptEngineTest, OpensReadOnlyOnlyAKeyThatRefusesWriting) {
-  // A missing key goes straight to the create; a key that refuses the
-  // read-write open is tried read-only before any create.
+  // Every key entry starts with the read-write create; a key that refuses
+  // it is used read-only.
   Write(kHkeyClassesRoot, u"Locked", nullptr, nullptr);
   ASSERT_EQ(t_.registry.Restrict(kHkeyClassesRoot, u"Locked",
                                  FaultInjectingRegistryStore::Restriction::kReadOnly),
@@ -296,8 +296,8 @@ TEST_F(ScriptEngineTest, OpensReadOnlyOnlyAKeyThatRefusesWriting) {
       opens.push_back(call.access | (call.operation == StoreOperation::kCreateKey ? 1u << 31 : 0));
     }
   }
-  EXPECT_EQ(opens, (std::vector<std::uint32_t>{kKeyReadWrite, kKeyReadWrite | 1u << 31,
-                                               kKeyReadWrite, kKeyRead}));
+  EXPECT_EQ(opens, (std::vector<std::uint32_t>{kKeyReadWrite | 1u << 31,
+                                               kKeyReadWrite | 1u << 31, kKeyRead}));
 }
 
 TEST_F(ScriptEngineTest, AsksForTheRightAccessAtEachStep) {
@@ -326,10 +326,8 @@ TEST_F(ScriptEngineTest, AsksForTheRightAccessAtEachStep) {
                        op(StoreOperation::kEnumKey) + tree + "| 00000 259",
                        op(StoreOperation::kDeleteKey) + tree + "| 00000 0",
                        // The key entry: read-write, then read, then create.
-                       op(StoreOperation::kOpenKey) + tree + "| 2001f 2",
                        op(StoreOperation::kCreateKey) + tree + "| 2001f 0",
                        op(StoreOperation::kSetValue) + tree + "|v 00000 0",
-                       op(StoreOperation::kOpenKey) + bad + "| 2001f 2",
                        op(StoreOperation::kCreateKey) + bad + "| 2001f 0",
                        // The undo: keys for reading, values through a
                        // second handle on the parent for writing.
