@@ -19,7 +19,8 @@ extern "C" int32_t TOLVANE_CDECL SendAssocChangedNotify(void) {
 }
 
 extern "C" int32_t TOLVANE_CDECL PopupFileAssocListDialog(const TolvaneChar* programList) {
-  const std::unique_ptr<tolvane::AssocDialogWindow> window = tolvane::MakeToolkitAssocDialogWindow();
+  const std::unique_ptr<tolvane::AssocDialogWindow> window =
+      tolvane::MakeToolkitAssocDialogWindow();
   return tolvane::PopupFileAssocListDialog(tolvane::DefaultPlatform(), *window,
                                            reinterpret_cast<const char16_t*>(programList));
 }

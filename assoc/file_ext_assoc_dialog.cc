@@ -71,10 +71,17 @@ void CFileExtAssocDialog::OnDestroy() { DestroyExtensionBoxes(); }
 DialogExit CFileExtAssocDialog::HandleEvent(int id, DialogEvent event) {
   if (IsBoxEventId(id)) {
     switch (event) {
-      case DialogEvent::kGainedFocus: ShowAssociationStatus(id); break;
-      case DialogEvent::kLostFocus: ClearAssociationStatus(); break;
-      case DialogEvent::kClicked: CycleExtensionBox(); break;
-      case DialogEvent::kSelectionChanged: break;
+      case DialogEvent::kGainedFocus:
+        ShowAssociationStatus(id);
+        break;
+      case DialogEvent::kLostFocus:
+        ClearAssociationStatus();
+        break;
+      case DialogEvent::kClicked:
+        CycleExtensionBox();
+        break;
+      case DialogEvent::kSelectionChanged:
+        break;
     }
     return DialogExit::kStayOpen;
   }
@@ -85,12 +92,22 @@ DialogExit CFileExtAssocDialog::HandleEvent(int id, DialogEvent event) {
   }
   if (event != DialogEvent::kClicked) return DialogExit::kStayOpen;
   switch (id) {
-    case kIdOk: ApplyAssociations(); return DialogExit::kCloseOk;
-    case kIdCancel: return DialogExit::kCloseCancel;
-    case kIdApply: ApplyAssociations(); break;
-    case kIdSelectUnassociated: SelectUnassociated(); break;
-    case kIdViewCurrentSettings: ShowCurrentSettings(); break;
-    default: break;
+    case kIdOk:
+      ApplyAssociations();
+      return DialogExit::kCloseOk;
+    case kIdCancel:
+      return DialogExit::kCloseCancel;
+    case kIdApply:
+      ApplyAssociations();
+      break;
+    case kIdSelectUnassociated:
+      SelectUnassociated();
+      break;
+    case kIdViewCurrentSettings:
+      ShowCurrentSettings();
+      break;
+    default:
+      break;
   }
   return DialogExit::kStayOpen;
 }
@@ -144,8 +161,7 @@ void CFileExtAssocDialog::BuildExtensionBoxes() {
   WideTokenizer tokens(m_strExtList);
   TextView extension;
   TextView progId;
-  while (tokens.Next(u":", &extension) && extension.front() == u'.' &&
-         tokens.Next(u";", &progId)) {
+  while (tokens.Next(u":", &extension) && extension.front() == u'.' && tokens.Next(u";", &progId)) {
     const int id = nextId++;
     const bool created = view_.CreateCheckBox(id, extension, cell);
     cell.left += cellWidth;

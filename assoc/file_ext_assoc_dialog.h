@@ -41,14 +41,14 @@ inline constexpr int kAssocDialogTemplate = 118;
 inline constexpr int kBoxAreaInset = 20;
 
 // The status texts (the same under every language of the dialog).
-inline constexpr char16_t kStatusAssociated[] =
-    u"현재 %s 확장자는 %s(%s%s)에 연결되어 있습니다.";
+inline constexpr char16_t kStatusAssociated[] = u"현재 %s 확장자는 %s(%s%s)에 연결되어 있습니다.";
 inline constexpr char16_t kStatusChange[] =
     u"%s 확장자의 연결 프로그램을 %s 에서 %s(%s)로 변경합니다.";
 inline constexpr char16_t kStatusAssociateUnowned[] =
     u"아무 프로그램에도 연결하지 않은 %s 확장자를 %s(%s)에 연결합니다.";
 inline constexpr char16_t kStatusForce[] =
-    u"%s 형식을 사용하는 프로그램의 설치 여부를 알 수가 없습니다.\n %s 확장자를 %s에 강제로 연결합니다.";
+    u"%s 형식을 사용하는 프로그램의 설치 여부를 알 수가 없습니다.\n %s 확장자를 %s에 강제로 "
+    u"연결합니다.";
 
 // What happened to a control, as the front ends report it.
 enum class DialogEvent { kClicked, kSelectionChanged, kGainedFocus, kLostFocus };

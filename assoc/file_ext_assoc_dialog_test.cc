@@ -73,7 +73,8 @@ class FakeView final : public AssocDialogView {
   std::vector<std::string> Boxes() const {
     std::vector<std::string> boxes;
     for (const auto& [id, control] : controls) {
-      if (id > kIdTemplateBox) boxes.push_back(std::to_string(id) + ":" + Utf16ToUtf8(control.text));
+      if (id > kIdTemplateBox)
+        boxes.push_back(std::to_string(id) + ":" + Utf16ToUtf8(control.text));
     }
     return boxes;
   }
@@ -124,10 +125,14 @@ TEST_P(ProgramListTest, FillsComboAndBuildsFirstProgramsBoxes) {
 }
 
 const ProgramListCase kProgramLists[] = {
-    {"TwoProgramsInListOrder", kTwoPrograms, {"Word processor", "Spreadsheet"},
+    {"TwoProgramsInListOrder",
+     kTwoPrograms,
+     {"Word processor", "Spreadsheet"},
      {"1101:.zdw", "1102:.zdt", "1103:.zml"}},
     {"EntryWithoutDotEndsTheList",
-     u"W=.zdw:Zdw.Document.8;zdt:Zdt.Document.8;.zml:Zdw.Document.8", {"W"}, {"1101:.zdw"}},
+     u"W=.zdw:Zdw.Document.8;zdt:Zdt.Document.8;.zml:Zdw.Document.8",
+     {"W"},
+     {"1101:.zdw"}},
     {"ExtensionWithoutProgIdEndsTheList", u"W=.zdw:Zdw.Document.8;.zml", {"W"}, {"1101:.zdw"}},
     {"NameEndingTheListGetsNoEntry", u"W=.zdw:Zdw.Document.8|S=", {"W"}, {"1101:.zdw"}},
     {"EmptyExtensionListSwallowsTheNext", u"A=|B=.tbx:Tabrix.Document.8", {"A"}, {}},
@@ -312,9 +317,11 @@ TEST_F(AssocDialogRegistryTest, StatusTextOfEachCaseAndItsClearing) {
   } const cases[] = {
       {1101, u"현재 .zdw 확장자는 Zdw.Document.8(Zdw.exe)에 연결되어 있습니다."},
       {1102, u".zdt 확장자의 연결 프로그램을 Other.exe 에서 Zdt.Document.8(Zdw.exe)로 변경합니다."},
-      {1103, u"아무 프로그램에도 연결하지 않은 .zml 확장자를 Zdw.Document.8(Zdw.exe)에 연결합니다."},
-      {1104, u"Zmt.Missing 형식을 사용하는 프로그램의 설치 여부를 알 수가 없습니다.\n"
-             u" .zmt 확장자를 Zmt.Missing에 강제로 연결합니다."},
+      {1103,
+       u"아무 프로그램에도 연결하지 않은 .zml 확장자를 Zdw.Document.8(Zdw.exe)에 연결합니다."},
+      {1104,
+       u"Zmt.Missing 형식을 사용하는 프로그램의 설치 여부를 알 수가 없습니다.\n"
+       u" .zmt 확장자를 Zmt.Missing에 강제로 연결합니다."},
   };
   for (const auto& c : cases) {
     view_.focus = c.id;

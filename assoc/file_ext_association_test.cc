@@ -177,9 +177,9 @@ TEST_F(FileExtAssociationTest, WithoutPerUserTreeOnlyClassesRootIsWritten) {
 
 TEST_F(FileExtAssociationTest, PerUserTreeWithoutFullAccessIsSkipped) {
   WriteString(t_.registry, kHkeyCurrentUser, kTree, nullptr, nullptr);
-  ASSERT_EQ(
-      t_.registry.Restrict(kHkeyCurrentUser, kTree, FaultInjectingRegistryStore::Restriction::kReadOnly),
-      kErrorSuccess);
+  ASSERT_EQ(t_.registry.Restrict(kHkeyCurrentUser, kTree,
+                                 FaultInjectingRegistryStore::Restriction::kReadOnly),
+            kErrorSuccess);
   EXPECT_EQ(ChangeFileExtAssociation(t_.platform, u".zdw", u"Zdw.Document.8"), kAssocChanged);
   EXPECT_EQ(ReadString(t_.registry, kHkeyClassesRoot, u".zdw", nullptr), u"Zdw.Document.8");
   EXPECT_FALSE(KeyExists(t_.registry, kHkeyCurrentUser, kPerUserZdw));

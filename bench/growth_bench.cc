@@ -34,12 +34,22 @@ Text AutomationBlock(std::size_t n) {
   const Text progId = u"Bench.Automation" + number + u".1";
   const Text clsid = ClassId(n);
   return u"HKCR\r\n{\r\n"
-         u"\t" + progId + u" = s 'Bench Automation " + number + u"'\r\n"
-         u"\t{\r\n\t\tCLSID = s '" + clsid + u"'\r\n\t}\r\n"
+         u"\t" +
+         progId + u" = s 'Bench Automation " + number +
+         u"'\r\n"
+         u"\t{\r\n\t\tCLSID = s '" +
+         clsid +
+         u"'\r\n\t}\r\n"
          u"\tNoRemove CLSID\r\n\t{\r\n"
-         u"\t\tForceRemove " + clsid + u" = s 'Bench Automation " + number + u"'\r\n\t\t{\r\n"
-         u"\t\t\tProgID = s '" + progId + u"'\r\n"
-         u"\t\t\tVersionIndependentProgID = s 'Bench.Automation" + number + u"'\r\n"
+         u"\t\tForceRemove " +
+         clsid + u" = s 'Bench Automation " + number +
+         u"'\r\n\t\t{\r\n"
+         u"\t\t\tProgID = s '" +
+         progId +
+         u"'\r\n"
+         u"\t\t\tVersionIndependentProgID = s 'Bench.Automation" +
+         number +
+         u"'\r\n"
          u"\t\t\tInprocServer32 = s '%PATH%bench.dll'\r\n"
          u"\t\t\t{\r\n\t\t\t\tval ThreadingModel = s 'Apartment'\r\n\t\t\t}\r\n"
          u"\t\t\t'TypeLib' = s '{E6E276C9-34FA-40FC-8EE8-A842D9599B9F}'\r\n"
@@ -74,8 +84,8 @@ void BM_ApplyGeneratedScript(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                           static_cast<std::int64_t>(script.size() * sizeof(char16_t)));
   state.counters["per_block"] = benchmark::Counter(
-      static_cast<double>(blocks), benchmark::Counter::kIsIterationInvariantRate |
-                                       benchmark::Counter::kInvert);
+      static_cast<double>(blocks),
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_ApplyGeneratedScript)->Apply(ScriptSizes)->Unit(benchmark::kMillisecond);
 
@@ -89,7 +99,8 @@ struct GeneratedHive {
       if (flat) {
         std::snprintf(name, sizeof name, "Software\\Bench\\Key%06zu", k);
       } else {
-        std::snprintf(name, sizeof name, "Software\\Bench\\Folder%04zu\\Key%03zu", k / 100, k % 100);
+        std::snprintf(name, sizeof name, "Software\\Bench\\Folder%04zu\\Key%03zu", k / 100,
+                      k % 100);
       }
       const Text path = Utf8ToUtf16(name);
       ScopedKey key(store);
@@ -132,8 +143,8 @@ void HiveSizes(benchmark::internal::Benchmark* b) {
 
 void PerKey(benchmark::State& state) {
   state.counters["per_key"] = benchmark::Counter(
-      static_cast<double>(state.range(0)), benchmark::Counter::kIsIterationInvariantRate |
-                                               benchmark::Counter::kInvert);
+      static_cast<double>(state.range(0)),
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 // Guards the reader's growth.

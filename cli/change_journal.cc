@@ -31,7 +31,8 @@ Text JournalingRegistryStore::Join(const Text& parent, const char16_t* subkey) {
 ErrorCode JournalingRegistryStore::OpenKey(RegKey parent, const char16_t* subkey,
                                            std::uint32_t access, RegKey* result) {
   const ErrorCode code = inner().OpenKey(parent, subkey, access, result);
-  if (code == kErrorSuccess) paths_[static_cast<std::uintptr_t>(*result)] = Join(PathOf(parent), subkey);
+  if (code == kErrorSuccess)
+    paths_[static_cast<std::uintptr_t>(*result)] = Join(PathOf(parent), subkey);
   return code;
 }
 
@@ -82,7 +83,8 @@ ErrorCode JournalingRegistryStore::SetValue(RegKey key, const char16_t* name, st
   // of a failed script block) is known to leave nothing or to lose it. A
   // key that may not be read counts as holding one.
   std::uint32_t size = 0;
-  const bool replaced = inner().QueryValue(key, name, nullptr, nullptr, &size) != kErrorFileNotFound;
+  const bool replaced =
+      inner().QueryValue(key, name, nullptr, nullptr, &size) != kErrorFileNotFound;
   const ErrorCode code = inner().SetValue(key, name, type, data, byteCount);
   if (code == kErrorSuccess) {
     RecordValue(ChangeKind::kSetValue, key, name);
@@ -101,7 +103,8 @@ ErrorCode JournalingRegistryStore::DeleteValue(RegKey key, const char16_t* name)
 
 ErrorCode JournalingRegistryStore::DeleteKey(RegKey parent, const char16_t* subkey) {
   const ErrorCode code = inner().DeleteKey(parent, subkey);
-  if (code == kErrorSuccess) changes_.push_back(KeyChange(ChangeKind::kDeleteKey, Join(PathOf(parent), subkey)));
+  if (code == kErrorSuccess)
+    changes_.push_back(KeyChange(ChangeKind::kDeleteKey, Join(PathOf(parent), subkey)));
   return code;
 }
 
@@ -119,7 +122,8 @@ ErrorCode JournalingRegistryStore::DeleteTree(RegKey parent, const char16_t* sub
   const ErrorCode code = inner().DeleteTree(parent, subkey);
   if (code == kErrorSuccess) {
     if (IsNullOrEmpty(subkey)) {
-      for (Text& child : children) changes_.push_back(KeyChange(ChangeKind::kDeleteKey, std::move(child)));
+      for (Text& child : children)
+        changes_.push_back(KeyChange(ChangeKind::kDeleteKey, std::move(child)));
     } else {
       changes_.push_back(KeyChange(ChangeKind::kDeleteKey, Join(PathOf(parent), subkey)));
     }

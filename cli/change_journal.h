@@ -18,7 +18,7 @@ enum class ChangeKind { kCreateKey, kSetValue, kDeleteValue, kDeleteKey };
 
 struct Change {
   ChangeKind kind;
-  Text key;            // full path, "HKEY_CLASSES_ROOT\.zdw"
+  Text key;              // full path, "HKEY_CLASSES_ROOT\.zdw"
   bool hasName = false;  // values only: false for the default value
   Text name;
   std::uint32_t type = 0;  // set-value only

@@ -79,7 +79,8 @@ std::string MissingCommand(CLI::App& app, const std::vector<std::string>& words)
       // Skip an option's value given as the next word.
       const CLI::Option* option = current->get_option_no_throw(word.substr(0, word.find('=')));
       if (option == nullptr) option = app.get_option_no_throw(word.substr(0, word.find('=')));
-      if (option != nullptr && option->get_items_expected_min() > 0 && word.find('=') == std::string::npos) {
+      if (option != nullptr && option->get_items_expected_min() > 0 &&
+          word.find('=') == std::string::npos) {
         ++i;
       }
       continue;
@@ -130,8 +131,7 @@ int Main(Output& output, int argc, char** argv) {
     output.Write(stdout, app.help("", CLI::AppFormatMode::All));
     return kExitOk;
   } catch (const CLI::RequiredError& error) {
-    if (app.get_subcommands().empty() ||
-        app.get_subcommands().front()->get_subcommands().empty()) {
+    if (app.get_subcommands().empty() || app.get_subcommands().front()->get_subcommands().empty()) {
       const std::string missing = MissingCommand(app, words);
       if (!missing.empty()) return output.ToolError(missing, json);
     }
@@ -168,9 +168,9 @@ int Main(Output& output, int argc, char** argv) {
     global.host.drives.push_back(drive);
   }
   if (app.count("--codepage") > 0 && !CodePageIsKnown(global.host.codePage)) {
-    return output.ToolError(
-        "--codepage " + std::to_string(global.host.codePage) + " is not a code page this build knows",
-        json);
+    return output.ToolError("--codepage " + std::to_string(global.host.codePage) +
+                                " is not a code page this build knows",
+                            json);
   }
 
   CommandOutcome outcome = RunCommand(app, args, global);

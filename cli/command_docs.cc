@@ -67,10 +67,11 @@ std::string Synopsis(const std::string& path, const CLI::App& app) {
   std::string text = "\\fBtolvane " + Roff(path) + "\\fR";
   for (const CLI::Option* option : app.get_options()) {
     if (IsHelp(app, option)) continue;
-    std::string word = option->get_positional()
-                           ? "\\fI" + Roff(ValueName(option)) + "\\fR"
-                           : "\\fB" + Roff(LongName(option)) + "\\fR" +
-                                 (TakesValue(option) ? " \\fI" + Roff(ValueName(option)) + "\\fR" : "");
+    std::string word =
+        option->get_positional()
+            ? "\\fI" + Roff(ValueName(option)) + "\\fR"
+            : "\\fB" + Roff(LongName(option)) + "\\fR" +
+                  (TakesValue(option) ? " \\fI" + Roff(ValueName(option)) + "\\fR" : "");
     if (Repeatable(option) && !option->get_positional()) word += "...";
     text += " " + (option->get_required() ? word : "[" + word + "]");
   }
@@ -152,8 +153,8 @@ std::string ManualPage(const CLI::App& app, std::span<const HelpSection> section
   page += ".SH OPTIONS\n" + OptionList(app);
   page += ".SH COMMANDS\n";
   for (const CommandEntry& command : Commands(app)) {
-    page += ".SS \"" + Roff(command.path) + "\"\n" + Synopsis(command.path, *command.app) + "\n.PP\n" +
-            Roff(command.app->get_description()) + "\n" + OptionList(*command.app);
+    page += ".SS \"" + Roff(command.path) + "\"\n" + Synopsis(command.path, *command.app) +
+            "\n.PP\n" + Roff(command.app->get_description()) + "\n" + OptionList(*command.app);
   }
   for (const HelpSection& section : sections) page += Section(section);
   return page;
@@ -214,26 +215,34 @@ std::string BashCompletion(const CLI::App& app, const std::vector<std::string>& 
       "  for ((i = 1; i < COMP_CWORD; i++)); do\n"
       "    word=${COMP_WORDS[i]}\n"
       "    case $word in\n"
-      "      " + alternatives(valued) + ") ((i++)) ;;\n"
+      "      " +
+      alternatives(valued) +
+      ") ((i++)) ;;\n"
       "      -*) ;;\n"
       "      *)\n"
       "        case $path/$word in\n"
-      "          " + alternatives(paths) + ") path=$path/$word positional=0 ;;\n"
+      "          " +
+      alternatives(paths) +
+      ") path=$path/$word positional=0 ;;\n"
       "          *) ((positional++)) ;;\n"
       "        esac ;;\n"
       "    esac\n"
       "  done\n"
       "  case $prev in\n";
   if (!fileValued.empty()) {
-    script += "    " + alternatives(fileValued) + ") COMPREPLY=($(compgen -f -- \"$cur\")); return ;;\n";
+    script +=
+        "    " + alternatives(fileValued) + ") COMPREPLY=($(compgen -f -- \"$cur\")); return ;;\n";
   }
   script += "    --lang) COMPREPLY=($(compgen -W '" + ShellWords(languageWords) +
             "' -- \"$cur\")); return ;;\n"
-            "    " + alternatives(valued) + ") COMPREPLY=(); return ;;\n"
+            "    " +
+            alternatives(valued) +
+            ") COMPREPLY=(); return ;;\n"
             "  esac\n"
             "  local words kinds=''\n"
             "  case $path in\n"
-            "    '') words='" + offered(app) + "' ;;\n";
+            "    '') words='" +
+            offered(app) + "' ;;\n";
   for (std::size_t i = 0; i < commands.size(); ++i) {
     script += "    " + paths[i] + ") words='" + offered(*commands[i].app) + "' kinds='" +
               PositionalKinds(*commands[i].app) + "' ;;\n";
@@ -243,7 +252,9 @@ std::string BashCompletion(const CLI::App& app, const std::vector<std::string>& 
       "  if [[ $cur != -* ]]; then\n"
       "    local -a kind=($kinds)\n"
       "    case ${kind[positional]:-none} in\n"
-      "      group) words+=' " + ShellWords(groups) + "' ;;\n"
+      "      group) words+=' " +
+      ShellWords(groups) +
+      "' ;;\n"
       "      file) COMPREPLY=($(compgen -f -- \"$cur\")); return ;;\n"
       "    esac\n"
       "  fi\n"

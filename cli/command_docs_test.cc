@@ -35,8 +35,10 @@ TEST(CommandDocs, TheManualPageHasEveryCommandWithEachArgumentAndOptionItsHelpSh
   EXPECT_GT(commands.size(), 14u);  // nested commands ("script run") too
   for (const Walked& command : commands) {
     if (!command.path.empty()) {
-      EXPECT_NE(page.find(".SS \"" + Roffed(command.path) + "\"\n"), std::string::npos) << command.path;
-      EXPECT_NE(page.find(Roffed(command.app->get_description())), std::string::npos) << command.path;
+      EXPECT_NE(page.find(".SS \"" + Roffed(command.path) + "\"\n"), std::string::npos)
+          << command.path;
+      EXPECT_NE(page.find(Roffed(command.app->get_description())), std::string::npos)
+          << command.path;
     }
     for (const CLI::Option* option : command.app->get_options()) {
       if (option == command.app->get_help_ptr()) continue;

@@ -10,8 +10,7 @@ constexpr std::array<const char*, 5> kLanguageTags = {"en-US", "ko-KR", "ja-JP",
 #ifdef _WIN32
 const std::vector<HelpSection> kSections = {
     {"EXIT STATUS",
-     {"0\tthe call succeeded by its export's own convention",
-      "1\tthe export reported failure",
+     {"0\tthe call succeeded by its export's own convention", "1\tthe export reported failure",
       "2\ta usage error, an unreadable or malformed hive file, or any other error of the tool "
       "(one line on stderr; the registry or hive file is left as it was)"}},
     {"EXAMPLES",
@@ -22,8 +21,7 @@ const std::vector<HelpSection> kSections = {
 #else
 const std::vector<HelpSection> kSections = {
     {"EXIT STATUS",
-     {"0\tthe call succeeded by its export's own convention",
-      "1\tthe export reported failure",
+     {"0\tthe call succeeded by its export's own convention", "1\tthe export reported failure",
       "2\ta usage error, an unreadable or malformed hive file, or any other error of the tool "
       "(one line on stderr; the hive file is left as it was)"}},
     {"ENVIRONMENT",
@@ -32,12 +30,9 @@ const std::vector<HelpSection> kSections = {
       "(default ~/.local/share/tolvane/registry.reg)",
       "LANG\tthe default of --lang"}},
     {"EXAMPLES",
-     {"tolvane groups",
-      "tolvane --drive C=/srv/suite register ZDW2008_MODULE 'C:\\Bin\\'",
-      "tolvane assoc .zdw Zdw.Document.8",
-      "tolvane script run my.rgs --set PATH='C:\\Bin\\'",
-      "tolvane query 'HKCR\\Zdw.Document.8' --recursive",
-      "tolvane export --output preview.reg"}},
+     {"tolvane groups", "tolvane --drive C=/srv/suite register ZDW2008_MODULE 'C:\\Bin\\'",
+      "tolvane assoc .zdw Zdw.Document.8", "tolvane script run my.rgs --set PATH='C:\\Bin\\'",
+      "tolvane query 'HKCR\\Zdw.Document.8' --recursive", "tolvane export --output preview.reg"}},
 };
 #endif
 

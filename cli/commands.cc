@@ -183,7 +183,8 @@ CommandOutcome ApplyScriptCommand(Host& host, const CommandArgs& args, bool comm
     std::string bytes;
     if (!ReadInput(args.file, &bytes, &error)) return Error(error);
     if (const std::size_t nul = bytes.find('\0'); nul != std::string::npos) {
-      const auto line = 1 + std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(nul), '\n');
+      const auto line =
+          1 + std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(nul), '\n');
       return Error(args.file + ": line " + std::to_string(line) +
                    ": a NUL byte; a script is text and would end there");
     }
@@ -243,7 +244,8 @@ CommandOutcome ScriptShow(const CommandArgs& args, const GlobalArgs& global) {
   CommandOutcome outcome;
   outcome.report.call = "script " + std::to_string(args.scriptId);
   if (code != kErrorSuccess) {
-    std::fprintf(stderr, "tolvane: there is no embedded script %d (error %d)\n", args.scriptId, code);
+    std::fprintf(stderr, "tolvane: there is no embedded script %d (error %d)\n", args.scriptId,
+                 code);
     outcome.exitCode = kExitFailure;
     outcome.report.result = HResultFromError(code);
     outcome.raw = !global.json;
@@ -273,7 +275,8 @@ bool ParseKey(const std::string& key, RegKey* root, Text* path) {
 CommandOutcome Query(const CommandArgs& args, const GlobalArgs& global) {
   RegKey root = kNoKey;
   Text path;
-  if (!ParseKey(args.key, &root, &path)) return Error("unknown registry root in '" + args.key + "'");
+  if (!ParseKey(args.key, &root, &path))
+    return Error("unknown registry root in '" + args.key + "'");
   std::string error;
   auto host = OpenHost(global.host, false, &error);
   if (!host) return Error(error);
@@ -304,7 +307,8 @@ CommandOutcome Query(const CommandArgs& args, const GlobalArgs& global) {
       const std::string name = value.name.empty() ? "(Default)" : Utf16ToUtf8(value.name);
       text += "    " + name + "    " + ValueTypeName(value.type) + "    " +
               ValueDataText(value.type, value.data) + "\n";
-      values.push_back({{"name", value.name.empty() ? nlohmann::json() : nlohmann::json(Utf16ToUtf8(value.name))},
+      values.push_back({{"name", value.name.empty() ? nlohmann::json()
+                                                    : nlohmann::json(Utf16ToUtf8(value.name))},
                         {"type", ValueTypeName(value.type)},
                         {"data", ValueDataJson(value.type, value.data)}});
     }
@@ -334,11 +338,13 @@ CommandOutcome Export(const CommandArgs& args, const GlobalArgs& global) {
   std::vector<StoredKey> keys;
   if (args.key.empty()) {
     const ErrorCode code = ReadWholeRegistry(store, &keys);
-    if (code != kErrorSuccess) return Error("the registry cannot be read (error " + std::to_string(code) + ")");
+    if (code != kErrorSuccess)
+      return Error("the registry cannot be read (error " + std::to_string(code) + ")");
   } else {
     RegKey root = kNoKey;
     Text path;
-    if (!ParseKey(args.key, &root, &path)) return Error("unknown registry root in '" + args.key + "'");
+    if (!ParseKey(args.key, &root, &path))
+      return Error("unknown registry root in '" + args.key + "'");
     if (ReadRegistryTree(store, root, path, &keys) != kErrorSuccess) {
       return Error("the key " + args.key + " does not exist");
     }
@@ -422,7 +428,8 @@ void AddCommands(CLI::App& app, CommandArgs* args) {
 
   CLI::App* script = app.add_subcommand("script", "registrar scripts");
   script->require_subcommand(1);
-  CLI::App* run = script->add_subcommand("run", "apply a script file or embedded script to the store");
+  CLI::App* run =
+      script->add_subcommand("run", "apply a script file or embedded script to the store");
   run->add_option("FILE", args->file, "8-bit script text, widened with the code page");
   run->add_option("--id", args->scriptId, "embedded script id")
       ->type_name("N")

@@ -24,7 +24,6 @@ CommandOutcome Fail(std::string message) {
   return outcome;
 }
 
-
 }  // namespace
 
 CommandOutcome DialogCommand(const CommandArgs& args, const GlobalArgs& global) {
@@ -42,19 +41,19 @@ CommandOutcome DialogCommand(const CommandArgs& args, const GlobalArgs& global) 
   // The dialog has an English and a Korean version; --lang picks one, else
   // the resource loader does by the user-interface language.
   const std::unique_ptr<AssocDialogWindow> window =
-      !global.langGiven ? MakeToolkitAssocDialogWindow()
-                          : win32::MakeAssocDialogWindowIn(language == UiLanguage::kKorean
-                                                               ? MAKELANGID(LANG_KOREAN, SUBLANG_KOREAN)
-                                                               : MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+      !global.langGiven
+          ? MakeToolkitAssocDialogWindow()
+          : win32::MakeAssocDialogWindowIn(language == UiLanguage::kKorean
+                                               ? MAKELANGID(LANG_KOREAN, SUBLANG_KOREAN)
+                                               : MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
 #else
   // What Apply writes is saved at once, so that it survives whatever ends
   // the dialog afterwards.
-  const auto window = TerminalAssocDialogWindow::Create(
-      language, [&](int id, DialogEvent event) {
-        if (event == DialogEvent::kClicked && (id == kIdApply || id == kIdOk) && saveError.empty()) {
-          host->Commit(&saveError);
-        }
-      });
+  const auto window = TerminalAssocDialogWindow::Create(language, [&](int id, DialogEvent event) {
+    if (event == DialogEvent::kClicked && (id == kIdApply || id == kIdOk) && saveError.empty()) {
+      host->Commit(&saveError);
+    }
+  });
 #endif
   const Text programList = args.programList ? Utf8ToUtf16(*args.programList) : Text();
   const std::int32_t result = PopupFileAssocListDialog(

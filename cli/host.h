@@ -21,11 +21,11 @@ namespace tolvane::cli {
 
 // The global options of the command line.
 struct HostOptions {
-  std::optional<std::string> registryFile;  // --registry
-  std::vector<std::pair<char, std::string>> drives;  // --drive L=DIR
-  std::optional<std::string> hostExe;        // --host-exe (a Windows path)
-  std::uint32_t codePage = kScriptCodePage;  // --codepage
-  std::chrono::milliseconds wait{30000};     // --wait: longest wait for a held hive file
+  std::optional<std::string> registryFile;             // --registry
+  std::vector<std::pair<char, std::string>> drives;    // --drive L=DIR
+  std::optional<std::string> hostExe;                  // --host-exe (a Windows path)
+  std::uint32_t codePage = kScriptCodePage;            // --codepage
+  std::chrono::milliseconds wait{30000};               // --wait: longest wait for a held hive file
   std::function<void(const std::string&)> waitNotice;  // told once when a wait starts
 };
 

@@ -135,16 +135,17 @@ CommandOutcome RegisterIs(const CommandArgs& args, const GlobalArgs& global) {
 CommandOutcome CustomAction(const CommandArgs& args, const GlobalArgs& global) {
   const bool product = args.actionName == "_RegProduct";
   if (!product && args.actionName != "_RegKorvo") {
-    return UsageError("unknown custom action '" + args.actionName +
-                      "' (_RegProduct or _RegKorvo)");
+    return UsageError("unknown custom action '" + args.actionName + "' (_RegProduct or _RegKorvo)");
   }
   std::vector<std::pair<Text, std::int32_t>> features;
   for (const std::string& text : args.features) {
     std::string name, state;
     std::int32_t action = 0;
     if (!SplitPair(text, &name, &state) || !ParseState(state, &action)) {
-      return UsageError("--feature wants F=STATE (a number, absent, local, source, unknown or "
-                        "none), not '" + text + "'");
+      return UsageError(
+          "--feature wants F=STATE (a number, absent, local, source, unknown or "
+          "none), not '" +
+          text + "'");
     }
     features.emplace_back(Utf8ToUtf16(name), action);
   }
@@ -169,9 +170,8 @@ CommandOutcome CustomAction(const CommandArgs& args, const GlobalArgs& global) {
   CommandOutcome outcome;
   outcome.report.call = args.actionName + "(hInstall)";
   outcome.report.result = result;
-  outcome.report.meaning = result == kActionSucceeded
-                               ? "the custom action succeeded"
-                               : "a registration failed; the user was told";
+  outcome.report.meaning = result == kActionSucceeded ? "the custom action succeeded"
+                                                      : "a registration failed; the user was told";
   outcome.exitCode = result == kActionSucceeded ? kExitOk : kExitFailure;
   Finish(*host, &outcome);
   return outcome;

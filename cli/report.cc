@@ -106,10 +106,12 @@ nlohmann::json ValueDataJson(std::uint32_t type, const std::string& bytes) {
 
 std::string ValueDataText(std::uint32_t type, const std::string& bytes) {
   const nlohmann::json data = ValueDataJson(type, bytes);
-  if (data.is_string() && (type == kRegSz || type == kRegExpandSz)) return "\"" + data.get<std::string>() + "\"";
+  if (data.is_string() && (type == kRegSz || type == kRegExpandSz))
+    return "\"" + data.get<std::string>() + "\"";
   if (data.is_number()) {
     char text[32];
-    std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(data.get<std::uint64_t>()));
+    std::snprintf(text, sizeof text, "0x%llx",
+                  static_cast<unsigned long long>(data.get<std::uint64_t>()));
     return text;
   }
   if (data.is_array()) return data.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
@@ -186,8 +188,8 @@ std::string ChangeTree(const std::vector<Change>& changes) {
     std::size_t start = 0;
     while (start <= path.size()) {
       const std::size_t slash = path.find('\\', start);
-      node = &node->Child(path.substr(start, slash == std::string::npos ? std::string::npos
-                                                                         : slash - start));
+      node = &node->Child(
+          path.substr(start, slash == std::string::npos ? std::string::npos : slash - start));
       if (slash == std::string::npos) break;
       start = slash + 1;
     }

@@ -14,9 +14,9 @@
 namespace tolvane::cli {
 
 struct CallReport {
-  std::string call;      // the call as a person would write it
+  std::string call;  // the call as a person would write it
   std::int64_t result = 0;
-  std::string meaning;   // what the result means, in words
+  std::string meaning;  // what the result means, in words
   std::size_t notifications = 0;
   std::vector<std::string> messages;
   std::vector<Change> changes;

@@ -46,7 +46,8 @@ TEST(ReportTest, JsonCarriesTheContractMembers) {
   EXPECT_EQ(json["messages"][0], "Failed to register the program.");
   EXPECT_EQ(json["groups"][0], "x");
   ASSERT_EQ(json["changes"].size(), 2u);
-  EXPECT_EQ(json["changes"][0], nlohmann::json({{"op", "create-key"}, {"key", "HKEY_CLASSES_ROOT\\.zdw"}}));
+  EXPECT_EQ(json["changes"][0],
+            nlohmann::json({{"op", "create-key"}, {"key", "HKEY_CLASSES_ROOT\\.zdw"}}));
   EXPECT_EQ(json["changes"][1]["op"], "set-value");
   EXPECT_TRUE(json["changes"][1]["name"].is_null());
   EXPECT_EQ(json["changes"][1]["type"], "REG_SZ");

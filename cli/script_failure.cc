@@ -12,7 +12,8 @@ namespace {
 std::string LineAndColumn(TextView script, std::size_t offset) {
   offset = std::min(offset, script.size());
   const TextView before = script.substr(0, offset);
-  const std::size_t line = 1 + static_cast<std::size_t>(std::count(before.begin(), before.end(), u'\n'));
+  const std::size_t line =
+      1 + static_cast<std::size_t>(std::count(before.begin(), before.end(), u'\n'));
   const std::size_t lineStart = before.rfind(u'\n');
   const std::size_t column = offset - (lineStart == TextView::npos ? 0 : lineStart + 1) + 1;
   return "line " + std::to_string(line) + ", column " + std::to_string(column);
@@ -67,7 +68,8 @@ std::string ScriptFailurePlace(TextView script, const ReplacementMap& replacemen
     const std::string where = LineAndColumn(script, trace.faultOffset);
     if (close == TextView::npos) return where + ": a '%' without its closing '%'";
     const std::string name = Utf16ToUtf8(rest.substr(1, close - 1));
-    if (expandedStatus == kEFail) return where + ": the name %" + name + "% is longer than 31 characters";
+    if (expandedStatus == kEFail)
+      return where + ": the name %" + name + "% is longer than 31 characters";
     return where + ": %" + name + "% is not defined (--set " + name + "=VALUE defines it)";
   }
   if (stopOffset == kNoStopOffset) return "";
@@ -85,9 +87,10 @@ std::string ScriptFailurePlace(TextView script, const ReplacementMap& replacemen
     const HResult read = ReadToken(parser, token);
     const auto end = static_cast<std::size_t>(parser.cursor - expanded.c_str());
     if (Failed(read) || end >= stopOffset) {
-      const std::string at = Failed(read) ? ", at a token that cannot be read (an unclosed quote, or "
-                                            "longer than 4094 characters)"
-                                          : ", at '" + Shortened(ViewOf(token)) + "'";
+      const std::string at = Failed(read)
+                                 ? ", at a token that cannot be read (an unclosed quote, or "
+                                   "longer than 4094 characters)"
+                                 : ", at '" + Shortened(ViewOf(token)) + "'";
       return SourcePlace(script, trace, start) + at;
     }
   }

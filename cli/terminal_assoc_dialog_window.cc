@@ -48,11 +48,11 @@ constexpr TemplateControl kTemplate[] = {
     {kIdProgramCombo, Kind::kCombo, u"", u"", 51, 6, 170, 172, true},
     {kIdSelectUnassociated, Kind::kButton, u"Select all file extensions without association(&L)",
      u"연결된 프로그램이 없는 모든 확장자를 선택(&L)", 7, 123, 180, 19, true},
-    {kIdViewCurrentSettings, Kind::kButton, u"View Current Settings(&C)", u"현재 설정보기(&C)",
-     188, 123, 85, 19, true},
+    {kIdViewCurrentSettings, Kind::kButton, u"View Current Settings(&C)", u"현재 설정보기(&C)", 188,
+     123, 85, 19, true},
     {kIdTemplateBox, Kind::kCheckBox, u".", u".", 18, 41, 44, 16, false},
-    {kIdExtensionGroup, Kind::kGroup, u"File Extension To Link", u"연결할 확장자", 7, 26, 214,
-     91, true},
+    {kIdExtensionGroup, Kind::kGroup, u"File Extension To Link", u"연결할 확장자", 7, 26, 214, 91,
+     true},
     {kIdStatusLine, Kind::kStatus, u"", u"", 7, 151, 265, 30, true},
 };
 
@@ -203,10 +203,10 @@ class Window final : public TerminalAssocDialogWindow, private AssocDialogView {
     selection_ = -1;
     for (const TemplateControl& t : kTemplate) {
       const int d = kPixelsPerDialogUnit;
-      controls_.push_back(Control{t.id, t.kind, korean_ ? t.korean : t.english,
-                                  PixelRect{t.x * d, t.y * d, (t.x + t.width) * d,
-                                            (t.y + t.height) * d},
-                                  t.visible, BoxState::kUnchecked});
+      controls_.push_back(
+          Control{t.id, t.kind, korean_ ? t.korean : t.english,
+                  PixelRect{t.x * d, t.y * d, (t.x + t.width) * d, (t.y + t.height) * d}, t.visible,
+                  BoxState::kUnchecked});
     }
   }
 
@@ -370,7 +370,9 @@ class Window final : public TerminalAssocDialogWindow, private AssocDialogView {
     if (kind == ERR) return DialogExit::kStayOpen;
     if (kind == KEY_CODE_YES) {
       switch (key) {
-        case KEY_BTAB: StepFocus(-1); break;
+        case KEY_BTAB:
+          StepFocus(-1);
+          break;
         case KEY_UP:
         case KEY_LEFT:
           if (focus_ == kIdProgramCombo) return ChooseProgram(-1);
@@ -379,8 +381,10 @@ class Window final : public TerminalAssocDialogWindow, private AssocDialogView {
         case KEY_RIGHT:
           if (focus_ == kIdProgramCombo) return ChooseProgram(1);
           break;
-        case KEY_ENTER: return Press(kIdOk);
-        default: break;
+        case KEY_ENTER:
+          return Press(kIdOk);
+        default:
+          break;
       }
       return DialogExit::kStayOpen;
     }
@@ -394,11 +398,16 @@ class Window final : public TerminalAssocDialogWindow, private AssocDialogView {
         if (more == OK && next != kKeyEscape) return AccessKeyPressed(static_cast<wchar_t>(next));
         return Press(kIdCancel);
       }
-      case L'\t': StepFocus(1); return DialogExit::kStayOpen;
+      case L'\t':
+        StepFocus(1);
+        return DialogExit::kStayOpen;
       case L'\r':
-      case L'\n': return Press(kIdOk);
-      case L' ': return Press(focus_);
-      default: return AccessKeyPressed(static_cast<wchar_t>(key));
+      case L'\n':
+        return Press(kIdOk);
+      case L' ':
+        return Press(focus_);
+      default:
+        return AccessKeyPressed(static_cast<wchar_t>(key));
     }
   }
 
@@ -459,7 +468,8 @@ class Window final : public TerminalAssocDialogWindow, private AssocDialogView {
     const int start = col + (width - textWidth) / 2;
     Put(row, start, c.text, width, face, true);
     if (focused && start > col) Put(row, col, u">", 1, face, false);
-    if (focused && start + textWidth < col + width - 1) Put(row, col + width - 1, u"<", 1, face, false);
+    if (focused && start + textWidth < col + width - 1)
+      Put(row, col + width - 1, u"<", 1, face, false);
   }
 
   void DrawCombo(const Control& c) {
@@ -468,7 +478,8 @@ class Window final : public TerminalAssocDialogWindow, private AssocDialogView {
     const int row = Row(c.rect.top + kPixelsPerRow / 2);
     const attr_t face = c.id == focus_ ? A_REVERSE : A_UNDERLINE;
     Fill(row, col, width, face);
-    if (selection_ >= 0) Put(row, col + 1, items_[static_cast<std::size_t>(selection_)], width - 3, face, false);
+    if (selection_ >= 0)
+      Put(row, col + 1, items_[static_cast<std::size_t>(selection_)], width - 3, face, false);
     Put(row, col + width - 1, u"v", 1, face, false);
   }
 
@@ -539,12 +550,24 @@ class Window final : public TerminalAssocDialogWindow, private AssocDialogView {
       if (!c.visible) continue;
       switch (c.kind) {
         case Kind::kDefaultButton:
-        case Kind::kButton: DrawButton(c); break;
-        case Kind::kLabel: Put(Row(c.rect.top + kPixelsPerRow / 2), Column(c.rect.left), c.text, -1, A_NORMAL, true); break;
-        case Kind::kCombo: DrawCombo(c); break;
-        case Kind::kCheckBox: DrawCheckBox(c); break;
-        case Kind::kGroup: DrawGroup(c); break;
-        case Kind::kStatus: DrawStatus(c); break;
+        case Kind::kButton:
+          DrawButton(c);
+          break;
+        case Kind::kLabel:
+          Put(Row(c.rect.top + kPixelsPerRow / 2), Column(c.rect.left), c.text, -1, A_NORMAL, true);
+          break;
+        case Kind::kCombo:
+          DrawCombo(c);
+          break;
+        case Kind::kCheckBox:
+          DrawCheckBox(c);
+          break;
+        case Kind::kGroup:
+          DrawGroup(c);
+          break;
+        case Kind::kStatus:
+          DrawStatus(c);
+          break;
       }
     }
     refresh();

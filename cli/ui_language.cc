@@ -11,15 +11,17 @@ struct TagLanguage {
   UiLanguage language;
 };
 constexpr TagLanguage kTags[] = {
-    {"en-us", UiLanguage::kEnglish},          {"zh-tw", UiLanguage::kChineseTraditional},
-    {"ja-jp", UiLanguage::kJapanese},         {"ko-kr", UiLanguage::kKorean},
+    {"en-us", UiLanguage::kEnglish},           {"zh-tw", UiLanguage::kChineseTraditional},
+    {"ja-jp", UiLanguage::kJapanese},          {"ko-kr", UiLanguage::kKorean},
     {"zh-cn", UiLanguage::kChineseSimplified},
 };
 
 bool SameTag(std::string_view given, std::string_view known) {
   if (given.size() != known.size()) return false;
   for (std::size_t i = 0; i < given.size(); ++i) {
-    const char c = given[i] == '_' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(given[i])));
+    const char c = given[i] == '_'
+                       ? '-'
+                       : static_cast<char>(std::tolower(static_cast<unsigned char>(given[i])));
     if (c != known[i]) return false;
   }
   return true;

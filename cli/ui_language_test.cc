@@ -18,11 +18,16 @@ void SetEnv(const char* name, const char* value) {
 
 TEST(UiLanguageTest, Tags) {
   const std::pair<const char*, std::optional<UiLanguage>> cases[] = {
-      {"en-US", UiLanguage::kEnglish},       {"ko-KR", UiLanguage::kKorean},
-      {"KO_kr", UiLanguage::kKorean},        {"ja-JP", UiLanguage::kJapanese},
-      {"zh-TW", UiLanguage::kChineseTraditional}, {"zh-CN", UiLanguage::kChineseSimplified},
-      {"ko", std::nullopt},                  {"ko-KR ", std::nullopt},
-      {"fr-FR", std::nullopt},               {"", std::nullopt},
+      {"en-US", UiLanguage::kEnglish},
+      {"ko-KR", UiLanguage::kKorean},
+      {"KO_kr", UiLanguage::kKorean},
+      {"ja-JP", UiLanguage::kJapanese},
+      {"zh-TW", UiLanguage::kChineseTraditional},
+      {"zh-CN", UiLanguage::kChineseSimplified},
+      {"ko", std::nullopt},
+      {"ko-KR ", std::nullopt},
+      {"fr-FR", std::nullopt},
+      {"", std::nullopt},
   };
   for (const auto& [tag, language] : cases) EXPECT_EQ(ParseUiLanguageTag(tag), language) << tag;
 }

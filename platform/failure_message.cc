@@ -7,7 +7,8 @@ constexpr FailureMessageVariant kVariants[] = {
     {kLanguageEnglishUs, u"Failed to register the program."},
     {kLanguageChineseTraditional, u"Failed to register the program."},
     {kLanguageJapanese, u"Failed to register the program."},
-    {kLanguageKorean, u"\uD504\uB85C\uADF8\uB7A8 \uB4F1\uB85D\uC5D0 \uC2E4\uD328\uD558\uC600\uC2B5\uB2C8\uB2E4."},
+    {kLanguageKorean,
+     u"\uD504\uB85C\uADF8\uB7A8 \uB4F1\uB85D\uC5D0 \uC2E4\uD328\uD558\uC600\uC2B5\uB2C8\uB2E4."},
     {kLanguageChineseSimplified, u"\u5E94\u7528\u7A0B\u5E8F\u6CE8\u518C\u5931\u8D25"},
 };
 

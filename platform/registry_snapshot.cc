@@ -17,7 +17,8 @@ ErrorCode ReadValues(RegistryStore& store, RegKey key, std::vector<StoredValue>*
     StoredValue value;
     std::uint32_t units = kMaxValueNameUnits + 1;
     auto bytes = static_cast<std::uint32_t>(data.size());
-    ErrorCode code = store.EnumValue(key, index, name.data(), &units, &value.type, data.data(), &bytes);
+    ErrorCode code =
+        store.EnumValue(key, index, name.data(), &units, &value.type, data.data(), &bytes);
     if (code == kErrorMoreData && bytes > data.size()) {
       data.resize(bytes);
       units = kMaxValueNameUnits + 1;
@@ -59,7 +60,8 @@ ErrorCode Collect(RegistryStore& store, RegKey key, const Text& path, bool inclu
   for (std::size_t i = 0; code == kErrorSuccess && i < children.size(); ++i) {
     ScopedKey child(store);
     code = store.OpenKey(key, children[i].c_str(), kKeyRead, child.Receive());
-    if (code == kErrorSuccess) code = Collect(store, child.get(), path + u'\\' + children[i], true, keys);
+    if (code == kErrorSuccess)
+      code = Collect(store, child.get(), path + u'\\' + children[i], true, keys);
   }
   return code;
 }
@@ -100,7 +102,8 @@ ErrorCode ReadRegistryTree(RegistryStore& store, RegKey root, TextView path,
     rest = slash == TextView::npos ? TextView() : rest.substr(slash + 1);
     if (part.empty()) continue;
     ScopedKey parent(store);
-    if (!below.empty() && store.OpenKey(root, below.c_str(), kKeyRead, parent.Receive()) != 0) break;
+    if (!below.empty() && store.OpenKey(root, below.c_str(), kKeyRead, parent.Receive()) != 0)
+      break;
     Text name;
     if (!StoredSpelling(store, below.empty() ? root : parent.get(), part, &name)) name = Text(part);
     if (!below.empty()) below += u'\\';

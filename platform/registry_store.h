@@ -22,8 +22,8 @@ inline constexpr RegKey kNoKey{0};
 // Predefined roots have the platform's sign-extended handle values, so a
 // record table holding them has the same bytes on both builds.
 constexpr RegKey PredefinedKey(std::uint32_t value) {
-  return static_cast<RegKey>(static_cast<std::uintptr_t>(
-      static_cast<std::intptr_t>(static_cast<std::int32_t>(value))));
+  return static_cast<RegKey>(
+      static_cast<std::uintptr_t>(static_cast<std::intptr_t>(static_cast<std::int32_t>(value))));
 }
 inline constexpr RegKey kHkeyClassesRoot = PredefinedKey(0x80000000u);
 inline constexpr RegKey kHkeyCurrentUser = PredefinedKey(0x80000001u);

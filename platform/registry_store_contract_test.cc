@@ -459,7 +459,8 @@ TYPED_TEST(RegistryStoreContract, ValueEnumerationNamesEachValueOnceWithItsData)
     std::uint32_t units = kMaxValueNameUnits + 1;
     std::uint32_t type = 0;
     std::uint32_t bytes = sizeof data;
-    const ErrorCode code = this->store().EnumValue(key.get(), index, name, &units, &type, data, &bytes);
+    const ErrorCode code =
+        this->store().EnumValue(key.get(), index, name, &units, &type, data, &bytes);
     if (code == kErrorNoMoreItems) break;
     ASSERT_EQ(code, kErrorSuccess);
     seen.push_back(Utf16ToUtf8(TextView(name, units)) + "|" + std::to_string(type) + "|" +
@@ -502,9 +503,9 @@ TYPED_TEST(RegistryStoreContract, TreeReadingSpellsNamesAsStoredInRegistryOrder)
   ASSERT_EQ(ReadRegistryTree(this->store(), kHkeyCurrentUser,
                              u"software\\tolvanecontracttest\\t\\alpha\\..\\", &keys),
             kErrorFileNotFound);
-  ASSERT_EQ(ReadRegistryTree(this->store(), kHkeyCurrentUser, u"software\\TOLVANEcontracttest\\t",
-                             &keys),
-            kErrorSuccess);
+  ASSERT_EQ(
+      ReadRegistryTree(this->store(), kHkeyCurrentUser, u"software\\TOLVANEcontracttest\\t", &keys),
+      kErrorSuccess);
   std::vector<Text> paths;
   for (const StoredKey& key : keys) paths.push_back(key.path);
   const Text top = u"HKEY_CURRENT_USER\\Software\\TolvaneContractTest\\T";

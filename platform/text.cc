@@ -104,5 +104,4 @@ std::string Utf16ToUtf8(TextView utf16) {
   return out;
 }
 
-
 }  // namespace tolvane

@@ -28,9 +28,7 @@ inline TextView ViewOf(const char16_t* text) {
 }
 
 // True when the text is null or starts with its terminator.
-inline bool IsNullOrEmpty(const char16_t* text) {
-  return text == nullptr || text[0] == u'\0';
-}
+inline bool IsNullOrEmpty(const char16_t* text) { return text == nullptr || text[0] == u'\0'; }
 
 // Converts UTF-8 to UTF-16 (each byte of an ill-formed sequence becomes
 // U+FFFD), and back.

@@ -21,11 +21,10 @@ TEST(TextServicesContract, NumbersConvertAsTheRegistrarDoes) {
     const char16_t* text;
     std::uint32_t value;
   } kCases[] = {
-      {u"0", 0},           {u"42", 42},          {u"007", 7},
-      {u"4294967295", 4294967295u},              {u"4294967296", 0},
-      {u" 5", 5},          {u"5 ", 5},           {u"+5", 5},
-      {u"0x10", 0},        {u"-5", 0},           {u"12ab", 0},
-      {u"", 0},            {u"  ", 0},           {nullptr, 0},
+      {u"0", 0},          {u"42", 42},  {u"007", 7},  {u"4294967295", 4294967295u},
+      {u"4294967296", 0}, {u" 5", 5},   {u"5 ", 5},   {u"+5", 5},
+      {u"0x10", 0},       {u"-5", 0},   {u"12ab", 0}, {u"", 0},
+      {u"  ", 0},         {nullptr, 0},
   };
   for (const auto& c : kCases) {
     EXPECT_EQ(text.TextToUInt32(c.text), c.value) << (c.text ? Utf16ToUtf8(c.text) : "null");
@@ -39,9 +38,12 @@ TEST(TextServicesContract, NamesCompareWithoutRegardToCase) {
     const char16_t* b;
     bool equal;
   } kCases[] = {
-      {u"HKCR", u"hkcr", true},      {u"ForceRemove", u"FORCEREMOVE", true},
-      {u"\u00C4rger", u"\u00E4RGER", true}, {u"\u0416", u"\u0436", true},
-      {u"PATH", u"PAT", false},      {u"Val", u"Va1", false},
+      {u"HKCR", u"hkcr", true},
+      {u"ForceRemove", u"FORCEREMOVE", true},
+      {u"\u00C4rger", u"\u00E4RGER", true},
+      {u"\u0416", u"\u0436", true},
+      {u"PATH", u"PAT", false},
+      {u"Val", u"Va1", false},
       {u"", u"", true},
   };
   for (const auto& c : kCases) {

@@ -29,8 +29,7 @@ class UniqueHandle {
   UniqueHandle(Traits traits, Handle handle) : traits_(std::move(traits)), handle_(handle) {}
   UniqueHandle(const UniqueHandle&) = delete;
   UniqueHandle& operator=(const UniqueHandle&) = delete;
-  UniqueHandle(UniqueHandle&& other) noexcept
-      : traits_(other.traits_), handle_(other.Release()) {}
+  UniqueHandle(UniqueHandle&& other) noexcept : traits_(other.traits_), handle_(other.Release()) {}
   UniqueHandle& operator=(UniqueHandle&& other) noexcept {
     if (this != &other) {
       Reset();

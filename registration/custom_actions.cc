@@ -51,7 +51,8 @@ bool ReadDirectory(Platform& platform, InstallerHandle installer, const char16_t
                    PathBuffer* directory) {
   std::array<char16_t, kPathBufferUnits> units{};
   std::uint32_t count = kPathBufferUnits;
-  const ErrorCode status = platform.installer.GetProperty(installer, property, units.data(), &count);
+  const ErrorCode status =
+      platform.installer.GetProperty(installer, property, units.data(), &count);
   directory->Assign(TextView());
   if (status == kErrorMoreData) return false;
   if (status != kErrorSuccess) return true;
@@ -63,8 +64,7 @@ bool ReadDirectory(Platform& platform, InstallerHandle installer, const char16_t
 
 // Registers group for the directory in property; false when it failed.
 bool RegisterFromProperty(Platform& platform, GroupCatalogue catalogue, InstallerHandle installer,
-                          const char16_t* property, const char16_t* group,
-                          PathBuffer* directory) {
+                          const char16_t* property, const char16_t* group, PathBuffer* directory) {
   if (!ReadDirectory(platform, installer, property, directory)) return false;
   return RegProduct(platform, catalogue, group, directory->c_str()) == kErrorSuccess;
 }
@@ -121,8 +121,7 @@ std::uint32_t RegKorvoAction(Platform& platform, InstallerHandle installer) {
   return RegKorvoAction(platform, BuiltInCatalogue(), installer);
 }
 
-std::int32_t RegProductIS(Platform& platform, GroupCatalogue catalogue,
-                          const char16_t* directory) {
+std::int32_t RegProductIS(Platform& platform, GroupCatalogue catalogue, const char16_t* directory) {
   PathBuffer path;
   if (directory == nullptr || !path.Assign(ViewOf(directory)) || !path.Append(kIsSubDirectory) ||
       RegProduct(platform, catalogue, kIsGroup, path.c_str()) != kErrorSuccess) {

@@ -38,8 +38,7 @@ std::uint32_t RegKorvoAction(Platform& platform, InstallerHandle installer);
 // as it stands (the directory is expected to end with a backslash). 1 on
 // success; 0 after the notice when the registration fails, directory is
 // null or the path does not fit 259 units (then nothing is written).
-std::int32_t RegProductIS(Platform& platform, GroupCatalogue catalogue,
-                          const char16_t* directory);
+std::int32_t RegProductIS(Platform& platform, GroupCatalogue catalogue, const char16_t* directory);
 std::int32_t RegProductIS(Platform& platform, const char16_t* directory);
 
 }  // namespace tolvane

@@ -39,7 +39,7 @@ const RecordList kTabrixGroup[] = {kTabrixList, nullptr};
 const RecordList kShowraGroup[] = {kShowraList, nullptr};
 const RecordList kKeltGroup[] = {kKeltList, nullptr};
 const GroupCatalogueEntry kCatalogue[] = {
-    {u"COMMON2007_MODULE", kEmptyGroup}, {u"ZDW2007_MODULE", kBrokenGroup},
+    {u"COMMON2007_MODULE", kEmptyGroup},  {u"ZDW2007_MODULE", kBrokenGroup},
     {u"TABRIX2007_MODULE", kTabrixGroup}, {u"SHOWRA2007_MODULE", kShowraGroup},
     {u"KELT_2005_COM", kKeltGroup},
 };
@@ -72,7 +72,7 @@ class CustomActionsTest : public ::testing::Test {
   RecordingInstaller installer_;
   RecordingModules modules_;
   CountingNotice notice_;
-  Platform platform_{t_.registry, t_.notifier, t_.files,  t_.paths, t_.resources,
+  Platform platform_{t_.registry, t_.notifier, t_.files,   t_.paths, t_.resources,
                      t_.text,     t_.shell,    installer_, modules_, notice_};
 };
 
@@ -119,17 +119,52 @@ TEST_F(CustomActionsTest, RegProductSteps) {
   };
   const Text missing = u"<missing>";
   const Case cases[] = {
-      {{u"Velmora", u"Tabrix", u"Showra"}, u"C:\\Common\\", u"C:\\T\\", 0, 1,
-       {"CommonDir", "ZdwDir", "TabrixDir", "ShowraDir"}, true, u"C:\\T", u"C:\\Setup\\Disk1"},
-      {{u"Tabrix"}, u"C:\\Common\\", u"C:\\T\\", 0, 0, {"CommonDir", "TabrixDir"}, true,
-       u"C:\\T", missing},
-      {{u"ZdwDic", u"Showra"}, u"C:\\Common\\", u"C:\\T\\", 0, 0, {"CommonDir", "ShowraDir"},
-       true, missing, u"C:\\Setup\\Disk1"},
+      {{u"Velmora", u"Tabrix", u"Showra"},
+       u"C:\\Common\\",
+       u"C:\\T\\",
+       0,
+       1,
+       {"CommonDir", "ZdwDir", "TabrixDir", "ShowraDir"},
+       true,
+       u"C:\\T",
+       u"C:\\Setup\\Disk1"},
+      {{u"Tabrix"},
+       u"C:\\Common\\",
+       u"C:\\T\\",
+       0,
+       0,
+       {"CommonDir", "TabrixDir"},
+       true,
+       u"C:\\T",
+       missing},
+      {{u"ZdwDic", u"Showra"},
+       u"C:\\Common\\",
+       u"C:\\T\\",
+       0,
+       0,
+       {"CommonDir", "ShowraDir"},
+       true,
+       missing,
+       u"C:\\Setup\\Disk1"},
       {{u"Postra"}, u"C:\\Common\\", u"C:\\T\\", 0, 0, {"CommonDir"}, true, missing, missing},
-      {{u"Tabrix", u"Showra"}, u"C:\\Common\\", kLongDir, 0, 1,
-       {"CommonDir", "TabrixDir", "ShowraDir"}, true, missing, u"C:\\Setup\\Disk1"},
+      {{u"Tabrix", u"Showra"},
+       u"C:\\Common\\",
+       kLongDir,
+       0,
+       1,
+       {"CommonDir", "TabrixDir", "ShowraDir"},
+       true,
+       missing,
+       u"C:\\Setup\\Disk1"},
       {{u"Tabrix"}, kLongDir, u"C:\\T\\", 1, 1, {"CommonDir"}, false, missing, missing},
-      {{u"Tabrix"}, std::nullopt, u"C:\\T\\", 0, 0, {"CommonDir", "TabrixDir"}, false, u"C:\\T",
+      {{u"Tabrix"},
+       std::nullopt,
+       u"C:\\T\\",
+       0,
+       0,
+       {"CommonDir", "TabrixDir"},
+       false,
+       u"C:\\T",
        missing},
   };
   for (const Case& c : cases) {
@@ -218,7 +253,9 @@ TEST_F(CustomActionsTest, SelfRegisterModuleOrder) {
     std::vector<std::string> log;
   };
   const Case cases[] = {
-      {false, u"C:\\Common\\GrafoChart.ocx", {"ole", "load C:\\Common\\GrafoChart.ocx", "call", "free", "unole"}},
+      {false,
+       u"C:\\Common\\GrafoChart.ocx",
+       {"ole", "load C:\\Common\\GrafoChart.ocx", "call", "free", "unole"}},
       {false, u"C:\\Plain.dll", {"ole", "load C:\\Plain.dll", "free", "unole"}},
       {false, u"C:\\Missing.ocx", {"ole", "load C:\\Missing.ocx", "unole"}},
       {true, u"C:\\Common\\GrafoChart.ocx", {"ole"}},

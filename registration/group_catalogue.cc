@@ -24,8 +24,8 @@ constexpr RegistrationRecord ClassDefault(const char16_t* keyPath, const char16_
 }
 
 // A list of one RunScript record: script id for module file.
-#define TOLVANE_SCRIPT_LIST(name, id, module)                                              \
-  const RegistrationRecord name[] = {                                                      \
+#define TOLVANE_SCRIPT_LIST(name, id, module) \
+  const RegistrationRecord name[] = {         \
       {RecordKind::RunScript, kNoKey, ScriptIdPointer(id), module, nullptr}, kEnd}
 
 // The current user's per-extension overrides.
@@ -34,11 +34,12 @@ constexpr RegistrationRecord ClassDefault(const char16_t* keyPath, const char16_
 // The per-user block of extension ext and class progId: an override that
 // names an "Application" is removed as a whole; then, when the user has the
 // FileExts key at all, the extension's "ProgID" is set to the class.
-#define TOLVANE_PER_USER(ext, progId)                                                            \
+#define TOLVANE_PER_USER(ext, progId)                                                             \
   {RecordKind::IfExists, kHkeyCurrentUser, TOLVANE_FILE_EXTS u"\\" ext, u"Application", nullptr}, \
       {RecordKind::DeleteEntry, kHkeyCurrentUser, TOLVANE_FILE_EXTS u"\\" ext, nullptr, nullptr}, \
-      {RecordKind::IfExists, kHkeyCurrentUser, TOLVANE_FILE_EXTS, nullptr, nullptr},             \
-      {RecordKind::SetString, kHkeyCurrentUser, TOLVANE_FILE_EXTS u"\\" ext, u"ProgID", progId}
+      {RecordKind::IfExists, kHkeyCurrentUser, TOLVANE_FILE_EXTS, nullptr, nullptr}, {            \
+    RecordKind::SetString, kHkeyCurrentUser, TOLVANE_FILE_EXTS u"\\" ext, u"ProgID", progId       \
+  }
 
 // Registrar scripts and the module file each one registers.
 TOLVANE_SCRIPT_LIST(kXmlScript, 133, u"QMRXML80.DLL");
@@ -141,9 +142,9 @@ constexpr RegistrationRecord kShowraMime[] = {
 
 const RecordList kCleanOpenAlways[] = {nullptr};
 const RecordList kCommonModule[] = {kXmlScript, kAccessibleScript, nullptr};
-const RecordList kZdwModule[] = {kZdwDocumentScript, kZdwAutomationScript, kPackagerScript,
-                                 kZdwControlScript,  kEquationScript,      kEmbeddingScript,
-                                 kZdwDocumentClasses, nullptr};
+const RecordList kZdwModule[] = {
+    kZdwDocumentScript, kZdwAutomationScript, kPackagerScript,     kZdwControlScript,
+    kEquationScript,    kEmbeddingScript,     kZdwDocumentClasses, nullptr};
 const RecordList kTabrixModule[] = {kTabrixDocumentScript, kTabrixDocumentClasses, nullptr};
 const RecordList kShowraModule[] = {kShowraDocumentScript, kShowraDocumentClasses, nullptr};
 const RecordList kZdwFileExt[] = {kZdwExtensions, kZdwDocumentClasses, kZdwMime, nullptr};

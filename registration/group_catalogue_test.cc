@@ -41,8 +41,8 @@ TEST_F(GroupCatalogueTest, CatalogueHoldsTheNineGroupsInLookupOrder) {
   std::vector<Text> names;
   for (const GroupCatalogueEntry& entry : BuiltInCatalogue()) names.emplace_back(entry.name);
   const std::vector<Text> expected = {
-      u"CleanOpenAlways",     u"COMMON2008_MODULE",  u"ZDW2008_MODULE",
-      u"TABRIX2008_MODULE",   u"SHOWRA2008_MODULE",  u"ZDW2008_FILE_EXT",
+      u"CleanOpenAlways",     u"COMMON2008_MODULE",   u"ZDW2008_MODULE",
+      u"TABRIX2008_MODULE",   u"SHOWRA2008_MODULE",   u"ZDW2008_FILE_EXT",
       u"TABRIX2008_FILE_EXT", u"SHOWRA2008_FILE_EXT", u"SELECT_KORVO"};
   EXPECT_EQ(names, expected);
   for (const char16_t* unknown : {u"COMMON2007_MODULE", u"ZDW2007_MODULE", u"TABRIX2007_MODULE",
@@ -62,7 +62,8 @@ TEST_F(GroupCatalogueTest, WordProcessorFileExtWritesClassesMimeAndAssociations)
   EXPECT_EQ(Classes(u"Zdw.Document.8\\shell\\open\\command"), u"C:\\Suite\\Bin\\Zdw.exe \"%1\"");
   EXPECT_EQ(Classes(u"Zdw.Document.8\\shell\\print\\command"),
             u"C:\\Suite\\Bin\\ZdwPrnMng.exe /p \"%1\"");
-  EXPECT_EQ(Classes(u"Zdt.Document.8\\shell\\print\\command"), u"C:\\Suite\\Bin\\Zdw.exe /p \"%1\"");
+  EXPECT_EQ(Classes(u"Zdt.Document.8\\shell\\print\\command"),
+            u"C:\\Suite\\Bin\\Zdw.exe /p \"%1\"");
   EXPECT_EQ(Classes(u"Zdt.Document.8\\DefaultIcon"), u"C:\\Suite\\Bin\\Zdw.exe,2");
   EXPECT_EQ(Classes(u".zdw", u"Content Type"), u"application/zdw");
   EXPECT_EQ(Classes(u"MIME\\Database\\Content Type\\application/zdw", u"CLSID"),
@@ -127,7 +128,6 @@ TEST_F(GroupCatalogueTest, ModuleGroupsSkipScriptsOfModulesThatAreNotInstalled) 
   EXPECT_EQ(Classes(u"Zdw.Document.8\\DefaultIcon"), u"C:\\Suite\\Bin\\Zdw.exe,1");
 }
 
-
 // The module groups with the library's own registrar scripts.
 class ModuleGroupTest : public GroupCatalogueTest {
  protected:
@@ -143,8 +143,8 @@ class ModuleGroupTest : public GroupCatalogueTest {
 
 TEST_F(ModuleGroupTest, EveryModuleGroupRegistersWithAllModulesPresent) {
   Install({u"Zdw.exe", u"ZdwAutomation.DLL", u"PackagerQMR.DLL", u"ZDWCTRL.OCX", u"ZDWEQ5X.OCX",
-           u"PivraCtrl.ocx", u"Tabrix.exe", u"Showra.exe", u"QMRXML80.DLL",
-           u"QmrAccessible.DLL", u"KORVOX.OCX"});
+           u"PivraCtrl.ocx", u"Tabrix.exe", u"Showra.exe", u"QMRXML80.DLL", u"QmrAccessible.DLL",
+           u"KORVOX.OCX"});
   for (const char16_t* group : {u"COMMON2008_MODULE", u"ZDW2008_MODULE", u"TABRIX2008_MODULE",
                                 u"SHOWRA2008_MODULE", u"SELECT_KORVO"}) {
     EXPECT_EQ(Register(group), 0) << Utf16ToUtf8(group);

@@ -73,7 +73,8 @@ bool ExpandAppToken(TextView value, TextView directory, PathBuffer* out) {
   std::size_t pos = 0;
   while (pos <= value.size()) {
     const std::size_t match = value.find(kToken, pos);
-    const TextView plain = value.substr(pos, match == TextView::npos ? TextView::npos : match - pos);
+    const TextView plain =
+        value.substr(pos, match == TextView::npos ? TextView::npos : match - pos);
     if (!out->Append(plain)) break;
     if (match == TextView::npos) return true;
     if (!out->Append(directory)) break;

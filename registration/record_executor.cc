@@ -18,7 +18,8 @@ bool IsEnd(const RegistrationRecord& record) { return record.kind == RecordKind:
 // a value name is given, that value exists.
 bool ConditionHolds(RegistryStore& registry, const RegistrationRecord& record) {
   ScopedKey key(registry);
-  if (registry.OpenKey(record.root, record.keyPath, kKeyAllAccess, key.Receive()) != kErrorSuccess) {
+  if (registry.OpenKey(record.root, record.keyPath, kKeyAllAccess, key.Receive()) !=
+      kErrorSuccess) {
     return false;
   }
   if (record.valueName == nullptr) return true;
@@ -59,7 +60,8 @@ RunResult ExecuteStringRecord(Platform& platform, const RegistrationRecord& reco
   RunResult result;
   ScopedKey key(registry);
   bool created = false;
-  if (registry.OpenKey(record.root, record.keyPath, kKeyAllAccess, key.Receive()) != kErrorSuccess) {
+  if (registry.OpenKey(record.root, record.keyPath, kKeyAllAccess, key.Receive()) !=
+      kErrorSuccess) {
     if (registry.CreateKey(record.root, record.keyPath, kKeyAllAccess, key.Receive(), &created) !=
         kErrorSuccess) {
       return kFailed;
@@ -95,7 +97,8 @@ RunResult ExecuteScriptRecord(Platform& platform, const RegistrationRecord& reco
 
   if (!IsNullOrEmpty(record.valueName)) {
     PathBuffer modulePath;
-    if (!modulePath.Assign(scriptDirectory.view()) || !modulePath.Append(ViewOf(record.valueName))) {
+    if (!modulePath.Assign(scriptDirectory.view()) ||
+        !modulePath.Append(ViewOf(record.valueName))) {
       return kFailed;
     }
     if (!platform.files.Exists(modulePath.view())) return RunResult{};  // not installed: skipped
@@ -103,8 +106,7 @@ RunResult ExecuteScriptRecord(Platform& platform, const RegistrationRecord& reco
 
   ReplacementMap replacements(platform.text);
   if (Failed(replacements.Add(u"PATH", scriptDirectory.c_str()))) return kFailed;
-  const HResult status =
-      RunScriptResource(platform, replacements, ownModule, ScriptIdOf(record));
+  const HResult status = RunScriptResource(platform, replacements, ownModule, ScriptIdOf(record));
   return Failed(status) ? kFailed : RunResult{};
 }
 

@@ -129,7 +129,8 @@ TEST_F(RecordExecutorTest, FailedWriteFailsTheRecordAndIsNoChange) {
 
 TEST_F(RecordExecutorTest, KeyThatCanBeNeitherOpenedNorCreatedFailsAndTheListGoesOn) {
   WriteString(t_.registry, kHkeyClassesRoot, u"Locked", nullptr, nullptr);
-  t_.registry.Restrict(kHkeyClassesRoot, u"Locked", FaultInjectingRegistryStore::Restriction::kReadOnly);
+  t_.registry.Restrict(kHkeyClassesRoot, u"Locked",
+                       FaultInjectingRegistryStore::Restriction::kReadOnly);
   const RunResult result = Run({Set(u"Locked", nullptr, u"x"), Set(u"Free", nullptr, u"y")});
   EXPECT_FALSE(result.ok);
   EXPECT_TRUE(result.changed);
@@ -172,11 +173,15 @@ TEST_F(RecordExecutorTest, IfExistsSkipsExactlyTheNextRecord) {
   const Case cases[] = {
       {"missing key skips one", {IfExists(u"Absent"), Set(u"X", nullptr, u"1")}, u"<missing>"},
       {"missing key skips a second condition, not what follows it",
-       {IfExists(u"Absent"), IfExists(u"Present"), Set(u"X", nullptr, u"2")}, u"2"},
+       {IfExists(u"Absent"), IfExists(u"Present"), Set(u"X", nullptr, u"2")},
+       u"2"},
       {"present key runs the next", {IfExists(u"Present"), Set(u"X", nullptr, u"3")}, u"3"},
-      {"present value runs the next", {IfExists(u"Present", u"here"), Set(u"X", nullptr, u"4")},
+      {"present value runs the next",
+       {IfExists(u"Present", u"here"), Set(u"X", nullptr, u"4")},
        u"4"},
-      {"missing value skips", {IfExists(u"Present", u"Gone"), Set(u"X", nullptr, u"5")}, u"<missing>"},
+      {"missing value skips",
+       {IfExists(u"Present", u"Gone"), Set(u"X", nullptr, u"5")},
+       u"<missing>"},
   };
   for (const Case& c : cases) {
     t_.registry.DeleteTree(kHkeyClassesRoot, u"X");
@@ -188,7 +193,8 @@ TEST_F(RecordExecutorTest, IfExistsSkipsExactlyTheNextRecord) {
 
 TEST_F(RecordExecutorTest, IfExistsNeedsFullAccessToTheKey) {
   WriteString(t_.registry, kHkeyClassesRoot, u"ReadOnly", nullptr, nullptr);
-  t_.registry.Restrict(kHkeyClassesRoot, u"ReadOnly", FaultInjectingRegistryStore::Restriction::kReadOnly);
+  t_.registry.Restrict(kHkeyClassesRoot, u"ReadOnly",
+                       FaultInjectingRegistryStore::Restriction::kReadOnly);
   Run({IfExists(u"ReadOnly"), Set(u"X", nullptr, u"1")});
   EXPECT_EQ(Read(u"X"), u"<missing>");
 }
@@ -202,9 +208,9 @@ TEST_F(RecordExecutorTest, PrefixDirectlyBeforeEndOfListEndsTheList) {
 }
 
 TEST_F(RecordExecutorTest, SubDirectoryAppliesToTheNextRecordOnly) {
-  const RunResult result = Run({SubDirectory(u"Shared"), Expanded(u"A", u"${App}"),
-                                Expanded(u"B", u"${App}")},
-                               u"C:\\Suite\\Bin");
+  const RunResult result =
+      Run({SubDirectory(u"Shared"), Expanded(u"A", u"${App}"), Expanded(u"B", u"${App}")},
+          u"C:\\Suite\\Bin");
   EXPECT_TRUE(result.ok);
   EXPECT_EQ(Read(u"A"), u"C:\\Suite\\Bin\\Shared");
   EXPECT_EQ(Read(u"B"), u"C:\\Suite\\Bin");
@@ -297,8 +303,8 @@ TEST_F(RecordExecutorTest, ScriptRecordFailsWhenItsPathsDoNotFit) {
 
 TEST(RunGroupTest, FoldsEveryListAndAFailedListDoesNotStopTheNext) {
   TestPlatform t;
-  const RegistrationRecord failing[] = {{static_cast<RecordKind>(9), kNoKey, nullptr, nullptr, nullptr},
-                                        kEnd};
+  const RegistrationRecord failing[] = {
+      {static_cast<RecordKind>(9), kNoKey, nullptr, nullptr, nullptr}, kEnd};
   const RegistrationRecord writing[] = {Set(u"After", nullptr, u"1"), kEnd};
   const RecordList group[] = {failing, writing, nullptr};
   const RunResult result = RunGroup(t.platform, group, u"C:\\");

@@ -14,10 +14,9 @@ using testing::TestPlatform;
 
 constexpr RegistrationRecord kEnd{RecordKind::EndOfList, kNoKey, nullptr, nullptr, nullptr};
 
-const RegistrationRecord kIconList[] = {
-    {RecordKind::SetExpandedString, kHkeyClassesRoot, u"Doc\\DefaultIcon", nullptr,
-     u"${App}\\Doc.exe,1"},
-    kEnd};
+const RegistrationRecord kIconList[] = {{RecordKind::SetExpandedString, kHkeyClassesRoot,
+                                         u"Doc\\DefaultIcon", nullptr, u"${App}\\Doc.exe,1"},
+                                        kEnd};
 const RegistrationRecord kBrokenList[] = {
     {static_cast<RecordKind>(6), kHkeyClassesRoot, u"Never", nullptr, u"x"}, kEnd};
 const RecordList kIconGroup[] = {kIconList, nullptr};
@@ -52,8 +51,7 @@ TEST_F(RegProductTest, BuiltInCleanOpenAlwaysTouchesNothing) {
 TEST_F(RegProductTest, GroupNamesMatchExactly) {
   for (const char16_t* name : {u"cleanopenalways", u"CleanOpenAlways ", u" CleanOpenAlways",
                                u"COMMON2007_MODULE", u"KELT_2005_COM", u""}) {
-    EXPECT_EQ(RegProduct(t_.platform, name, u"C:\\"), kErrorRegistryIoFailed)
-        << Utf16ToUtf8(name);
+    EXPECT_EQ(RegProduct(t_.platform, name, u"C:\\"), kErrorRegistryIoFailed) << Utf16ToUtf8(name);
   }
   EXPECT_EQ(RegProduct(t_.platform, nullptr, u"C:\\"), kErrorRegistryIoFailed);
   EXPECT_EQ(FindGroup(nullptr), nullptr);
@@ -107,7 +105,7 @@ TEST(ExecutableDirectoryTest, KeepsDriveAndFoldersAndDropsTheFileName) {
     bool ok;
     const char16_t* directory;
   };
-  const Text longFolders = u"C:\\" + Text(253, u'f') + u"\\x";  // 255 folder units
+  const Text longFolders = u"C:\\" + Text(253, u'f') + u"\\x";     // 255 folder units
   const Text tooLongFolders = u"C:\\" + Text(254, u'f') + u"\\x";  // 256 folder units
   const Case cases[] = {
       {u"C:\\Suite\\Bin\\setup.exe", true, u"C:\\Suite\\Bin\\"},

@@ -59,7 +59,7 @@ HResult ReadEntryHead(ScriptWalk& walk, RegKey parent, ScriptMode mode, BlockBuf
   *head = EntryHead();
   if (IsWord(text, token, u"ForceRemove") || IsWord(text, token, u"Delete")) {
     head->removal = IsWord(text, token, u"Delete") ? EntryHead::Removal::kDelete
-                                                    : EntryHead::Removal::kForceRemove;
+                                                   : EntryHead::Removal::kForceRemove;
     if (Failed(hr = ReadToken(walk.parser, token))) return hr;
     if (mode == ScriptMode::kRegister) {
       if (!IsSingleKeyName(token)) return kDispEException;
@@ -143,7 +143,8 @@ HResult UnregisterBlock(ScriptWalk& walk, RegKey parent, BlockBuffers& buffers, 
     // Unregistering removes nothing for "ForceRemove" or "Delete": the entry
     // goes on with the name that follows.
     EntryHead head;
-    if (Failed(hr = ReadEntryHead(walk, parent, ScriptMode::kUnregister, buffers, &head))) return hr;
+    if (Failed(hr = ReadEntryHead(walk, parent, ScriptMode::kUnregister, buffers, &head)))
+      return hr;
 
     if (head.isValue) {
       if (!skipping && head.removable) {
@@ -280,7 +281,8 @@ HResult ApplyScript(Platform& platform, ScriptParser& parser, const char16_t* sc
   parser.cursor = expanded.c_str();
   if (*parser.cursor == u'\0') return kSOk;
   const auto stop = [&](HResult failure) {
-    if (stopOffset != nullptr) *stopOffset = static_cast<std::size_t>(parser.cursor - expanded.c_str());
+    if (stopOffset != nullptr)
+      *stopOffset = static_cast<std::size_t>(parser.cursor - expanded.c_str());
     return failure;
   };
 

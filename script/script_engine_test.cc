@@ -91,7 +91,7 @@ TEST_F(ScriptEngineTest, ReadsTextExactlyAsTokens) {
   // named like "{x}" is ordinary; any token beginning with "}" closes.
   ASSERT_EQ(Apply(u"HKCU {rest-ignored  Name= s 'v w' {x} }tail"), kSOk);
   EXPECT_EQ(Dump(t_.memory), (Lines{"HKEY_CURRENT_USER\\Name=", "HKEY_CURRENT_USER\\s",
-                                      "HKEY_CURRENT_USER\\v w", "HKEY_CURRENT_USER\\{x}"}));
+                                    "HKEY_CURRENT_USER\\v w", "HKEY_CURRENT_USER\\{x}"}));
 }
 
 TEST_F(ScriptEngineTest, EmptyAndMalformedScripts) {
@@ -140,8 +140,8 @@ TEST_F(ScriptEngineTest, ForceRemoveReplacesAWholeTree) {
   Write(kHkeyClassesRoot, u"Foo\\Other", nullptr, nullptr);
   ASSERT_EQ(Apply(u"HKCR { ForceRemove Foo = s 'new' { Kept } ForceRemove Missing { A } }"), kSOk);
   EXPECT_EQ(Dump(t_.memory), (Lines{"HKEY_CLASSES_ROOT\\Foo", "HKEY_CLASSES_ROOT\\Foo|=new",
-                                      "HKEY_CLASSES_ROOT\\Foo\\Kept", "HKEY_CLASSES_ROOT\\Missing",
-                                      "HKEY_CLASSES_ROOT\\Missing\\A"}));
+                                    "HKEY_CLASSES_ROOT\\Foo\\Kept", "HKEY_CLASSES_ROOT\\Missing",
+                                    "HKEY_CLASSES_ROOT\\Missing\\A"}));
 }
 
 TEST_F(ScriptEngineTest, DeleteRemovesTheTreeAndCreatesNothing) {
@@ -186,9 +186,9 @@ TEST_F(ScriptEngineTest, ReadOnlyKeyFailsWithAccessDeniedAndIsUndone) {
   }
   // Reading through the key still works.
   Write(kHkeyClassesRoot, u"Open\\Existing", nullptr, nullptr);
-  ASSERT_EQ(
-      t_.registry.Restrict(kHkeyClassesRoot, u"Open", FaultInjectingRegistryStore::Restriction::kReadOnly),
-      kErrorSuccess);
+  ASSERT_EQ(t_.registry.Restrict(kHkeyClassesRoot, u"Open",
+                                 FaultInjectingRegistryStore::Restriction::kReadOnly),
+            kErrorSuccess);
   EXPECT_EQ(Apply(u"HKCR { Open { Existing { val z = s '1' } } }"), kSOk);
   EXPECT_EQ(ReadString(t_.registry, kHkeyClassesRoot, u"Open\\Existing", u"z"), u"1");
 }
@@ -292,12 +292,13 @@ TEST_F(ScriptEngineTest, OpensReadOnlyOnlyAKeyThatRefusesWriting) {
   ASSERT_EQ(Apply(u"HKCR { New Locked }"), kSOk);
   std::vector<std::uint32_t> opens;
   for (const StoreCall& call : t_.registry.Log()) {
-    if (call.operation == StoreOperation::kOpenKey || call.operation == StoreOperation::kCreateKey) {
+    if (call.operation == StoreOperation::kOpenKey ||
+        call.operation == StoreOperation::kCreateKey) {
       opens.push_back(call.access | (call.operation == StoreOperation::kCreateKey ? 1u << 31 : 0));
     }
   }
-  EXPECT_EQ(opens, (std::vector<std::uint32_t>{kKeyReadWrite | 1u << 31,
-                                               kKeyReadWrite | 1u << 31, kKeyRead}));
+  EXPECT_EQ(opens, (std::vector<std::uint32_t>{kKeyReadWrite | 1u << 31, kKeyReadWrite | 1u << 31,
+                                               kKeyRead}));
 }
 
 TEST_F(ScriptEngineTest, AsksForTheRightAccessAtEachStep) {

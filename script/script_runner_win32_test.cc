@@ -89,7 +89,6 @@ class ScriptRunnerWin32Test : public ::testing::Test {
   ReplacementMap map_{t_.text};
 };
 
-
 TEST_F(ScriptRunnerWin32Test, AppliesEitherLanguageCopyOfAScriptWithBothLanguages) {
   const std::vector<std::string> expected = {
       "HKEY_CLASSES_ROOT\\CLSID",
@@ -125,8 +124,8 @@ TEST_F(ScriptRunnerWin32Test, AppliesAScriptWithOnlyAKoreanCopy) {
   const ScopedThreadLocale locale(0x409);
   EXPECT_EQ(Run(TestModule(), 202), kSOk);
   EXPECT_EQ(Dump(t_.memory), (std::vector<std::string>{"HKEY_CURRENT_USER\\Software",
-                                                         "HKEY_CURRENT_USER\\Software\\"
-                                                         "Tolvane.KoreanOnly"}));
+                                                       "HKEY_CURRENT_USER\\Software\\"
+                                                       "Tolvane.KoreanOnly"}));
 }
 
 TEST_F(ScriptRunnerWin32Test, WidensWithTheThreadsAnsiCodePage) {

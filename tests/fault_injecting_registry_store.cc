@@ -69,8 +69,9 @@ FaultInjectingRegistryStore::Restriction FaultInjectingRegistryStore::Restrictio
 
 bool FaultInjectingRegistryStore::RestrictedAtOrBelow(const Text& folded) const {
   for (const auto& [path, restriction] : restrictions_) {
-    if (path == folded || (path.size() > folded.size() && path.compare(0, folded.size(), folded) == 0 &&
-                           path[folded.size()] == u'\\')) {
+    if (path == folded ||
+        (path.size() > folded.size() && path.compare(0, folded.size(), folded) == 0 &&
+         path[folded.size()] == u'\\')) {
       return true;
     }
   }
@@ -135,12 +136,13 @@ ErrorCode FaultInjectingRegistryStore::CheckCreate(RegKey parent, const char16_t
       deepest.folded += u'\\' + Fold(parts[i]);
     }
     ScopedKey probe(inner());
-    if (!prefix.empty() && inner().OpenKey(parent, prefix.c_str(), kKeyRead, probe.Receive()) !=
-                               kErrorSuccess) {
+    if (!prefix.empty() &&
+        inner().OpenKey(parent, prefix.c_str(), kKeyRead, probe.Receive()) != kErrorSuccess) {
       continue;
     }
     const Restriction restriction = RestrictionOf(deepest.folded);
-    if (n == parts.size() + 1) return Allows(restriction, access) ? kErrorSuccess : kErrorAccessDenied;
+    if (n == parts.size() + 1)
+      return Allows(restriction, access) ? kErrorSuccess : kErrorAccessDenied;
     return restriction == Restriction::kNone ? kErrorSuccess : kErrorAccessDenied;
   }
   return kErrorSuccess;

@@ -102,7 +102,9 @@ class FaultInjectingRegistryStore final : public ForwardingRegistryStore {
   bool TakeFault(StoreOperation operation, ErrorCode* code);
   ErrorCode Record(StoreOperation operation, const Text& path, const char16_t* name,
                    std::uint32_t access, ErrorCode result);
-  void Track(RegKey key, KeyPath path) { handles_[static_cast<std::uintptr_t>(key)] = std::move(path); }
+  void Track(RegKey key, KeyPath path) {
+    handles_[static_cast<std::uintptr_t>(key)] = std::move(path);
+  }
   ErrorCode CheckCreate(RegKey parent, const char16_t* subkey, std::uint32_t access);
   ErrorCode SweepTree(RegKey parent, const Text& name, const Text& folded);
 

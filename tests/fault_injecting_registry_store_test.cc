@@ -29,8 +29,9 @@ TEST(FaultInjectingRegistryStoreTest, ReadOnlyKeyOpensForReadingOnly) {
   EXPECT_EQ(store.SetValue(key, u"n", kRegSz, data, sizeof data), kErrorAccessDenied);
   RegKey child = kNoKey;
   EXPECT_EQ(store.CreateKey(key, u"New", kKeyAllAccess, &child, nullptr), kErrorAccessDenied);
-  EXPECT_EQ(store.CreateKey(kHkeyClassesRoot, u"Locked\\New\\Deeper", kKeyAllAccess, &child, nullptr),
-            kErrorAccessDenied);
+  EXPECT_EQ(
+      store.CreateKey(kHkeyClassesRoot, u"Locked\\New\\Deeper", kKeyAllAccess, &child, nullptr),
+      kErrorAccessDenied);
   EXPECT_FALSE(KeyExists(store, kHkeyClassesRoot, u"Locked\\New"));
   EXPECT_EQ(store.CloseKey(key), kErrorSuccess);
   // Its child is not restricted; deleting the tree stops at the locked key.

@@ -59,7 +59,9 @@ Text Folded(TextView text) {
 }
 
 // The key of a Dump line ("path" or "path|name=data"), folded.
-Text KeyOfLine(const std::string& line) { return Folded(Utf8ToUtf16(line.substr(0, line.find('|')))); }
+Text KeyOfLine(const std::string& line) {
+  return Folded(Utf8ToUtf16(line.substr(0, line.find('|'))));
+}
 
 std::vector<std::string> Sorted(std::vector<std::string> lines) {
   std::sort(lines.begin(), lines.end());
@@ -102,11 +104,12 @@ std::vector<SweptCall> Calls() {
                      [group](Platform& p) { return RegProduct(p, group, u"C:\\Suite\\Bin\\"); },
                      {0, kErrorRegistryIoFailed}});
   }
-  calls.push_back({"ChangeFileExtAssociation",
-                   [](Platform& p) { return ChangeFileExtAssociation(p, u".zdx", u"Zdw.Document.8"); },
-                   {kAssocChanged, kAssocRefused}});
-  calls.push_back({"SendAssocChangedNotify",
-                   [](Platform& p) { return SendAssocChangedNotify(p); }, {0}});
+  calls.push_back(
+      {"ChangeFileExtAssociation",
+       [](Platform& p) { return ChangeFileExtAssociation(p, u".zdx", u"Zdw.Document.8"); },
+       {kAssocChanged, kAssocRefused}});
+  calls.push_back(
+      {"SendAssocChangedNotify", [](Platform& p) { return SendAssocChangedNotify(p); }, {0}});
   return calls;
 }
 

@@ -77,8 +77,8 @@ std::string DirectoryOf(const std::string &path) {
 
 // Why a path that is there cannot be a hive, a script or an export file.
 HiveStatus NotRegular(const std::string &path, mode_t mode) {
-  return HiveStatus::Fail(HiveError::kIo, path + (S_ISDIR(mode) ? ": is a directory"
-                                                                 : ": not a regular file"));
+  return HiveStatus::Fail(HiveError::kIo,
+                          path + (S_ISDIR(mode) ? ": is a directory" : ": not a regular file"));
 }
 
 bool WriteAll(int fd, std::string_view bytes, int *error) {
@@ -254,8 +254,8 @@ HiveStatus FileLock::Acquire(const std::string &lockPath, LockMode mode, const L
                                                   " (--wait SECONDS waits longer)");
     }
     if (!told && wait.notice) {
-      wait.notice("waiting for " + lockPath + ", held by " + LockHolder(lock.get()) +
-                  " (at most " + Seconds(wait.limit) + ")");
+      wait.notice("waiting for " + lockPath + ", held by " + LockHolder(lock.get()) + " (at most " +
+                  Seconds(wait.limit) + ")");
     }
     told = true;
     std::this_thread::sleep_for(pause);

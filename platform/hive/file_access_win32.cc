@@ -149,8 +149,8 @@ std::uint64_t CurrentProcessId() { return ::GetCurrentProcessId(); }
 
 bool ProcessIsRunning(std::uint64_t process) {
   if (process == 0 || process > MAXDWORD) return false;
-  FileHandle handle(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
-                                  static_cast<DWORD>(process)));
+  FileHandle handle(
+      ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(process)));
   if (handle.handle == nullptr) {
     handle.handle = INVALID_HANDLE_VALUE;
     return ::GetLastError() == ERROR_ACCESS_DENIED;  // running, as someone else

@@ -49,7 +49,8 @@ std::string CompanionPath(const std::string& path, std::string_view suffix) {
   const std::size_t nameStart = FileNameStart(path);
   std::size_t nameEnd = path.size();
   if (nameEnd - nameStart + suffix.size() > kMaxFileNameBytes) {
-    nameEnd = nameStart + (kMaxFileNameBytes > suffix.size() ? kMaxFileNameBytes - suffix.size() : 0);
+    nameEnd =
+        nameStart + (kMaxFileNameBytes > suffix.size() ? kMaxFileNameBytes - suffix.size() : 0);
     // Never cut a UTF-8 sequence: back up over continuation bytes.
     while (nameEnd > nameStart && (static_cast<unsigned char>(path[nameEnd]) & 0xC0) == 0x80) {
       --nameEnd;
@@ -69,7 +70,8 @@ std::string ResolvedPath(const std::string& path) {
   fs::path current = PathOf(path);
   // Follow a link to a file that does not exist yet too (a hive's first
   // save), which weakly_canonical leaves unresolved.
-  for (int link = 0; link < kMaxLinks && fs::is_symlink(fs::symlink_status(current, error)); ++link) {
+  for (int link = 0; link < kMaxLinks && fs::is_symlink(fs::symlink_status(current, error));
+       ++link) {
     const fs::path target = fs::read_symlink(current, error);
     if (error) break;
     current = target.is_absolute() ? target : current.parent_path() / target;
@@ -90,7 +92,8 @@ bool SameFile(const std::string& a, const std::string& b) {
 std::size_t RemoveStaleTemporaries(const std::string& path) {
   const std::string target = ResolvedPath(path);
   const std::size_t nameStart = FileNameStart(target);
-  const fs::path directory = PathOf(nameStart == 0 ? std::string(".") : target.substr(0, nameStart));
+  const fs::path directory =
+      PathOf(nameStart == 0 ? std::string(".") : target.substr(0, nameStart));
   std::error_code error;
   fs::directory_iterator entries(directory, error);
   if (error) return 0;

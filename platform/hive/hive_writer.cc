@@ -114,7 +114,6 @@ void AppendValue(const StoredValue &value, Text *out) {
 
 }  // namespace
 
-
 HiveStatus FormatHiveText(const std::vector<StoredKey> &keys, Text *text) {
   text->clear();
   for (const StoredKey &key : keys) {

@@ -263,8 +263,8 @@ ErrorCode MemoryRegistryStore::OpenKey(RegKey parent, const char16_t* subkey, st
   return kErrorSuccess;
 }
 
-ErrorCode MemoryRegistryStore::CreateKey(RegKey parent, const char16_t* subkey, std::uint32_t access,
-                                         RegKey* result, bool* created) {
+ErrorCode MemoryRegistryStore::CreateKey(RegKey parent, const char16_t* subkey,
+                                         std::uint32_t access, RegKey* result, bool* created) {
   if (result != nullptr) *result = kNoKey;
   if (created != nullptr) *created = false;
   std::uint32_t parentAccess = 0;

@@ -38,11 +38,13 @@ TEST(MemoryRegistryStoreTest, SnapshotListsKeysDepthFirstInRegeditOrder) {
   const auto keys = store.Snapshot();
   std::vector<Text> paths;
   for (const StoredKey& k : keys) paths.push_back(k.path);
-  const std::vector<Text> expected = {
-      u"HKEY_CURRENT_USER\\S",        u"HKEY_CURRENT_USER\\S\\10",
-      u"HKEY_CURRENT_USER\\S\\9",     u"HKEY_CURRENT_USER\\S\\Alpha",
-      u"HKEY_CURRENT_USER\\S\\Alpha\\Inner", u"HKEY_CURRENT_USER\\S\\beta",
-      u"HKEY_CURRENT_USER\\S\\Zeta"};
+  const std::vector<Text> expected = {u"HKEY_CURRENT_USER\\S",
+                                      u"HKEY_CURRENT_USER\\S\\10",
+                                      u"HKEY_CURRENT_USER\\S\\9",
+                                      u"HKEY_CURRENT_USER\\S\\Alpha",
+                                      u"HKEY_CURRENT_USER\\S\\Alpha\\Inner",
+                                      u"HKEY_CURRENT_USER\\S\\beta",
+                                      u"HKEY_CURRENT_USER\\S\\Zeta"};
   EXPECT_EQ(paths, expected);
   ASSERT_EQ(keys[0].values.size(), 2u);
   EXPECT_EQ(keys[0].values[0].name, u"second");

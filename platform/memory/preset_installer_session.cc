@@ -5,8 +5,7 @@
 namespace tolvane {
 
 ErrorCode PresetInstallerSession::GetFeatureState(InstallerHandle /*handle*/,
-                                                  const char16_t* feature,
-                                                  std::int32_t* installed,
+                                                  const char16_t* feature, std::int32_t* installed,
                                                   std::int32_t* action) {
   if (feature == nullptr || installed == nullptr || action == nullptr) {
     return kErrorInvalidParameter;

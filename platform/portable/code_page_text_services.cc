@@ -63,8 +63,9 @@ bool Convert(iconv_t cd, std::string_view bytes, Text* wide) {
 bool CodePageTextServices::Prepare() {
   if (conversion_ != nullptr) return true;
   // The host's byte order: the units are written straight into the text.
-  const iconv_t cd = ::iconv_open(std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE",
-                                  IconvName(codePage_).c_str());
+  const iconv_t cd =
+      ::iconv_open(std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE",
+                   IconvName(codePage_).c_str());
   if (cd == reinterpret_cast<iconv_t>(-1)) return false;
   conversion_ = cd;
   std::string ascii(128, '\0');

@@ -26,10 +26,8 @@ namespace tolvane {
 struct PortableServices {
   // registry is borrowed and must outlive the bundle.
   explicit PortableServices(RegistryStore& registry, std::uint32_t codePage = kScriptCodePage)
-      : text(codePage),
-        shell(registry),
-        platform{registry, notifier, files, paths, resources, text, shell, installer, modules,
-                 notice} {}
+      : text(codePage), shell(registry), platform{registry, notifier, files,     paths,   resources,
+                                                  text,     shell,    installer, modules, notice} {}
   PortableServices(const PortableServices&) = delete;
   PortableServices& operator=(const PortableServices&) = delete;
 

@@ -30,8 +30,9 @@ TEST(SharedObjectModuleRegistrarTest, RegistersSharedObjectsOnly) {
   testing::TestPlatform t;
   DriveTableFileProbe files;
   SharedObjectModuleRegistrar modules(files);
-  Platform platform{t.registry, t.notifier, t.files, t.paths, t.resources,
-                    t.text,     t.shell,    t.platform.installer, modules, t.platform.notice};
+  Platform platform{t.registry,  t.notifier,       t.files, t.paths,
+                    t.resources, t.text,           t.shell, t.platform.installer,
+                    modules,     t.platform.notice};
   for (const Case& c : cases) {
     std::remove(marker.c_str());
     SelfRegisterModule(platform, HostPathToZDrive(c.hostPath).c_str());

@@ -43,9 +43,8 @@ class Win32AssocDialogWindow final : public AssocDialogWindow, private AssocDial
   // The template in the chosen language. A loaded resource lives as long as
   // its module: nothing to free.
   const DLGTEMPLATE* FindTemplate(HMODULE module) const {
-    const HRSRC found =
-        ::FindResourceExW(module, MAKEINTRESOURCEW(5) /* RT_DIALOG */,
-                          MAKEINTRESOURCEW(kAssocDialogTemplate), language_);
+    const HRSRC found = ::FindResourceExW(module, MAKEINTRESOURCEW(5) /* RT_DIALOG */,
+                                          MAKEINTRESOURCEW(kAssocDialogTemplate), language_);
     const HGLOBAL loaded = found != nullptr ? ::LoadResource(module, found) : nullptr;
     return loaded != nullptr ? static_cast<const DLGTEMPLATE*>(::LockResource(loaded)) : nullptr;
   }
@@ -99,9 +98,14 @@ class Win32AssocDialogWindow final : public AssocDialogWindow, private AssocDial
       return FALSE;
     }
     switch (dialog_->HandleEvent(id, event)) {
-      case DialogExit::kCloseOk: ::EndDialog(window_, IDOK); break;
-      case DialogExit::kCloseCancel: ::EndDialog(window_, IDCANCEL); break;
-      case DialogExit::kStayOpen: break;
+      case DialogExit::kCloseOk:
+        ::EndDialog(window_, IDOK);
+        break;
+      case DialogExit::kCloseCancel:
+        ::EndDialog(window_, IDCANCEL);
+        break;
+      case DialogExit::kStayOpen:
+        break;
     }
     return TRUE;
   }
@@ -146,9 +150,12 @@ class Win32AssocDialogWindow final : public AssocDialogWindow, private AssocDial
 
   BoxState CheckState(int id) override {
     switch (::IsDlgButtonChecked(window_, id)) {
-      case BST_CHECKED: return BoxState::kChecked;
-      case BST_INDETERMINATE: return BoxState::kIndeterminate;
-      default: return BoxState::kUnchecked;
+      case BST_CHECKED:
+        return BoxState::kChecked;
+      case BST_INDETERMINATE:
+        return BoxState::kIndeterminate;
+      default:
+        return BoxState::kUnchecked;
     }
   }
 
@@ -210,7 +217,8 @@ namespace win32 {
 std::unique_ptr<AssocDialogWindow> MakeAssocDialogWindowIn(LANGID language) {
   const LANGID korean = MAKELANGID(LANG_KOREAN, SUBLANG_KOREAN);
   return std::make_unique<Win32AssocDialogWindow>(
-      PRIMARYLANGID(language) == LANG_KOREAN ? korean : MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+      PRIMARYLANGID(language) == LANG_KOREAN ? korean
+                                             : MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
 }
 
 }  // namespace win32

@@ -45,14 +45,15 @@ TEST(Win32SelfRegistrationTest, LoadsAndCallsDllRegisterServer) {
   const Case cases[] = {{path + L".missing", false}, {path, true}};
   testing::TestPlatform t;
   Win32ModuleRegistrar modules;
-  Platform platform{t.registry, t.notifier, t.files, t.paths, t.resources,
-                    t.text,     t.shell,    t.platform.installer, modules, t.platform.notice};
+  Platform platform{t.registry,  t.notifier,       t.files, t.paths,
+                    t.resources, t.text,           t.shell, t.platform.installer,
+                    modules,     t.platform.notice};
   for (const Case& c : cases) {
     ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\TolvaneTest");
     SelfRegisterModule(platform, reinterpret_cast<const char16_t*>(c.path.c_str()));
     win32::UniqueHkey key;
-    EXPECT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\TolvaneTest\\GrafoChart", 0,
-                              KEY_READ, key.Receive()) == ERROR_SUCCESS,
+    EXPECT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\TolvaneTest\\GrafoChart", 0, KEY_READ,
+                              key.Receive()) == ERROR_SUCCESS,
               c.registers);
   }
   ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\TolvaneTest");

@@ -12,8 +12,7 @@
 namespace tolvane {
 
 ErrorCode Win32InstallerSession::GetFeatureState(InstallerHandle handle, const char16_t* feature,
-                                                 std::int32_t* installed,
-                                                 std::int32_t* action) {
+                                                 std::int32_t* installed, std::int32_t* action) {
   INSTALLSTATE installedState = INSTALLSTATE_UNKNOWN;
   INSTALLSTATE actionState = INSTALLSTATE_UNKNOWN;
   const UINT status =

@@ -24,6 +24,8 @@ bool Win32ModuleRegistrar::CallRegisterServer(Module module) {
   return true;
 }
 
-void Win32ModuleRegistrar::ReleaseModule(Module module) { ::FreeLibrary(static_cast<HMODULE>(module)); }
+void Win32ModuleRegistrar::ReleaseModule(Module module) {
+  ::FreeLibrary(static_cast<HMODULE>(module));
+}
 
 }  // namespace tolvane

@@ -58,7 +58,8 @@ TEST(Win32RegistryKeys, PredefinedRootsAreThePlatformsHandles) {
 
 TEST(Win32RegistryKeys, UniqueHkeyClosesItsKeyOnce) {
   win32::UniqueHkey key;
-  ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, key.Receive()), ERROR_SUCCESS);
+  ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software", 0, KEY_READ, key.Receive()),
+            ERROR_SUCCESS);
   const HKEY raw = key.get();
   win32::UniqueHkey moved(std::move(key));
   EXPECT_FALSE(key);
@@ -134,7 +135,6 @@ TEST(Win32FileProbe, FindsFilesAndDirectoriesOnly) {
   EXPECT_FALSE(files.Exists(u""));
   EXPECT_FALSE(files.Exists(Text(host) + u'\0' + u"x"));
 }
-
 
 TEST(Win32ModuleResources, ReadsRegistryResourcesByIdInAnyLanguage) {
   Win32ModuleResources resources;

@@ -11,9 +11,8 @@ bool LoadFailureMessage(HMODULE module, std::uint16_t languageId, std::wstring* 
   // Strings are stored in blocks of 16: block id / 16 + 1, each entry a
   // length unit followed by that many units.
   constexpr unsigned kBlockSize = 16;
-  HRSRC found =
-      ::FindResourceExW(module, RT_STRING,
-                        MAKEINTRESOURCEW(kFailureMessageId / kBlockSize + 1), languageId);
+  HRSRC found = ::FindResourceExW(module, RT_STRING,
+                                  MAKEINTRESOURCEW(kFailureMessageId / kBlockSize + 1), languageId);
   if (found == nullptr) return false;
   const DWORD bytes = ::SizeofResource(module, found);
   HGLOBAL loaded = ::LoadResource(module, found);

@@ -97,15 +97,14 @@ std::string DescribeDialog(HWND dialog, DWORD thread) {
   GUITHREADINFO info = {};
   info.cbSize = sizeof info;
   ::GetGUIThreadInfo(thread, &info);
-  std::string out = "{\"caption\":" + Json(WindowText(dialog)) +
-                    ",\"font\":" + Json(font.lfFaceName) + ",\"fontPoints\":" +
-                    std::to_string(MulDiv(font.lfHeight < 0 ? -font.lfHeight : font.lfHeight,
-                                          72, dpi)) +
-                    ",\"base\":[" + std::to_string(base.right) + "," +
-                    std::to_string(base.bottom) + "],\"origin\":[" + std::to_string(origin.x) +
-                    "," + std::to_string(origin.y) + "],\"focus\":" +
-                    std::to_string(info.hwndFocus ? ::GetDlgCtrlID(info.hwndFocus) : 0) +
-                    ",\"controls\":[";
+  std::string out =
+      "{\"caption\":" + Json(WindowText(dialog)) + ",\"font\":" + Json(font.lfFaceName) +
+      ",\"fontPoints\":" +
+      std::to_string(MulDiv(font.lfHeight < 0 ? -font.lfHeight : font.lfHeight, 72, dpi)) +
+      ",\"base\":[" + std::to_string(base.right) + "," + std::to_string(base.bottom) +
+      "],\"origin\":[" + std::to_string(origin.x) + "," + std::to_string(origin.y) +
+      "],\"focus\":" + std::to_string(info.hwndFocus ? ::GetDlgCtrlID(info.hwndFocus) : 0) +
+      ",\"controls\":[";
   bool first = true;
   for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr;
        child = ::GetWindow(child, GW_HWNDNEXT)) {
