@@ -18,6 +18,10 @@ for file in bin/tolvane include/tolvane/tolvane.h lib/libtolvane.so lib/cmake/to
             share/man/man1/tolvane.1 share/bash-completion/completions/tolvane; do
   [[ -e $prefix/$file ]] || { echo "not installed: $file"; status=1; }
 done
+# The installed command finds the probe library in the tree's lib folder.
+if [[ -e $prefix/lib/libtolvane-probe.so ]]; then
+  "$prefix/bin/tolvane" --json probe | grep -q '"result"' || { echo "installed tolvane cannot load the probe"; status=1; }
+fi
 # Nothing of the tests, benchmarks or internal libraries is installed.
 if find "$prefix" -name '*_core*' -o -name '*test*' | grep .; then status=1; fi
 
