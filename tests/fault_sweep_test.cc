@@ -18,8 +18,11 @@
 #include "assoc/file_ext_association.h"
 #include "platform/hive/hive_format.h"
 #include "platform/portable/embedded_resources.h"
+#include "platform/memory/preset_installer_session.h"
+#include "registration/custom_actions.h"
 #include "registration/group_catalogue.h"
 #include "registration/reg_product.h"
+#include "tests/installer_fakes.h"
 #include "tests/test_platform.h"
 
 namespace tolvane {
@@ -108,6 +111,34 @@ std::vector<SweptCall> Calls() {
       {"ChangeFileExtAssociation",
        [](Platform& p) { return ChangeFileExtAssociation(p, u".zdx", u"Zdw.Document.8"); },
        {kAssocChanged, kAssocRefused}});
+  // The installer entry points, with an installation that names the suite's
+  // folder: _RegKorvo registers SELECT_KORVO there; the others' groups are
+  // not in the catalogue and must fail before touching the store.
+  const auto withInstaller = [](Platform& p, InstallerSession& installer, UserNotice& notice) {
+    return Platform{p.registry, p.notifier, p.files,   p.paths,   p.resources,
+                    p.text,     p.shell,    installer, p.modules, notice};
+  };
+  calls.push_back({"_RegKorvo",
+                   [withInstaller](Platform& p) {
+                     PresetInstallerSession installer;
+                     installer.SetProperty(u"QmrOcxOldDir", u"C:\\Suite\\Bin\\");
+                     testing::CountingNotice notice;
+                     Platform with = withInstaller(p, installer, notice);
+                     return static_cast<std::int32_t>(RegKorvoAction(with, 1));
+                   },
+                   {0, 1}});
+  calls.push_back({"_RegProduct",
+                   [withInstaller](Platform& p) {
+                     PresetInstallerSession installer;
+                     installer.SetFeatureAction(u"Velmora", 3);
+                     installer.SetProperty(u"CommonDir", u"C:\\Suite\\Bin\\");
+                     testing::CountingNotice notice;
+                     Platform with = withInstaller(p, installer, notice);
+                     return static_cast<std::int32_t>(RegProductAction(with, 1));
+                   },
+                   {1}});
+  calls.push_back(
+      {"RegProductIS", [](Platform& p) { return RegProductIS(p, u"C:\\Suite\\"); }, {0}});
   calls.push_back(
       {"SendAssocChangedNotify", [](Platform& p) { return SendAssocChangedNotify(p); }, {0}});
   return calls;
