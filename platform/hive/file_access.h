@@ -63,6 +63,17 @@ std::size_t RemoveStaleTemporaries(const std::string& path);
 std::uint64_t CurrentProcessId();
 bool ProcessIsRunning(std::uint64_t process);
 
+// Who holds a lock, from what the lock file's exclusive holder wrote in it
+// (its process id): "process N" while that process runs, else "another
+// process".
+std::string LockHolderName(std::string_view lockFileText);
+
+// The lines a waiting Acquire tells and fails with.
+std::string LockWaitingNotice(const std::string& lockPath, const std::string& holder,
+                              std::chrono::milliseconds limit);
+std::string LockGaveUpMessage(const std::string& lockPath, const std::string& holder,
+                              std::chrono::milliseconds limit);
+
 enum class LockMode { kShared, kExclusive };
 
 // How long Acquire waits for a lock another process holds, and whom it

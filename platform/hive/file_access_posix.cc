@@ -199,22 +199,11 @@ bool ProcessIsRunning(std::uint64_t process) {
 
 namespace {
 
-// Who holds a lock, as far as the lock file tells: "process N" when its
-// exclusive holder wrote a running process's id, else "another process".
+// Who holds a lock, as far as the lock file tells.
 std::string LockHolder(int fd) {
   char text[32] = {};
   const ssize_t got = ::pread(fd, text, sizeof text - 1, 0);
-  std::uint64_t process = 0;
-  for (ssize_t i = 0; i < got && text[i] >= '0' && text[i] <= '9'; ++i) {
-    process = process * 10 + static_cast<std::uint64_t>(text[i] - '0');
-  }
-  if (got > 0 && ProcessIsRunning(process)) return "process " + std::to_string(process);
-  return "another process";
-}
-
-std::string Seconds(std::chrono::milliseconds span) {
-  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(span).count();
-  return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
+  return LockHolderName(std::string_view(text, got > 0 ? static_cast<std::size_t>(got) : 0));
 }
 
 }  // namespace
@@ -249,13 +238,11 @@ HiveStatus FileLock::Acquire(const std::string &lockPath, LockMode mode, const L
     if (errno != EWOULDBLOCK) return IoFailure(lockPath, "cannot lock", errno);
     const auto waited = std::chrono::steady_clock::now() - start;
     if (waited >= wait.limit) {
-      return HiveStatus::Fail(HiveError::kIo, lockPath + ": locked by " + LockHolder(lock.get()) +
-                                                  "; gave up after " + Seconds(wait.limit) +
-                                                  " (--wait SECONDS waits longer)");
+      return HiveStatus::Fail(HiveError::kIo,
+                              LockGaveUpMessage(lockPath, LockHolder(lock.get()), wait.limit));
     }
     if (!told && wait.notice) {
-      wait.notice("waiting for " + lockPath + ", held by " + LockHolder(lock.get()) + " (at most " +
-                  Seconds(wait.limit) + ")");
+      wait.notice(LockWaitingNotice(lockPath, LockHolder(lock.get()), wait.limit));
     }
     told = true;
     std::this_thread::sleep_for(pause);

@@ -171,17 +171,7 @@ std::string LockHolder(HANDLE file) {
   DWORD got = 0;
   OVERLAPPED start{};
   if (!::ReadFile(file, text, sizeof text - 1, &got, &start)) got = 0;
-  std::uint64_t process = 0;
-  for (DWORD i = 0; i < got && text[i] >= '0' && text[i] <= '9'; ++i) {
-    process = process * 10 + static_cast<std::uint64_t>(text[i] - '0');
-  }
-  if (got > 0 && ProcessIsRunning(process)) return "process " + std::to_string(process);
-  return "another process";
-}
-
-std::string Seconds(std::chrono::milliseconds span) {
-  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(span).count();
-  return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
+  return LockHolderName(std::string_view(text, got));
 }
 
 }  // namespace
@@ -219,13 +209,11 @@ HiveStatus FileLock::Acquire(const std::string& lockPath, LockMode mode, const L
       return IoFailure(lockPath, "cannot lock", error);
     }
     if (std::chrono::steady_clock::now() - start >= wait.limit) {
-      return HiveStatus::Fail(HiveError::kIo, lockPath + ": locked by " + LockHolder(file.handle) +
-                                                  "; gave up after " + Seconds(wait.limit) +
-                                                  " (--wait SECONDS waits longer)");
+      return HiveStatus::Fail(HiveError::kIo,
+                              LockGaveUpMessage(lockPath, LockHolder(file.handle), wait.limit));
     }
     if (!told && wait.notice) {
-      wait.notice("waiting for " + lockPath + ", held by " + LockHolder(file.handle) +
-                  " (at most " + Seconds(wait.limit) + ")");
+      wait.notice(LockWaitingNotice(lockPath, LockHolder(file.handle), wait.limit));
     }
     told = true;
     ::Sleep(pause);

@@ -119,4 +119,33 @@ std::size_t RemoveStaleTemporaries(const std::string& path) {
   return removed;
 }
 
+std::string LockHolderName(std::string_view lockFileText) {
+  std::uint64_t process = 0;
+  std::size_t at = 0;
+  if (ReadNumber(lockFileText, &at, &process) && ProcessIsRunning(process)) {
+    return "process " + std::to_string(process);
+  }
+  return "another process";
+}
+
+namespace {
+
+std::string Seconds(std::chrono::milliseconds span) {
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(span).count();
+  return std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
+}
+
+}  // namespace
+
+std::string LockWaitingNotice(const std::string& lockPath, const std::string& holder,
+                              std::chrono::milliseconds limit) {
+  return "waiting for " + lockPath + ", held by " + holder + " (at most " + Seconds(limit) + ")";
+}
+
+std::string LockGaveUpMessage(const std::string& lockPath, const std::string& holder,
+                              std::chrono::milliseconds limit) {
+  return lockPath + ": locked by " + holder + "; gave up after " + Seconds(limit) +
+         " (--wait SECONDS waits longer)";
+}
+
 }  // namespace tolvane
