@@ -85,14 +85,18 @@ struct LibraryCloser {
   void operator()(void* library) const { ::dlclose(library); }
 };
 
-// The library beside the command's own executable when it is there, else the
-// name alone for the loader's search.
+// The library beside the command's own executable (a build tree), else in
+// the library folder of the tree the command is installed in (bin/../lib),
+// else the name alone for the loader's search.
 std::string LibraryPath() {
   std::error_code error;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
   if (!error) {
-    const std::filesystem::path beside = self.parent_path() / kLibraryName;
-    if (std::filesystem::exists(beside, error)) return beside.string();
+    const std::filesystem::path folder = self.parent_path();
+    for (const std::filesystem::path& candidate :
+         {folder / kLibraryName, folder.parent_path() / "lib" / kLibraryName}) {
+      if (std::filesystem::exists(candidate, error)) return candidate.string();
+    }
   }
   return kLibraryName;
 }

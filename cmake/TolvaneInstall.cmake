@@ -83,9 +83,3 @@ foreach(library IN LISTS tolvane_libraries)
   configure_file(${PROJECT_SOURCE_DIR}/cmake/tolvane.pc.in ${PROJECT_BINARY_DIR}/${pc_name}.pc @ONLY)
   install(FILES ${PROJECT_BINARY_DIR}/${pc_name}.pc DESTINATION ${tolvane_pc_dir} COMPONENT binaries)
 endforeach()
-
-# The installed command loads the probe library by name at run time; it
-# looks in the tree's library folder, wherever the tree is put.
-if(NOT WIN32 AND TARGET tolvane_cli)
-  set_target_properties(tolvane_cli PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
-endif()
