@@ -22,13 +22,6 @@
 namespace tolvane::cli {
 namespace {
 
-CommandOutcome Error(std::string message) {
-  CommandOutcome outcome;
-  outcome.exitCode = kExitUsage;
-  outcome.error = std::move(message);
-  return outcome;
-}
-
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // Reads a file named on the command line; false with the reason (missing,
@@ -74,7 +67,7 @@ bool CommitOrFail(Host& host, CommandOutcome* outcome) {
 CommandOutcome Register(const CommandArgs& args, const GlobalArgs& global) {
   std::string error;
   auto host = OpenHost(global.host, true, &error);
-  if (!host) return Error(error);
+  if (!host) return ToolErrorOutcome(error);
   const Text group = Utf8ToUtf16(args.group);
   Text directory;
   if (args.directory) directory = Utf8ToUtf16(*args.directory);
@@ -111,7 +104,7 @@ CommandOutcome Groups(const GlobalArgs& global) {
 CommandOutcome Assoc(const CommandArgs& args, const GlobalArgs& global) {
   std::string error;
   auto host = OpenHost(global.host, true, &error);
-  if (!host) return Error(error);
+  if (!host) return ToolErrorOutcome(error);
   const Text extension = Utf8ToUtf16(args.extension);
   const Text progId = Utf8ToUtf16(args.progId);
   const std::int32_t result =
@@ -131,7 +124,7 @@ CommandOutcome Assoc(const CommandArgs& args, const GlobalArgs& global) {
 CommandOutcome Notify(const GlobalArgs& global) {
   std::string error;
   auto host = OpenHost(global.host, false, &error);
-  if (!host) return Error(error);
+  if (!host) return ToolErrorOutcome(error);
   CommandOutcome outcome;
   outcome.report.call = "SendAssocChangedNotify()";
   outcome.report.result = SendAssocChangedNotify(host->platform());
@@ -170,23 +163,24 @@ CommandOutcome ApplyScriptCommand(Host& host, const CommandArgs& args, bool comm
   Platform& platform = host.platform();
   ReplacementMap map(platform.text);
   std::string error;
-  if (!FillReplacements(args.sets, &map, &error)) return Error(error);
+  if (!FillReplacements(args.sets, &map, &error)) return ToolErrorOutcome(error);
 
   HResult status = kSOk;
   std::string place;  // where a script file stopped, for the message
   if (args.scriptId >= 0) {
     Text own;
-    if (!platform.paths.OwnModulePath(&own)) return Error("cannot tell the library's own path");
+    if (!platform.paths.OwnModulePath(&own))
+      return ToolErrorOutcome("cannot tell the library's own path");
     status = RunScriptResource(platform, map, own, static_cast<std::uint16_t>(args.scriptId));
     outcome.report.call = "RunScriptResource(" + std::to_string(args.scriptId) + ")";
   } else {
     std::string bytes;
-    if (!ReadInput(args.file, &bytes, &error)) return Error(error);
+    if (!ReadInput(args.file, &bytes, &error)) return ToolErrorOutcome(error);
     if (const std::size_t nul = bytes.find('\0'); nul != std::string::npos) {
       const auto line =
           1 + std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(nul), '\n');
-      return Error(args.file + ": line " + std::to_string(line) +
-                   ": a NUL byte; a script is text and would end there");
+      return ToolErrorOutcome(args.file + ": line " + std::to_string(line) +
+                              ": a NUL byte; a script is text and would end there");
     }
     Text script;
     const ErrorCode widened = platform.text.WidenAnsi(bytes, &script);
@@ -224,7 +218,7 @@ CommandOutcome ApplyScriptCommand(Host& host, const CommandArgs& args, bool comm
 CommandOutcome ScriptRun(const CommandArgs& args, const GlobalArgs& global) {
   std::string error;
   auto host = OpenHost(global.host, true, &error);
-  if (!host) return Error(error);
+  if (!host) return ToolErrorOutcome(error);
   return ApplyScriptCommand(*host, args, true);
 }
 
@@ -237,7 +231,8 @@ CommandOutcome ScriptShow(const CommandArgs& args, const GlobalArgs& global) {
   auto host = OpenScratchHost(global.host);
   Platform& platform = host->platform();
   Text own;
-  if (!platform.paths.OwnModulePath(&own)) return Error("cannot tell the library's own path");
+  if (!platform.paths.OwnModulePath(&own))
+    return ToolErrorOutcome("cannot tell the library's own path");
   std::string bytes;
   const ErrorCode code =
       platform.resources.LoadRegistryScript(own, static_cast<std::uint16_t>(args.scriptId), &bytes);
@@ -253,7 +248,7 @@ CommandOutcome ScriptShow(const CommandArgs& args, const GlobalArgs& global) {
   }
   Text script;
   if (platform.text.WidenAnsi(bytes, &script) != kErrorSuccess) {
-    return Error("script " + std::to_string(args.scriptId) + " cannot be widened");
+    return ToolErrorOutcome("script " + std::to_string(args.scriptId) + " cannot be widened");
   }
   const std::string text = Utf16ToUtf8(script);
   if (global.json) {
@@ -276,10 +271,10 @@ CommandOutcome Query(const CommandArgs& args, const GlobalArgs& global) {
   RegKey root = kNoKey;
   Text path;
   if (!ParseKey(args.key, &root, &path))
-    return Error("unknown registry root in '" + args.key + "'");
+    return ToolErrorOutcome("unknown registry root in '" + args.key + "'");
   std::string error;
   auto host = OpenHost(global.host, false, &error);
-  if (!host) return Error(error);
+  if (!host) return ToolErrorOutcome(error);
   std::vector<StoredKey> keys;
   CommandOutcome outcome;
   if (ReadRegistryTree(host->platform().registry, root, path, &keys) != kErrorSuccess) {
@@ -333,20 +328,20 @@ CommandOutcome Query(const CommandArgs& args, const GlobalArgs& global) {
 CommandOutcome Export(const CommandArgs& args, const GlobalArgs& global) {
   std::string error;
   auto host = OpenHost(global.host, false, &error);
-  if (!host) return Error(error);
+  if (!host) return ToolErrorOutcome(error);
   RegistryStore& store = host->platform().registry;
   std::vector<StoredKey> keys;
   if (args.key.empty()) {
     const ErrorCode code = ReadWholeRegistry(store, &keys);
     if (code != kErrorSuccess)
-      return Error("the registry cannot be read (error " + std::to_string(code) + ")");
+      return ToolErrorOutcome("the registry cannot be read (error " + std::to_string(code) + ")");
   } else {
     RegKey root = kNoKey;
     Text path;
     if (!ParseKey(args.key, &root, &path))
-      return Error("unknown registry root in '" + args.key + "'");
+      return ToolErrorOutcome("unknown registry root in '" + args.key + "'");
     if (ReadRegistryTree(store, root, path, &keys) != kErrorSuccess) {
-      return Error("the key " + args.key + " does not exist");
+      return ToolErrorOutcome("the key " + args.key + " does not exist");
     }
   }
   std::string bytes;
@@ -358,16 +353,17 @@ CommandOutcome Export(const CommandArgs& args, const GlobalArgs& global) {
     if (!hive.empty() &&
         (SameFile(args.output, hive) || ResolvedPath(args.output) == ResolvedPath(hive) ||
          ResolvedPath(args.output) == CompanionPath(ResolvedPath(hive), ".lock"))) {
-      return Error("--output " + args.output + " is the hive file itself; choose another file");
+      return ToolErrorOutcome("--output " + args.output +
+                              " is the hive file itself; choose another file");
     }
     const HiveStatus status = SerializeHiveUtf16(keys, &bytes);
-    if (!status.ok()) return Error(status.message);
+    if (!status.ok()) return ToolErrorOutcome(status.message);
     const HiveStatus written = WriteFileAtomically(args.output, bytes);
-    if (!written.ok()) return Error("cannot write " + written.message);
+    if (!written.ok()) return ToolErrorOutcome("cannot write " + written.message);
     outcome.output = "exported " + std::to_string(keys.size()) + " key(s) to " + args.output + "\n";
   } else {
     const HiveStatus status = SerializeHiveUtf8(keys, &bytes, false);
-    if (!status.ok()) return Error(status.message);
+    if (!status.ok()) return ToolErrorOutcome(status.message);
     outcome.output = bytes;
   }
   outcome.raw = !global.json;
@@ -379,15 +375,16 @@ CommandOutcome Export(const CommandArgs& args, const GlobalArgs& global) {
 CommandOutcome Import(const CommandArgs& args, const GlobalArgs& global) {
   std::string error;
   auto host = OpenHost(global.host, true, &error);
-  if (!host) return Error(error);
+  if (!host) return ToolErrorOutcome(error);
   // The file is read and checked whole before its first change; a file
   // that fails part-way is not committed, so the hive stays as it was.
   std::size_t operations = 0;
   const HiveStatus imported = ImportHiveFile(args.file, host->platform().registry, &operations);
   if (!imported.ok()) {
-    return Error(imported.error == HiveError::kNotFound || imported.error == HiveError::kIo
-                     ? "cannot read " + imported.message
-                     : imported.message);
+    return ToolErrorOutcome(imported.error == HiveError::kNotFound ||
+                                    imported.error == HiveError::kIo
+                                ? "cannot read " + imported.message
+                                : imported.message);
   }
   CommandOutcome outcome;
   outcome.report.call = "import " + Quoted(args.file);
@@ -398,10 +395,17 @@ CommandOutcome Import(const CommandArgs& args, const GlobalArgs& global) {
 }
 
 CommandOutcome NotAvailable(const std::string& command) {
-  return Error(command + " is not available in this build yet");
+  return ToolErrorOutcome(command + " is not available in this build yet");
 }
 
 }  // namespace
+
+CommandOutcome ToolErrorOutcome(std::string message) {
+  CommandOutcome outcome;
+  outcome.exitCode = kExitUsage;
+  outcome.error = std::move(message);
+  return outcome;
+}
 
 void AddCommands(CLI::App& app, CommandArgs* args) {
   CLI::App* reg = app.add_subcommand("register", "RegProduct(GROUP, DIR): register a group");
@@ -478,10 +482,10 @@ CommandOutcome RunCommand(CLI::App& app, const CommandArgs& args, const GlobalAr
     const std::string sub = command->get_subcommands().front()->get_name();
     if (sub == "show") return ScriptShow(args, global);
     if ((args.file.empty()) == (args.scriptId < 0)) {
-      return Error("script " + sub + " wants a FILE or --id N");
+      return ToolErrorOutcome("script " + sub + " wants a FILE or --id N");
     }
     if (sub == "run") return ScriptRun(args, global);
-    if (args.scriptId >= 0) return Error("script check wants a FILE");
+    if (args.scriptId >= 0) return ToolErrorOutcome("script check wants a FILE");
     return ScriptCheck(args, global);
   }
   return NotAvailable(name);

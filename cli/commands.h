@@ -49,6 +49,10 @@ struct CommandOutcome {
   std::string error;
 };
 
+// The outcome of a command the tool refuses or cannot carry out: exit 2
+// with message as the one line the user sees.
+CommandOutcome ToolErrorOutcome(std::string message);
+
 // Adds every command with its arguments to app.
 void AddCommands(CLI::App& app, CommandArgs* args);
 

@@ -4,6 +4,7 @@
 
 #include "assoc/assoc_dialog_window.h"
 #include "assoc/file_ext_assoc_dialog.h"
+#include "cli/output.h"
 #include "cli/ui_language.h"
 
 #ifdef _WIN32
@@ -13,28 +14,18 @@
 #endif
 
 namespace tolvane::cli {
-namespace {
-
-constexpr int kExitUsage = 2;
-
-CommandOutcome Fail(std::string message) {
-  CommandOutcome outcome;
-  outcome.exitCode = kExitUsage;
-  outcome.error = std::move(message);
-  return outcome;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 CommandOutcome DialogCommand(const CommandArgs& args, const GlobalArgs& global) {
   const UiLanguage language = global.lang;
 #ifndef _WIN32
   // Checked before the store is opened: without a terminal nothing is touched.
-  if (const std::string reason = TerminalUnavailableReason(); !reason.empty()) return Fail(reason);
+  if (const std::string reason = TerminalUnavailableReason(); !reason.empty())
+    return ToolErrorOutcome(reason);
 #endif
   std::string error;
   std::unique_ptr<Host> host = OpenHost(global.host, true, &error);
-  if (!host) return Fail(error);
+  if (!host) return ToolErrorOutcome(error);
 
   std::string saveError;
 #ifdef _WIN32
@@ -59,7 +50,7 @@ CommandOutcome DialogCommand(const CommandArgs& args, const GlobalArgs& global) 
   const std::int32_t result = PopupFileAssocListDialog(
       host->platform(), *window, args.programList ? programList.c_str() : nullptr);
 #ifndef _WIN32
-  if (!window->startError().empty()) return Fail(window->startError());
+  if (!window->startError().empty()) return ToolErrorOutcome(window->startError());
 #endif
 
   CommandOutcome outcome;
@@ -70,7 +61,7 @@ CommandOutcome DialogCommand(const CommandArgs& args, const GlobalArgs& global) 
   outcome.report.meaning = "the dialog was closed (OK and Cancel are not told apart)";
   outcome.report.notifications = host->notifications();
   outcome.report.changes = host->changes();
-  if (!saveError.empty() || !host->Commit(&saveError)) return Fail(saveError);
+  if (!saveError.empty() || !host->Commit(&saveError)) return ToolErrorOutcome(saveError);
   return outcome;
 }
 

@@ -12,25 +12,15 @@
 #include <unistd.h>
 #endif
 
+#include "cli/output.h"
 #include "platform/failure_message.h"
 #include "registration/custom_actions.h"
 
 namespace tolvane::cli {
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
-
 // The handle the installer would pass; the preset session answers any.
 constexpr InstallerHandle kSessionHandle = 1;
-
-CommandOutcome UsageError(std::string message) {
-  CommandOutcome outcome;
-  outcome.exitCode = kExitUsage;
-  outcome.error = std::move(message);
-  return outcome;
-}
 
 std::uint16_t LanguageId(UiLanguage language) {
   switch (language) {
@@ -117,7 +107,7 @@ bool SplitPair(const std::string& text, std::string* name, std::string* value) {
 CommandOutcome RegisterIs(const CommandArgs& args, const GlobalArgs& global) {
   std::string error;
   auto host = OpenHost(global.host, true, &error);
-  if (!host) return UsageError(error);
+  if (!host) return ToolErrorOutcome(error);
   PrepareNotice(*host, global);
   const Text directory = Utf8ToUtf16(args.file);
   const std::int32_t result = RegProductIS(host->platform(), directory.c_str());
@@ -135,14 +125,15 @@ CommandOutcome RegisterIs(const CommandArgs& args, const GlobalArgs& global) {
 CommandOutcome CustomAction(const CommandArgs& args, const GlobalArgs& global) {
   const bool product = args.actionName == "_RegProduct";
   if (!product && args.actionName != "_RegKorvo") {
-    return UsageError("unknown custom action '" + args.actionName + "' (_RegProduct or _RegKorvo)");
+    return ToolErrorOutcome("unknown custom action '" + args.actionName +
+                            "' (_RegProduct or _RegKorvo)");
   }
   std::vector<std::pair<Text, std::int32_t>> features;
   for (const std::string& text : args.features) {
     std::string name, state;
     std::int32_t action = 0;
     if (!SplitPair(text, &name, &state) || !ParseState(state, &action)) {
-      return UsageError(
+      return ToolErrorOutcome(
           "--feature wants F=STATE (a number, absent, local, source, unknown or "
           "none), not '" +
           text + "'");
@@ -153,14 +144,14 @@ CommandOutcome CustomAction(const CommandArgs& args, const GlobalArgs& global) {
   for (const std::string& text : args.properties) {
     std::string name, value;
     if (!SplitPair(text, &name, &value)) {
-      return UsageError("--property wants P=VALUE, not '" + text + "'");
+      return ToolErrorOutcome("--property wants P=VALUE, not '" + text + "'");
     }
     properties.emplace_back(Utf8ToUtf16(name), Utf8ToUtf16(value));
   }
 
   std::string error;
   auto host = OpenHost(global.host, true, &error);
-  if (!host) return UsageError(error);
+  if (!host) return ToolErrorOutcome(error);
   PrepareNotice(*host, global);
   for (auto& [name, action] : features) host->installer().SetFeatureAction(name, action);
   for (auto& [name, value] : properties) host->installer().SetProperty(name, value);

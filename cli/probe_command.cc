@@ -17,18 +17,12 @@
 #endif
 
 #include "include/tolvane/tolvane_probe.h"
+#include "cli/output.h"
 
 namespace tolvane::cli {
 namespace {
 
 constexpr char kExport[] = "TolvaneAmIAdministrator";
-
-CommandOutcome ToolError(std::string message) {
-  CommandOutcome outcome;
-  outcome.exitCode = 2;
-  outcome.error = std::move(message);
-  return outcome;
-}
 
 // Calls the export and says what its answer means.
 CommandOutcome Report(TolvaneAmIAdministratorFn answer) {
@@ -70,12 +64,12 @@ CommandOutcome LoadAndCall() {
   const std::wstring path = LibraryPath();
   win32::UniqueModule library(::LoadLibraryW(path.c_str()));
   if (!library) {
-    return ToolError("cannot load the probe library " + Narrow(path) + " (error " +
-                     std::to_string(::GetLastError()) + ")");
+    return ToolErrorOutcome("cannot load the probe library " + Narrow(path) + " (error " +
+                            std::to_string(::GetLastError()) + ")");
   }
   const auto answer = reinterpret_cast<TolvaneAmIAdministratorFn>(
       reinterpret_cast<void (*)()>(::GetProcAddress(library.get(), kExport)));
-  if (answer == nullptr) return ToolError(Narrow(path) + " has no export " + kExport);
+  if (answer == nullptr) return ToolErrorOutcome(Narrow(path) + " has no export " + kExport);
   return Report(answer);
 }
 #else
@@ -106,10 +100,11 @@ CommandOutcome LoadAndCall() {
   std::unique_ptr<void, LibraryCloser> library(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL));
   if (!library) {
     const char* reason = ::dlerror();
-    return ToolError("cannot load the probe library: " + std::string(reason ? reason : path));
+    return ToolErrorOutcome("cannot load the probe library: " +
+                            std::string(reason ? reason : path));
   }
   const auto answer = reinterpret_cast<TolvaneAmIAdministratorFn>(::dlsym(library.get(), kExport));
-  if (answer == nullptr) return ToolError(path + " has no export " + kExport);
+  if (answer == nullptr) return ToolErrorOutcome(path + " has no export " + kExport);
   return Report(answer);
 }
 #endif
