@@ -390,6 +390,14 @@ void MemoryRegistryStore::DeleteSubtree(Node& node) {
   node.deleted = true;
 }
 
+void MemoryRegistryStore::Detach(std::shared_ptr<Node> node) {
+  // node is a copy, so the key stays alive until its parent has let go.
+  Node* owner = node->parent;
+  DeleteSubtree(*node);
+  node->parent = nullptr;
+  owner->RemoveChild(node.get());
+}
+
 ErrorCode MemoryRegistryStore::DeleteKey(RegKey parent, const char16_t* subkey) {
   std::uint32_t access = 0;
   ErrorCode code = kErrorSuccess;
@@ -401,11 +409,7 @@ ErrorCode MemoryRegistryStore::DeleteKey(RegKey parent, const char16_t* subkey) 
   if (found == nullptr) return code;
   Node* node = found->get();
   if (node->parent == nullptr || node->ChildCount() != 0) return kErrorAccessDenied;
-  Node* owner = node->parent;
-  const std::shared_ptr<Node> keep = *found;  // alive until the parent lets go
-  DeleteSubtree(*node);
-  node->parent = nullptr;
-  owner->RemoveChild(node);
+  Detach(*found);
   return kErrorSuccess;
 }
 
@@ -418,11 +422,7 @@ ErrorCode MemoryRegistryStore::DeleteTree(RegKey parent, const char16_t* subkey)
   if (found == nullptr) return code;
   Node* node = found->get();
   if (node != base->get()) {
-    Node* owner = node->parent;
-    const std::shared_ptr<Node> keep = *found;  // alive until the parent lets go
-    DeleteSubtree(*node);
-    node->parent = nullptr;
-    owner->RemoveChild(node);
+    Detach(*found);
     return kErrorSuccess;
   }
   // No subkey: the key's subkeys and values go, the key itself stays. The

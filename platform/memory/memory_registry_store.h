@@ -80,6 +80,8 @@ class MemoryRegistryStore final : public RegistryStore {
   // Folds name into the scratch buffer and answers it.
   TextView Fold(TextView name);
   void DeleteSubtree(Node& node);
+  // Deletes node's subtree and removes it from its parent (which it must have).
+  void Detach(std::shared_ptr<Node> node);
   void Collect(const Node& node, const Text& path, bool includeSelf,
                std::vector<StoredKey>* keys) const;
 
