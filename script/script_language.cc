@@ -82,6 +82,21 @@ class QuoteTracker {
     }
   }
 
+  // Feeds the units from p up to the first '%' or terminator and answers
+  // where it stopped. Inside a token or a quote only the unit that can end
+  // it changes the state, so those stretches are skipped in tight loops.
+  const char16_t* FeedUpToPercent(const char16_t* p) {
+    while (true) {
+      if (state_ == State::kQuoted) {
+        while (*p != u'\'' && *p != u'%' && *p != u'\0') ++p;
+      } else if (state_ == State::kUnquoted) {
+        while (!IsScriptBlank(*p) && *p != u'%' && *p != u'\0') ++p;
+      }
+      if (*p == u'%' || *p == u'\0') return p;
+      Feed(*p++);
+    }
+  }
+
  private:
   enum class State { kBetween, kUnquoted, kQuoted, kClosing };
   State state_ = State::kBetween;
@@ -162,7 +177,7 @@ HResult ExpandReplacements(const char16_t* script, const ReplacementMap& replace
       // The text up to the next "%" (or the end) goes in one piece; the quote
       // tracker still sees each unit.
       const char16_t* run = p;
-      while (*p != u'\0' && *p != u'%') quotes.Feed(*p++);
+      p = quotes.FeedUpToPercent(p);
       hr = out.Append(run, static_cast<std::size_t>(p - run));
     } else if (p[1] == u'%') {
       hr = out.Append(p, 1);
