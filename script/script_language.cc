@@ -52,6 +52,12 @@ class ExpansionBuffer {
   std::size_t capacity_ = 0;
 };
 
+// A set of units below 64 as a mask, for scanning loops.
+constexpr std::uint64_t Bit(char16_t unit) { return std::uint64_t{1} << unit; }
+constexpr bool In(char16_t unit, std::uint64_t mask) {
+  return unit < 64 && ((mask >> unit) & 1) != 0;
+}
+
 // Follows the expanded text as ReadToken will split it, to tell whether the
 // next character lands inside a quoted token.
 class QuoteTracker {
@@ -83,22 +89,35 @@ class QuoteTracker {
   }
 
   // Feeds the units from p up to the first '%' or terminator and answers
-  // where it stopped. Inside a token or a quote only the unit that can end
-  // it changes the state, so those stretches are skipped in tight loops.
+  // where it stopped. Inside a token, a quote or a run of blanks only the
+  // unit that can end it changes the state, so those stretches are skipped
+  // in tight loops that test each unit against a mask of the few that stop
+  // them (all below 64).
   const char16_t* FeedUpToPercent(const char16_t* p) {
+    constexpr std::uint64_t kEnd = Bit(u'\0') | Bit(u'%');
+    constexpr std::uint64_t kBlanks = Bit(u'\t') | Bit(u'\n') | Bit(u'\r') | Bit(u' ');
     while (true) {
-      if (state_ == State::kQuoted) {
-        while (*p != u'\'' && *p != u'%' && *p != u'\0') ++p;
-      } else if (state_ == State::kUnquoted) {
-        while (!IsScriptBlank(*p) && *p != u'%' && *p != u'\0') ++p;
+      switch (state_) {
+        case State::kQuoted:
+          while (!In(*p, kEnd | Bit(u'\''))) ++p;
+          break;
+        case State::kUnquoted:
+          while (!In(*p, kEnd | kBlanks)) ++p;
+          break;
+        case State::kBetween:
+          while (In(*p, kBlanks)) ++p;
+          break;
+        case State::kClosing:
+          break;
       }
-      if (*p == u'%' || *p == u'\0') return p;
+      if (In(*p, kEnd)) return p;
       Feed(*p++);
     }
   }
 
  private:
   enum class State { kBetween, kUnquoted, kQuoted, kClosing };
+
   State state_ = State::kBetween;
 };
 

@@ -25,11 +25,6 @@ char16_t UnitAt(const void* bytes, std::size_t offset) {
   return unit;
 }
 
-void FoldInto(TextView name, Text* folded) {
-  folded->resize(name.size());
-  for (std::size_t i = 0; i < name.size(); ++i) (*folded)[i] = RegistryLower(name[i]);
-}
-
 // Visits the components of a subkey path in order; runs of backslashes
 // inside or at the end separate like one, as the system registry reads
 // paths. A leading backslash is refused, and so is a component longer than
@@ -57,161 +52,44 @@ ErrorCode ForEachComponent(const char16_t* subkey, Visit visit) {
 
 }  // namespace
 
-// One key. Each name is folded once, when the key is made (every unit
-// mapped by the registry's case table), so a lookup folds the wanted name
-// once and compares units plainly. Subkeys added in name order (as a hive
-// file lists them) stay sorted and are found by halving, a name past the
-// last one at once; many subkeys added out of order are found through a
-// hash index of folded names, and sorted only when listing needs it. Either
-// way adding the n-th subkey costs about the same at any n. Values keep the order
-// they were first written, each with its folded name beside it.
-struct MemoryRegistryStore::Node {
-  struct Value {
-    Text folded;
-    StoredValue stored;
-  };
-
-  Text name;
-  Text folded;
-  Node* parent = nullptr;
-  bool deleted = false;
-  std::vector<Value> values;
-
-  // Subkeys are found through the index once there are this many.
-  static constexpr std::size_t kIndexedChildren = 16;
-
-  // The subkeys in folded-name order (after EnsureSorted).
-  const std::vector<std::shared_ptr<Node>>& Children() const {
-    EnsureSorted();
-    return children_;
-  }
-  std::size_t ChildCount() const { return children_.size(); }
-
-  std::shared_ptr<Node>* Child(TextView foldedName) {
-    if (index_) {
-      const auto it = index_->find(foldedName);
-      return it == index_->end() ? nullptr : &it->second;
-    }
-    if (!sorted_ || children_.size() < kIndexedChildren) {
-      for (std::shared_ptr<Node>& child : children_) {
-        if (child->folded == foldedName) return &child;
-      }
-      return nullptr;
-    }
-    // Sorted: a name past the last one (keys added in order, as a hive file
-    // lists them) is missing at once; any other is found by halving.
-    const TextView last = children_.back()->folded;
-    if (foldedName > last) return nullptr;
-    if (foldedName == last) return &children_.back();
-    const auto at = std::lower_bound(children_.begin(), children_.end(), foldedName,
-                                     [](const std::shared_ptr<Node>& c, TextView wanted) {
-                                       return TextView(c->folded) < wanted;
-                                     });
-    return at != children_.end() && (*at)->folded == foldedName ? &*at : nullptr;
-  }
-  // Adds a subkey not yet present; answers its owning entry.
-  std::shared_ptr<Node>* AddChild(std::shared_ptr<Node> child) {
-    if (!children_.empty() && TextView(child->folded) < TextView(children_.back()->folded)) {
-      sorted_ = false;
-    }
-    children_.push_back(std::move(child));
-    if (index_) {
-      const auto [at, added] = index_->emplace(children_.back()->folded, children_.back());
-      return &at->second;
-    }
-    // Sorted subkeys are found by halving; the index is built for many
-    // subkeys that came out of order.
-    if (!sorted_ && children_.size() >= kIndexedChildren) {
-      index_ = std::make_unique<std::unordered_map<TextView, std::shared_ptr<Node>>>();
-      for (const auto& c : children_) index_->emplace(c->folded, c);
-      return &index_->find(children_.back()->folded)->second;
-    }
-    return &children_.back();
-  }
-  // Removes a subkey (which stays alive while a handle holds it).
-  void RemoveChild(const Node* child) {
-    if (index_) index_->erase(child->folded);
-    auto at = children_.end();
-    if (sorted_) {
-      at = std::lower_bound(children_.begin(), children_.end(), TextView(child->folded),
-                            [](const std::shared_ptr<Node>& c, TextView wanted) {
-                              return TextView(c->folded) < wanted;
-                            });
-    } else {
-      at = std::find_if(children_.begin(), children_.end(),
-                        [&](const std::shared_ptr<Node>& c) { return c.get() == child; });
-    }
-    children_.erase(at);
-  }
-  // Forgets every subkey.
-  void ClearChildren() {
-    index_.reset();
-    children_.clear();
-    sorted_ = true;
-  }
-  Value* FindValue(TextView foldedName) {
-    for (Value& v : values) {
-      if (v.folded == foldedName) return &v;
-    }
-    return nullptr;
-  }
-  Text FullPath() const {
-    if (parent == nullptr) return name;
-    Text path = parent->FullPath();
-    path += u'\\';
-    path += name;
-    return path;
-  }
-
- private:
-  void EnsureSorted() const {
-    if (sorted_) return;
-    std::sort(children_.begin(), children_.end(),
-              [](const std::shared_ptr<Node>& a, const std::shared_ptr<Node>& b) {
-                return a->folded < b->folded;
-              });
-    sorted_ = true;
-  }
-
-  mutable std::vector<std::shared_ptr<Node>> children_;
-  mutable bool sorted_ = true;
-  std::unique_ptr<std::unordered_map<TextView, std::shared_ptr<Node>>> index_;
-};
-
-MemoryRegistryStore::MemoryRegistryStore() {
-  for (const RootKeyEntry& root : kRootKeys) {
-    auto node = std::make_shared<Node>();
-    node->name = root.full;
-    FoldInto(node->name, &node->folded);
-    roots_.push_back(std::move(node));
+MemoryRegistryStore::MemoryRegistryStore()
+    : roots_(kRootKeys.size()), folded_(new char16_t[kMaxValueNameUnits + 1]) {
+  for (std::size_t i = 0; i < kRootKeys.size(); ++i) {
+    const TextView name = kRootKeys[i].full;
+    roots_[i].name = KeyName(name, FoldName(name, folded_.get()));
   }
 }
 
 MemoryRegistryStore::~MemoryRegistryStore() = default;
 
-TextView MemoryRegistryStore::Fold(TextView name) {
-  FoldInto(name, &folded_);
-  return folded_;
+FoldedName MemoryRegistryStore::Fold(TextView name) {
+  // No stored name is longer than a value name may be, so a longer one is
+  // folded only as far as that and answered one unit longer: it matches
+  // nothing.
+  if (name.size() > kMaxValueNameUnits) {
+    FoldedName folded = FoldName(name.substr(0, kMaxValueNameUnits), folded_.get());
+    folded_[kMaxValueNameUnits] = u'\0';
+    folded.units = TextView(folded_.get(), kMaxValueNameUnits + 1);
+    return folded;
+  }
+  return FoldName(name, folded_.get());
 }
 
-MemoryRegistryStore::Node* MemoryRegistryStore::RootNode(RegKey root) const {
+KeyNode* MemoryRegistryStore::RootNode(RegKey root) {
   for (std::size_t i = 0; i < kRootKeys.size(); ++i) {
-    if (kRootKeys[i].key == root) return roots_[i].get();
+    if (kRootKeys[i].key == root) return &roots_[i];
   }
   return nullptr;
 }
 
-const std::shared_ptr<MemoryRegistryStore::Node>* MemoryRegistryStore::Resolve(
-    RegKey key, std::uint32_t* access, ErrorCode* code) const {
+KeyNode* MemoryRegistryStore::Resolve(RegKey key, std::uint32_t* access, ErrorCode* code) {
   const auto value = static_cast<std::uintptr_t>(key);
   const std::size_t slot = (value - kFirstHandle) / 4;
   if (value < kFirstHandle || (value - kFirstHandle) % 4 != 0 || slot >= handles_.size() ||
       handles_[slot].node == nullptr) {
-    for (std::size_t i = 0; i < kRootKeys.size(); ++i) {
-      if (kRootKeys[i].key == key) {
-        *access = kKeyAllAccess;
-        return &roots_[i];
-      }
+    if (KeyNode* root = RootNode(key); root != nullptr) {
+      *access = kKeyAllAccess;
+      return root;
     }
     *code = kErrorInvalidHandle;
     return nullptr;
@@ -222,10 +100,10 @@ const std::shared_ptr<MemoryRegistryStore::Node>* MemoryRegistryStore::Resolve(
     return nullptr;
   }
   *access = handle.access;
-  return &handle.node;
+  return handle.node;
 }
 
-RegKey MemoryRegistryStore::NewHandle(std::shared_ptr<Node> node, std::uint32_t access) {
+RegKey MemoryRegistryStore::NewHandle(KeyNode* node, std::uint32_t access) {
   std::size_t slot = handles_.size();
   if (!freeSlots_.empty()) {
     slot = freeSlots_.back();
@@ -233,20 +111,28 @@ RegKey MemoryRegistryStore::NewHandle(std::shared_ptr<Node> node, std::uint32_t 
   } else {
     handles_.emplace_back();
   }
-  handles_[slot] = Handle{std::move(node), access};
+  handles_[slot] = Handle{node, access};
+  ++node->handles;
   ++openHandles_;
   return static_cast<RegKey>(kFirstHandle + 4 * slot);
 }
 
-const std::shared_ptr<MemoryRegistryStore::Node>* MemoryRegistryStore::Walk(
-    const std::shared_ptr<Node>* from, const char16_t* subkey, ErrorCode* code) {
-  const std::shared_ptr<Node>* node = from;
+KeyNode* MemoryRegistryStore::Walk(KeyNode* from, const char16_t* subkey, ErrorCode* code) {
+  KeyNode* node = from;
   *code = ForEachComponent(subkey, [&](TextView part) {
-    node = (*node)->Child(Fold(part));
+    node = node->Child(Fold(part));
     return node != nullptr;
   });
   if (*code == kErrorSuccess && node == nullptr) *code = kErrorFileNotFound;
   return *code == kErrorSuccess ? node : nullptr;
+}
+
+KeyNode* MemoryRegistryStore::AddChild(KeyNode* parent, TextView name, const FoldedName& folded) {
+  KeyNode* child = arena_.New();
+  child->name = KeyName(name, folded);
+  child->parent = parent;
+  parent->AddChild(child);
+  return child;
 }
 
 ErrorCode MemoryRegistryStore::OpenKey(RegKey parent, const char16_t* subkey, std::uint32_t access,
@@ -254,12 +140,12 @@ ErrorCode MemoryRegistryStore::OpenKey(RegKey parent, const char16_t* subkey, st
   if (result != nullptr) *result = kNoKey;
   std::uint32_t parentAccess = 0;
   ErrorCode code = kErrorSuccess;
-  const std::shared_ptr<Node>* base = Resolve(parent, &parentAccess, &code);
+  KeyNode* base = Resolve(parent, &parentAccess, &code);
   if (base == nullptr) return code;
   if (result == nullptr) return kErrorInvalidParameter;
-  const std::shared_ptr<Node>* node = Walk(base, subkey, &code);
+  KeyNode* node = Walk(base, subkey, &code);
   if (node == nullptr) return code;
-  *result = NewHandle(*node, access);
+  *result = NewHandle(node, access);
   return kErrorSuccess;
 }
 
@@ -269,45 +155,38 @@ ErrorCode MemoryRegistryStore::CreateKey(RegKey parent, const char16_t* subkey,
   if (created != nullptr) *created = false;
   std::uint32_t parentAccess = 0;
   ErrorCode code = kErrorSuccess;
-  const std::shared_ptr<Node>* owner = Resolve(parent, &parentAccess, &code);
-  if (owner == nullptr) return code;
+  KeyNode* base = Resolve(parent, &parentAccess, &code);
+  if (base == nullptr) return code;
   if (result == nullptr) return kErrorInvalidParameter;
-  Node* base = owner->get();
-  // Find the deepest existing key first, so a refused create leaves no
+  // Existing levels are followed; from the first missing one on every level
+  // is made. The path's components are checked before any is visited, and
+  // the one refusal that can come later (no create right on the handle's
+  // own key) comes before anything is made, so a refused create leaves no
   // partial keys behind.
-  const std::shared_ptr<Node>* found = owner;
+  KeyNode* node = base;
   bool missing = false;
+  bool denied = false;
   code = ForEachComponent(subkey, [&](TextView part) {
-    const std::shared_ptr<Node>* child = (*found)->Child(Fold(part));
-    if (child == nullptr) {
+    const FoldedName folded = Fold(part);
+    if (!missing) {
+      if (KeyNode* child = node->Child(folded); child != nullptr) {
+        node = child;
+        return true;
+      }
+      // Creating beneath the handle's own key needs its create right.
+      if (node == base && (parentAccess & kKeyCreateSubKey) == 0) {
+        denied = true;
+        return false;
+      }
       missing = true;
-      return false;
     }
-    found = child;
+    node = AddChild(node, part, folded);
     return true;
   });
-  Node* node = found->get();
   if (code != kErrorSuccess) return code;
-  // Creating beneath the handle's own key needs its create right.
-  if (missing && node == base && (parentAccess & kKeyCreateSubKey) == 0) return kErrorAccessDenied;
-  if (missing) {
-    node = base;
-    ForEachComponent(subkey, [&](TextView part) {
-      const TextView folded = Fold(part);
-      found = node->Child(folded);
-      if (found == nullptr) {
-        auto child = std::make_shared<Node>();
-        child->name = Text(part);
-        child->folded = Text(folded);
-        child->parent = node;
-        found = node->AddChild(std::move(child));
-      }
-      node = found->get();
-      return true;
-    });
-  }
+  if (denied) return kErrorAccessDenied;
   if (created != nullptr) *created = missing;
-  *result = NewHandle(*found, access);
+  *result = NewHandle(node, access);
   return kErrorSuccess;
 }
 
@@ -315,24 +194,23 @@ ErrorCode MemoryRegistryStore::QueryValue(RegKey key, const char16_t* name, std:
                                           void* data, std::uint32_t* byteCount) {
   std::uint32_t access = 0;
   ErrorCode code = kErrorSuccess;
-  const std::shared_ptr<Node>* owner = Resolve(key, &access, &code);
-  if (owner == nullptr) return code;
-  Node* node = owner->get();
+  KeyNode* node = Resolve(key, &access, &code);
+  if (node == nullptr) return code;
   if ((access & kKeyQueryValue) == 0) return kErrorAccessDenied;
   if (data != nullptr && byteCount == nullptr) return kErrorInvalidParameter;
-  const Node::Value* found = node->FindValue(Fold(ViewOf(name)));
+  const KeyNode::Value* found = node->FindValue(Fold(ViewOf(name)));
   if (found == nullptr) return kErrorFileNotFound;
-  const StoredValue& v = found->stored;
-  if (type != nullptr) *type = v.type;
-  const auto size = static_cast<std::uint32_t>(v.data.size());
+  if (type != nullptr) *type = found->type;
+  const auto size = static_cast<std::uint32_t>(found->data.size());
   if (data != nullptr && *byteCount < size) {
     code = kErrorMoreData;
   } else if (data != nullptr && size > 0) {
-    std::memcpy(data, v.data.data(), size);
+    std::memcpy(data, found->data.data(), size);
     // A string stored without its terminator gets one in the caller's
     // buffer when there is room, as the system registry does.
-    if (IsStringType(v.type) && size >= sizeof(char16_t) && size + sizeof(char16_t) <= *byteCount &&
-        UnitAt(v.data.data(), size - sizeof(char16_t)) != u'\0') {
+    if (IsStringType(found->type) && size >= sizeof(char16_t) &&
+        size + sizeof(char16_t) <= *byteCount &&
+        UnitAt(found->data.data(), size - sizeof(char16_t)) != u'\0') {
       std::memset(static_cast<char*>(data) + size, 0, sizeof(char16_t));
     }
   }
@@ -344,9 +222,8 @@ ErrorCode MemoryRegistryStore::SetValue(RegKey key, const char16_t* name, std::u
                                         const void* data, std::uint32_t byteCount) {
   std::uint32_t access = 0;
   ErrorCode code = kErrorSuccess;
-  const std::shared_ptr<Node>* owner = Resolve(key, &access, &code);
-  if (owner == nullptr) return code;
-  Node* node = owner->get();
+  KeyNode* node = Resolve(key, &access, &code);
+  if (node == nullptr) return code;
   if ((access & kKeySetValue) == 0) return kErrorAccessDenied;
   if (data == nullptr && byteCount != 0) return kErrorNoAccess;
   const TextView wanted = ViewOf(name);
@@ -355,12 +232,12 @@ ErrorCode MemoryRegistryStore::SetValue(RegKey key, const char16_t* name, std::u
   // a terminator lying just past the count; reading there could run past
   // the caller's buffer, so this store keeps to the documented rule.)
   const char* bytes = static_cast<const char*>(data);
-  if (Node::Value* v = node->FindValue(Fold(wanted)); v != nullptr) {
-    v->stored.type = type;
-    v->stored.data.assign(bytes, byteCount);  // keeps the old capacity
+  const FoldedName folded = Fold(wanted);
+  if (KeyNode::Value* v = node->FindValue(folded); v != nullptr) {
+    v->type = type;
+    v->data.assign(bytes, byteCount);  // keeps the old capacity
   } else {
-    node->values.push_back(
-        Node::Value{folded_, StoredValue{Text(wanted), type, std::string(bytes, byteCount)}});
+    node->values.push_back(KeyNode::Value{KeyName(wanted, folded), type, std::string(bytes, byteCount)});
   }
   return kErrorSuccess;
 }
@@ -368,61 +245,58 @@ ErrorCode MemoryRegistryStore::SetValue(RegKey key, const char16_t* name, std::u
 ErrorCode MemoryRegistryStore::DeleteValue(RegKey key, const char16_t* name) {
   std::uint32_t access = 0;
   ErrorCode code = kErrorSuccess;
-  const std::shared_ptr<Node>* owner = Resolve(key, &access, &code);
-  if (owner == nullptr) return code;
-  Node* node = owner->get();
+  KeyNode* node = Resolve(key, &access, &code);
+  if (node == nullptr) return code;
   if ((access & kKeySetValue) == 0) return kErrorAccessDenied;
-  Node::Value* v = node->FindValue(Fold(ViewOf(name)));
+  KeyNode::Value* v = node->FindValue(Fold(ViewOf(name)));
   if (v == nullptr) return kErrorFileNotFound;
   node->values.erase(node->values.begin() + (v - node->values.data()));
   return kErrorSuccess;
 }
 
-void MemoryRegistryStore::DeleteSubtree(Node& node) {
+void MemoryRegistryStore::DeleteSubtree(KeyNode& node) {
   // Children first, as the platform does; a handle still open on a deleted
   // key keeps that key (and only it) alive, naming only itself.
-  for (const auto& child : node.Children()) {
+  for (KeyNode* child : node.TakeChildren()) {
     DeleteSubtree(*child);
     child->parent = nullptr;
+    if (child->handles == 0) arena_.Free(child);
   }
-  node.ClearChildren();
   node.values.clear();
   node.deleted = true;
 }
 
-void MemoryRegistryStore::Detach(std::shared_ptr<Node> node) {
-  // node is a copy, so the key stays alive until its parent has let go.
-  Node* owner = node->parent;
+void MemoryRegistryStore::Detach(KeyNode* node) {
+  KeyNode* owner = node->parent;
+  owner->RemoveChild(node);
   DeleteSubtree(*node);
   node->parent = nullptr;
-  owner->RemoveChild(node.get());
+  if (node->handles == 0) arena_.Free(node);
 }
 
 ErrorCode MemoryRegistryStore::DeleteKey(RegKey parent, const char16_t* subkey) {
   std::uint32_t access = 0;
   ErrorCode code = kErrorSuccess;
-  const std::shared_ptr<Node>* base = Resolve(parent, &access, &code);
+  KeyNode* base = Resolve(parent, &access, &code);
   if (base == nullptr) return code;
   // An empty subkey deletes the key itself; a null one is refused.
   if (subkey == nullptr) return kErrorInvalidParameter;
-  const std::shared_ptr<Node>* found = Walk(base, subkey, &code);
-  if (found == nullptr) return code;
-  Node* node = found->get();
+  KeyNode* node = Walk(base, subkey, &code);
+  if (node == nullptr) return code;
   if (node->parent == nullptr || node->ChildCount() != 0) return kErrorAccessDenied;
-  Detach(*found);
+  Detach(node);
   return kErrorSuccess;
 }
 
 ErrorCode MemoryRegistryStore::DeleteTree(RegKey parent, const char16_t* subkey) {
   std::uint32_t access = 0;
   ErrorCode code = kErrorSuccess;
-  const std::shared_ptr<Node>* base = Resolve(parent, &access, &code);
+  KeyNode* base = Resolve(parent, &access, &code);
   if (base == nullptr) return code;
-  const std::shared_ptr<Node>* found = Walk(base, subkey, &code);
-  if (found == nullptr) return code;
-  Node* node = found->get();
-  if (node != base->get()) {
-    Detach(*found);
+  KeyNode* node = Walk(base, subkey, &code);
+  if (node == nullptr) return code;
+  if (node != base) {
+    Detach(node);
     return kErrorSuccess;
   }
   // No subkey: the key's subkeys and values go, the key itself stays. The
@@ -430,11 +304,11 @@ ErrorCode MemoryRegistryStore::DeleteTree(RegKey parent, const char16_t* subkey)
   // that may write them.
   const std::uint32_t listing = kKeyEnumerateSubKeys | kKeyQueryValue;
   if ((access & listing) != listing) return kErrorAccessDenied;
-  for (const auto& child : node->Children()) {
+  for (KeyNode* child : node->TakeChildren()) {
     DeleteSubtree(*child);
     child->parent = nullptr;
+    if (child->handles == 0) arena_.Free(child);
   }
-  node->ClearChildren();
   if (!node->values.empty()) {
     if ((access & kKeySetValue) == 0) return kErrorAccessDenied;
     node->values.clear();
@@ -446,13 +320,12 @@ ErrorCode MemoryRegistryStore::EnumKey(RegKey key, std::uint32_t index, char16_t
                                        std::uint32_t* nameUnits) {
   std::uint32_t access = 0;
   ErrorCode code = kErrorSuccess;
-  const std::shared_ptr<Node>* owner = Resolve(key, &access, &code);
-  if (owner == nullptr) return code;
-  Node* node = owner->get();
+  KeyNode* node = Resolve(key, &access, &code);
+  if (node == nullptr) return code;
   if ((access & kKeyEnumerateSubKeys) == 0) return kErrorAccessDenied;
   if (name == nullptr || nameUnits == nullptr) return kErrorInvalidParameter;
   if (index >= node->ChildCount()) return kErrorNoMoreItems;
-  const Text& childName = node->Children()[index]->name;
+  const TextView childName = node->Children()[index]->name.name();
   if (childName.size() + 1 > *nameUnits) return kErrorMoreData;
   std::copy(childName.begin(), childName.end(), name);
   name[childName.size()] = u'\0';
@@ -465,25 +338,25 @@ ErrorCode MemoryRegistryStore::EnumValue(RegKey key, std::uint32_t index, char16
                                          std::uint32_t* byteCount) {
   std::uint32_t access = 0;
   ErrorCode code = kErrorSuccess;
-  const std::shared_ptr<Node>* owner = Resolve(key, &access, &code);
-  if (owner == nullptr) return code;
-  Node* node = owner->get();
+  KeyNode* node = Resolve(key, &access, &code);
+  if (node == nullptr) return code;
   if ((access & kKeyQueryValue) == 0) return kErrorAccessDenied;
   if (name == nullptr || nameUnits == nullptr || (data != nullptr && byteCount == nullptr)) {
     return kErrorInvalidParameter;
   }
   if (index >= node->values.size()) return kErrorNoMoreItems;
-  const StoredValue& value = node->values[index].stored;
-  if (value.name.size() + 1 > *nameUnits) return kErrorMoreData;
+  const KeyNode::Value& value = node->values[index];
+  const TextView valueName = value.name.name();
+  if (valueName.size() + 1 > *nameUnits) return kErrorMoreData;
   const auto size = static_cast<std::uint32_t>(value.data.size());
   if (type != nullptr) *type = value.type;
   if (data != nullptr && *byteCount < size) {
     *byteCount = size;
     return kErrorMoreData;
   }
-  std::copy(value.name.begin(), value.name.end(), name);
-  name[value.name.size()] = u'\0';
-  *nameUnits = static_cast<std::uint32_t>(value.name.size());
+  std::copy(valueName.begin(), valueName.end(), name);
+  name[valueName.size()] = u'\0';
+  *nameUnits = static_cast<std::uint32_t>(valueName.size());
   if (data != nullptr && size > 0) std::memcpy(data, value.data.data(), size);
   if (byteCount != nullptr) *byteCount = size;
   return kErrorSuccess;
@@ -493,9 +366,8 @@ ErrorCode MemoryRegistryStore::QueryInfoKey(RegKey key, std::uint32_t* subkeyCou
                                             std::uint32_t* valueCount) {
   std::uint32_t access = 0;
   ErrorCode code = kErrorSuccess;
-  const std::shared_ptr<Node>* owner = Resolve(key, &access, &code);
-  if (owner == nullptr) return code;
-  Node* node = owner->get();
+  KeyNode* node = Resolve(key, &access, &code);
+  if (node == nullptr) return code;
   if ((access & kKeyQueryValue) == 0) return kErrorAccessDenied;
   if (subkeyCount != nullptr) *subkeyCount = static_cast<std::uint32_t>(node->ChildCount());
   if (valueCount != nullptr) *valueCount = static_cast<std::uint32_t>(node->values.size());
@@ -510,62 +382,77 @@ ErrorCode MemoryRegistryStore::CloseKey(RegKey key) {
       handles_[slot].node == nullptr) {
     return kErrorInvalidHandle;
   }
-  handles_[slot].node.reset();
+  KeyNode* node = handles_[slot].node;
+  handles_[slot].node = nullptr;
   freeSlots_.push_back(slot);
   --openHandles_;
+  // The last handle on a deleted key gives the key back.
+  if (--node->handles == 0 && node->deleted) arena_.Free(node);
   return kErrorSuccess;
 }
 
-void MemoryRegistryStore::Collect(const Node& node, const Text& path, bool includeSelf,
+void MemoryRegistryStore::Collect(const KeyNode& node, const Text& path, bool includeSelf,
                                   std::vector<StoredKey>* keys) const {
   if (includeSelf) {
     StoredKey key{path, {}};
     key.values.reserve(node.values.size());
-    for (const Node::Value& v : node.values) key.values.push_back(v.stored);
+    for (const KeyNode::Value& v : node.values) {
+      key.values.push_back(StoredValue{Text(v.name.name()), v.type, v.data});
+    }
     keys->push_back(std::move(key));
   }
-  for (const auto& child : node.Children()) {
-    Collect(*child, path + u'\\' + child->name, true, keys);
+  for (const KeyNode* child : node.Children()) {
+    Text childPath = path;
+    childPath += u'\\';
+    childPath += child->name.name();
+    Collect(*child, childPath, true, keys);
   }
 }
 
 std::vector<StoredKey> MemoryRegistryStore::Snapshot() const {
   std::vector<StoredKey> keys;
-  for (const auto& root : roots_) Collect(*root, root->name, !root->values.empty(), &keys);
+  for (const KeyNode& root : roots_) {
+    Collect(root, Text(root.name.name()), !root.values.empty(), &keys);
+  }
   return keys;
 }
 
 ErrorCode MemoryRegistryStore::SnapshotTree(RegKey root, TextView path,
                                             std::vector<StoredKey>* keys) const {
   keys->clear();
-  Node* node = RootNode(root);
+  const KeyNode* node = nullptr;
+  for (std::size_t i = 0; i < kRootKeys.size(); ++i) {
+    if (kRootKeys[i].key == root) node = &roots_[i];
+  }
   if (node == nullptr) return kErrorInvalidHandle;
   const Text copy(path);
-  ErrorCode code = kErrorSuccess;
-  // Walk needs the scratch buffer; a snapshot is a reading call, so it uses
-  // its own.
-  Text folded;
-  code = ForEachComponent(copy.c_str(), [&](TextView part) {
-    FoldInto(part, &folded);
-    const std::shared_ptr<Node>* child = node->Child(folded);
-    node = child != nullptr ? child->get() : nullptr;
-    return node != nullptr;
+  // A snapshot is a reading call, so it folds into a buffer of its own.
+  Text full(node->name.name());
+  std::vector<char16_t> folded(kMaxKeyNameUnits);
+  const ErrorCode code = ForEachComponent(copy.c_str(), [&](TextView part) {
+    node = node->Child(FoldName(part, folded.data()));
+    if (node == nullptr) return false;
+    full += u'\\';
+    full += node->name.name();
+    return true;
   });
   if (code != kErrorSuccess) return code;
   if (node == nullptr) return kErrorFileNotFound;
-  Collect(*node, node->FullPath(), true, keys);
+  Collect(*node, full, true, keys);
   return kErrorSuccess;
 }
 
 void MemoryRegistryStore::Clear() {
-  for (auto& root : roots_) {
-    for (const auto& child : root->Children()) {
+  for (KeyNode& root : roots_) {
+    for (KeyNode* child : root.TakeChildren()) {
       DeleteSubtree(*child);
       child->parent = nullptr;
+      if (child->handles == 0) arena_.Free(child);
     }
-    root->ClearChildren();
-    root->values.clear();
+    root.values.clear();
   }
+  // With no handle open every key has gone back, and the memory goes too.
+  if (openHandles_ == 0) arena_.Release();
 }
 
 }  // namespace tolvane

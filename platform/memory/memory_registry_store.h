@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/memory/key_tree.h"
 #include "platform/registry_store.h"
 #include "platform/stored_key.h"
 #include "platform/text.h"
@@ -60,38 +61,41 @@ class MemoryRegistryStore final : public RegistryStore {
   void Clear();
 
  private:
-  struct Node;
   // An open handle: the key it holds (kept alive even once deleted) and the
   // rights it was opened with. A free slot holds no node.
   struct Handle {
-    std::shared_ptr<Node> node;
+    KeyNode* node = nullptr;
     std::uint32_t access = 0;
   };
 
-  Node* RootNode(RegKey root) const;
+  KeyNode* RootNode(RegKey root);
   // Resolves a handle or root; null and *code set when it is not usable.
-  // The answer points at the key's owning entry (a root's or a handle's).
-  const std::shared_ptr<Node>* Resolve(RegKey key, std::uint32_t* access, ErrorCode* code) const;
-  RegKey NewHandle(std::shared_ptr<Node> node, std::uint32_t access);
-  // The owning entry of the key subkey names beneath from, or null with
-  // *code set (2 when a component is missing, or the path's own fault).
-  const std::shared_ptr<Node>* Walk(const std::shared_ptr<Node>* from, const char16_t* subkey,
-                                    ErrorCode* code);
-  // Folds name into the scratch buffer and answers it.
-  TextView Fold(TextView name);
-  void DeleteSubtree(Node& node);
-  // Deletes node's subtree and removes it from its parent (which it must have).
-  void Detach(std::shared_ptr<Node> node);
-  void Collect(const Node& node, const Text& path, bool includeSelf,
+  KeyNode* Resolve(RegKey key, std::uint32_t* access, ErrorCode* code);
+  RegKey NewHandle(KeyNode* node, std::uint32_t access);
+  // The key subkey names beneath from, or null with *code set (2 when a
+  // component is missing, or the path's own fault).
+  KeyNode* Walk(KeyNode* from, const char16_t* subkey, ErrorCode* code);
+  // Folds name into the scratch buffer and answers it; a name longer than
+  // any stored value name has none.
+  FoldedName Fold(TextView name);
+  KeyNode* AddChild(KeyNode* parent, TextView name, const FoldedName& folded);
+  // Deletes node's subkeys and values and marks it deleted; every subkey
+  // no handle holds goes back to the arena.
+  void DeleteSubtree(KeyNode& node);
+  // Deletes node's subtree, removes it from its parent (which it must have)
+  // and gives it back unless a handle holds it.
+  void Detach(KeyNode* node);
+  void Collect(const KeyNode& node, const Text& path, bool includeSelf,
                std::vector<StoredKey>* keys) const;
 
-  std::vector<std::shared_ptr<Node>> roots_;
+  KeyNodeArena arena_;
+  std::vector<KeyNode> roots_;  // one per predefined root, never resized
   // Handle values are kFirstHandle + 4 * slot; freed slots are reused, so
   // opening and closing keys allocates nothing once the table has grown.
   std::vector<Handle> handles_;
   std::vector<std::size_t> freeSlots_;
   std::size_t openHandles_ = 0;
-  Text folded_;  // scratch for the name being looked up
+  std::unique_ptr<char16_t[]> folded_;  // scratch for the name being looked up
 };
 
 }  // namespace tolvane

@@ -26,6 +26,19 @@ std::string IconvName(std::uint32_t codePage) {
   }
 }
 
+// The length of the run of ASCII bytes bytes starts with: sixteen bytes
+// at a time while none has its high bit set, then byte by byte.
+std::size_t AsciiRun(std::string_view bytes) {
+  std::size_t i = 0;
+  for (; i + 16 <= bytes.size(); i += 16) {
+    unsigned char any = 0;
+    for (std::size_t k = 0; k < 16; ++k) any |= static_cast<unsigned char>(bytes[i + k]);
+    if ((any & 0x80) != 0) break;
+  }
+  while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
+  return i;
+}
+
 }  // namespace
 
 CodePageTextServices::~CodePageTextServices() { CloseConversion(); }
@@ -97,7 +110,7 @@ ErrorCode CodePageTextServices::WidenAnsi(std::string_view bytes, Text* wide) {
   std::size_t i = 0;
   while (i < bytes.size()) {
     const std::size_t start = i;
-    while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80) ++i;
+    i += AsciiRun(bytes.substr(i));
     const std::size_t at = wide->size();
     wide->resize(at + (i - start));
     char16_t* out = wide->data() + at;

@@ -1,0 +1,202 @@
+#include "platform/memory/key_tree.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/registry_names.h"
+
+namespace tolvane {
+
+FoldedName FoldName(TextView name, char16_t* out) {
+  // FNV-1a over the folded units, with a final mix so that the low bits
+  // the index uses depend on every unit.
+  std::uint32_t hash = 2166136261u;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char16_t unit = RegistryLower(name[i]);
+    out[i] = unit;
+    hash = (hash ^ unit) * 16777619u;
+  }
+  hash ^= hash >> 15;
+  hash *= 0x2C1B3C6Du;
+  hash ^= hash >> 12;
+  return FoldedName{TextView(out, name.size()), hash};
+}
+
+KeyName::KeyName(TextView name, const FoldedName& folded)
+    : length_(static_cast<std::uint32_t>(name.size())), hash_(folded.hash) {
+  if (name.empty()) return;
+  units_.reset(new char16_t[2 * name.size()]);
+  std::memcpy(units_.get(), name.data(), name.size() * sizeof(char16_t));
+  std::memcpy(units_.get() + name.size(), folded.units.data(), name.size() * sizeof(char16_t));
+}
+
+// Open addressing with linear probing over the subkeys; deletion shifts the
+// entries after a freed slot back, so no tombstones pile up. Each slot keeps
+// the key's hash beside it, so a probe touches a key only when the hashes
+// agree: in a large index that is one cache miss a look-up, not three.
+class ChildIndex {
+ public:
+  explicit ChildIndex(const std::vector<KeyNode*>& children) {
+    Resize(children.size() * 2);
+    for (KeyNode* child : children) Place(Slot{child, child->name.hash()});
+    count_ = children.size();
+  }
+
+  KeyNode* Find(const FoldedName& wanted) const {
+    for (std::size_t i = wanted.hash & mask_;; i = (i + 1) & mask_) {
+      const Slot& slot = slots_[i];
+      if (slot.node == nullptr) return nullptr;
+      if (slot.hash == wanted.hash && slot.node->name.folded() == wanted.units) return slot.node;
+    }
+  }
+
+  void Insert(KeyNode* node) {
+    // At most three quarters full.
+    if (4 * (count_ + 1) > 3 * slots_.size()) {
+      std::vector<Slot> old;
+      old.swap(slots_);
+      Resize(old.size() * 2);
+      for (const Slot& slot : old) {
+        if (slot.node != nullptr) Place(slot);
+      }
+    }
+    Place(Slot{node, node->name.hash()});
+    ++count_;
+  }
+
+  void Erase(const KeyNode* node) {
+    std::size_t i = node->name.hash() & mask_;
+    while (slots_[i].node != node) i = (i + 1) & mask_;
+    slots_[i] = Slot();
+    --count_;
+    for (std::size_t j = (i + 1) & mask_; slots_[j].node != nullptr; j = (j + 1) & mask_) {
+      const std::size_t home = slots_[j].hash & mask_;
+      // An entry whose home lies cyclically in (i, j] is still reachable.
+      const bool reachable = i <= j ? (i < home && home <= j) : (i < home || home <= j);
+      if (reachable) continue;
+      slots_[i] = slots_[j];
+      slots_[j] = Slot();
+      i = j;
+    }
+  }
+
+ private:
+  struct Slot {
+    KeyNode* node = nullptr;
+    std::uint32_t hash = 0;
+  };
+
+  void Resize(std::size_t atLeast) {
+    std::size_t size = 64;
+    while (size < atLeast) size *= 2;
+    slots_.assign(size, Slot());
+    mask_ = size - 1;
+  }
+  void Place(const Slot& slot) {
+    std::size_t i = slot.hash & mask_;
+    while (slots_[i].node != nullptr) i = (i + 1) & mask_;
+    slots_[i] = slot;
+  }
+
+  std::vector<Slot> slots_;
+  std::size_t mask_ = 0;
+  std::size_t count_ = 0;
+};
+
+KeyNode::KeyNode() = default;
+KeyNode::~KeyNode() = default;
+KeyNode::KeyNode(KeyNode&&) noexcept = default;
+KeyNode& KeyNode::operator=(KeyNode&&) noexcept = default;
+
+namespace {
+
+bool FoldedLess(const KeyNode* a, const KeyNode* b) { return a->name.folded() < b->name.folded(); }
+
+}  // namespace
+
+const std::vector<KeyNode*>& KeyNode::Children() const {
+  if (!sorted_) {
+    std::sort(children_.begin(), children_.end(), FoldedLess);
+    sorted_ = true;
+  }
+  return children_;
+}
+
+KeyNode* KeyNode::Child(const FoldedName& wanted) const {
+  if (index_) return index_->Find(wanted);
+  if (!sorted_ || children_.size() < kIndexedChildren) {
+    for (KeyNode* child : children_) {
+      if (child->name.Matches(wanted)) return child;
+    }
+    return nullptr;
+  }
+  // Many subkeys, all added in name order (as a hive file lists them): a
+  // name past the last one is missing at once, any other is found by
+  // halving; no index is needed while the order holds.
+  const KeyNode* last = children_.back();
+  if (wanted.units > last->name.folded()) return nullptr;
+  const auto at = std::lower_bound(
+      children_.begin(), children_.end(), wanted.units,
+      [](const KeyNode* child, TextView units) { return child->name.folded() < units; });
+  return at != children_.end() && (*at)->name.Matches(wanted) ? *at : nullptr;
+}
+
+void KeyNode::AddChild(KeyNode* child) {
+  if (!children_.empty() && FoldedLess(child, children_.back())) sorted_ = false;
+  children_.push_back(child);
+  if (index_) {
+    index_->Insert(child);
+  } else if (!sorted_ && children_.size() >= kIndexedChildren) {
+    index_ = std::make_unique<ChildIndex>(children_);
+  }
+}
+
+void KeyNode::RemoveChild(const KeyNode* child) {
+  if (index_) index_->Erase(child);
+  auto at = children_.end();
+  if (sorted_) {
+    at = std::lower_bound(children_.begin(), children_.end(), child, FoldedLess);
+  } else {
+    at = std::find(children_.begin(), children_.end(), child);
+  }
+  children_.erase(at);
+}
+
+std::vector<KeyNode*> KeyNode::TakeChildren() {
+  index_.reset();
+  sorted_ = true;
+  return std::move(children_);
+}
+
+KeyNode::Value* KeyNode::FindValue(const FoldedName& wanted) {
+  for (Value& v : values) {
+    if (v.name.Matches(wanted)) return &v;
+  }
+  return nullptr;
+}
+
+KeyNode* KeyNodeArena::New() {
+  if (!free_.empty()) {
+    KeyNode* node = free_.back();
+    free_.pop_back();
+    return node;
+  }
+  if (usedInLastSlab_ == kSlabNodes) {
+    slabs_.push_back(std::make_unique<KeyNode[]>(kSlabNodes));
+    usedInLastSlab_ = 0;
+  }
+  return &slabs_.back()[usedInLastSlab_++];
+}
+
+void KeyNodeArena::Free(KeyNode* node) {
+  *node = KeyNode();
+  free_.push_back(node);
+}
+
+void KeyNodeArena::Release() {
+  slabs_.clear();
+  free_.clear();
+  usedInLastSlab_ = kSlabNodes;
+}
+
+}  // namespace tolvane

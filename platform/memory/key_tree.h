@@ -1,0 +1,113 @@
+// The pieces the in-memory registry's tree is made of: a name kept beside
+// its folded form, a key with its values and subkeys, the index that finds
+// a subkey among many, and the arena keys are taken from.
+//
+// Names are folded once, when stored (every unit mapped by the registry's
+// case table), and hashed then; a lookup folds and hashes the wanted name
+// once and compares hashes before units. Keys come from an arena in slabs
+// and return to it when deleted, so making and deleting keys seldom calls
+// the allocator, and a key's name is one allocation holding both forms.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/text.h"
+
+namespace tolvane {
+
+// A name folded for comparison, with its hash; a view of the caller's units.
+struct FoldedName {
+  TextView units;
+  std::uint32_t hash = 0;
+};
+
+// Folds name into out (which has room for name.size() units) and answers it.
+FoldedName FoldName(TextView name, char16_t* out);
+
+// A stored name: the name as written and its folded form, in one buffer.
+class KeyName {
+ public:
+  KeyName() = default;
+  KeyName(TextView name, const FoldedName& folded);
+
+  TextView name() const { return TextView(units_.get(), length_); }
+  TextView folded() const { return TextView(units_.get() + length_, length_); }
+  std::uint32_t hash() const { return hash_; }
+  bool Matches(const FoldedName& wanted) const {
+    return hash_ == wanted.hash && folded() == wanted.units;
+  }
+
+ private:
+  std::unique_ptr<char16_t[]> units_;
+  std::uint32_t length_ = 0;
+  std::uint32_t hash_ = 0;
+};
+
+class ChildIndex;
+
+// One key. Subkeys are kept in the order they were added and sorted by
+// folded name only when listing needs it. Subkeys added in name order (as a
+// hive file lists them) stay sorted and are found by halving, a name past
+// the last one at once; from kIndexedChildren on, subkeys that came out of
+// order are found through a hash index. Either way adding or finding the
+// n-th subkey costs about the same at any n. Values keep the order they
+// were first written.
+struct KeyNode {
+  struct Value {
+    KeyName name;
+    std::uint32_t type = 0;
+    std::string data;
+  };
+
+  KeyNode();
+  ~KeyNode();
+  KeyNode(KeyNode&&) noexcept;
+  KeyNode& operator=(KeyNode&&) noexcept;
+
+  static constexpr std::size_t kIndexedChildren = 16;
+
+  KeyName name;
+  KeyNode* parent = nullptr;  // null for a root and for a deleted key
+  std::uint32_t handles = 0;  // open handles on this key
+  bool deleted = false;
+  std::vector<Value> values;
+
+  // The subkeys in folded-name order.
+  const std::vector<KeyNode*>& Children() const;
+  std::size_t ChildCount() const { return children_.size(); }
+  KeyNode* Child(const FoldedName& wanted) const;
+  // Adds a subkey not yet present.
+  void AddChild(KeyNode* child);
+  // Removes a subkey; the caller decides what becomes of it.
+  void RemoveChild(const KeyNode* child);
+  // Forgets every subkey (and answers them, for the caller to release).
+  std::vector<KeyNode*> TakeChildren();
+  Value* FindValue(const FoldedName& wanted);
+
+ private:
+  mutable std::vector<KeyNode*> children_;
+  mutable bool sorted_ = true;
+  std::unique_ptr<ChildIndex> index_;
+};
+
+// Where keys come from: slabs of nodes, and the nodes given back for reuse.
+// A node given back is emptied at once (its names and values freed).
+class KeyNodeArena {
+ public:
+  KeyNode* New();
+  void Free(KeyNode* node);
+  // Frees every slab; only when no node taken from it is in use any more.
+  void Release();
+
+ private:
+  static constexpr std::size_t kSlabNodes = 64;
+  std::vector<std::unique_ptr<KeyNode[]>> slabs_;
+  std::size_t usedInLastSlab_ = kSlabNodes;
+  std::vector<KeyNode*> free_;
+};
+
+}  // namespace tolvane
