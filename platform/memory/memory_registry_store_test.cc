@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <set>
+#include <string>
+
 #include "tests/test_platform.h"
 
 namespace tolvane {
@@ -24,8 +29,67 @@ TEST(MemoryRegistryStoreTest, HandleOnDeletedKeyAnswersKeyDeleted) {
   EXPECT_EQ(store.SetValue(key, nullptr, kRegSz, data, sizeof data), kErrorKeyDeleted);
   RegKey child = kNoKey;
   EXPECT_EQ(store.CreateKey(key, u"Again", kKeyAllAccess, &child, nullptr), kErrorKeyDeleted);
+  // Keys made afterwards reuse the deleted keys' memory, never the one a
+  // handle still holds.
+  for (int i = 0; i < 200; ++i) {
+    const Text path = u"New\\" + Text(1, char16_t(u'A' + i % 26)) + Text(i / 26 + 1, u'x');
+    WriteString(store, kHkeyCurrentUser, path.c_str(), u"v", u"1");
+  }
+  EXPECT_EQ(store.SetValue(key, nullptr, kRegSz, data, sizeof data), kErrorKeyDeleted);
   EXPECT_EQ(store.CloseKey(key), kErrorSuccess);
+  EXPECT_EQ(store.OpenKeyCount(), 0u);
   EXPECT_FALSE(KeyExists(store, kHkeyCurrentUser, u"Gone"));
+}
+
+// Many subkeys, added in and out of name order, deleted in another order:
+// every remaining one is found under any case, listing stays in name order.
+TEST(MemoryRegistryStoreTest, ManySubkeysAreFoundAndListedWhateverTheOrder) {
+  struct Case {
+    const char* name;
+    int count;
+    bool shuffled;
+    int deleteEvery;
+  };
+  const Case cases[] = {{"few, in order", 10, false, 3},
+                        {"many, in order", 3000, false, 7},
+                        {"many, shuffled", 3000, true, 2},
+                        {"many, shuffled, all deleted", 5000, true, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemoryRegistryStore store;
+    std::vector<Text> names;
+    for (int i = 0; i < c.count; ++i) {
+      const std::string digits = std::to_string(100000 + i);
+      names.push_back(u"Key" + Text(digits.begin(), digits.end()));
+    }
+    std::vector<Text> order = names;
+    if (c.shuffled) std::shuffle(order.begin(), order.end(), std::mt19937(7));
+    for (const Text& n : order) {
+      WriteString(store, kHkeyCurrentUser, (u"P\\" + n).c_str(), nullptr, n.c_str());
+    }
+    std::set<Text> left(names.begin(), names.end());
+    for (std::size_t i = 0; i < order.size(); i += static_cast<std::size_t>(c.deleteEvery)) {
+      ASSERT_EQ(store.DeleteKey(kHkeyCurrentUser, (u"P\\" + order[i]).c_str()), kErrorSuccess);
+      left.erase(order[i]);
+    }
+    for (const Text& n : names) {
+      Text upper = n;
+      std::transform(upper.begin(), upper.end(), upper.begin(),
+                     [](char16_t u) { return u >= u'a' && u <= u'z' ? char16_t(u - 32) : u; });
+      EXPECT_EQ(KeyExists(store, kHkeyCurrentUser, (u"P\\" + upper).c_str()), left.count(n) > 0);
+    }
+    RegKey parent = kNoKey;
+    ASSERT_EQ(store.OpenKey(kHkeyCurrentUser, u"P", kKeyRead, &parent), kErrorSuccess);
+    std::vector<Text> listed;
+    char16_t name[kMaxKeyNameUnits + 1];
+    for (std::uint32_t i = 0;; ++i) {
+      std::uint32_t units = kMaxKeyNameUnits + 1;
+      if (store.EnumKey(parent, i, name, &units) != kErrorSuccess) break;
+      listed.emplace_back(name, units);
+    }
+    EXPECT_EQ(store.CloseKey(parent), kErrorSuccess);
+    EXPECT_EQ(listed, std::vector<Text>(left.begin(), left.end()));
+  }
 }
 
 TEST(MemoryRegistryStoreTest, SnapshotListsKeysDepthFirstInRegeditOrder) {
