@@ -22,12 +22,18 @@ FoldedName FoldName(TextView name, char16_t* out) {
   return FoldedName{TextView(out, name.size()), hash};
 }
 
-KeyName::KeyName(TextView name, const FoldedName& folded)
-    : length_(static_cast<std::uint32_t>(name.size())), hash_(folded.hash) {
-  if (name.empty()) return;
-  units_.reset(new char16_t[2 * name.size()]);
+NameBuffer::NameBuffer(TextView name, const FoldedName& folded, std::string_view payload)
+    : length_(static_cast<std::uint32_t>(name.size())),
+      hash_(folded.hash),
+      payloadBytes_(static_cast<std::uint32_t>(payload.size())) {
+  const std::size_t units = 2 * name.size() + (payload.size() + 1) / 2;
+  if (units == 0) return;
+  units_.reset(new char16_t[units]);
   std::memcpy(units_.get(), name.data(), name.size() * sizeof(char16_t));
   std::memcpy(units_.get() + name.size(), folded.units.data(), name.size() * sizeof(char16_t));
+  if (!payload.empty()) {
+    std::memcpy(units_.get() + 2 * name.size(), payload.data(), payload.size());
+  }
 }
 
 // Open addressing with linear probing over the subkeys; deletion shifts the
@@ -170,7 +176,7 @@ std::vector<KeyNode*> KeyNode::TakeChildren() {
 
 KeyNode::Value* KeyNode::FindValue(const FoldedName& wanted) {
   for (Value& v : values) {
-    if (v.name.Matches(wanted)) return &v;
+    if (v.stored.Matches(wanted)) return &v;
   }
   return nullptr;
 }

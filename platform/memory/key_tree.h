@@ -6,13 +6,15 @@
 // case table), and hashed then; a lookup folds and hashes the wanted name
 // once and compares hashes before units. Keys come from an arena in slabs
 // and return to it when deleted, so making and deleting keys seldom calls
-// the allocator, and a key's name is one allocation holding both forms.
+// the allocator, and a key's name (a value's name and data) is one
+// allocation holding both forms.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/text.h"
@@ -28,15 +30,20 @@ struct FoldedName {
 // Folds name into out (which has room for name.size() units) and answers it.
 FoldedName FoldName(TextView name, char16_t* out);
 
-// A stored name: the name as written and its folded form, in one buffer.
-class KeyName {
+// A stored name: the name as written and its folded form, and for a value
+// its data, in one allocation.
+class NameBuffer {
  public:
-  KeyName() = default;
-  KeyName(TextView name, const FoldedName& folded);
+  NameBuffer() = default;
+  NameBuffer(TextView name, const FoldedName& folded, std::string_view payload = {});
 
   TextView name() const { return TextView(units_.get(), length_); }
   TextView folded() const { return TextView(units_.get() + length_, length_); }
   std::uint32_t hash() const { return hash_; }
+  std::string_view payload() const {
+    return std::string_view(reinterpret_cast<const char*>(units_.get() + 2 * length_),
+                            payloadBytes_);
+  }
   bool Matches(const FoldedName& wanted) const {
     return hash_ == wanted.hash && folded() == wanted.units;
   }
@@ -45,6 +52,7 @@ class KeyName {
   std::unique_ptr<char16_t[]> units_;
   std::uint32_t length_ = 0;
   std::uint32_t hash_ = 0;
+  std::uint32_t payloadBytes_ = 0;
 };
 
 class ChildIndex;
@@ -58,9 +66,11 @@ class ChildIndex;
 // were first written.
 struct KeyNode {
   struct Value {
-    KeyName name;
+    NameBuffer stored;  // the name, and the data as the payload
     std::uint32_t type = 0;
-    std::string data;
+
+    TextView name() const { return stored.name(); }
+    std::string_view data() const { return stored.payload(); }
   };
 
   KeyNode();
@@ -70,7 +80,7 @@ struct KeyNode {
 
   static constexpr std::size_t kIndexedChildren = 16;
 
-  KeyName name;
+  NameBuffer name;
   KeyNode* parent = nullptr;  // null for a root and for a deleted key
   std::uint32_t handles = 0;  // open handles on this key
   bool deleted = false;

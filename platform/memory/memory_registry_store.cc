@@ -31,21 +31,19 @@ char16_t UnitAt(const void* bytes, std::size_t offset) {
 // a key name may be; visit answering false stops the walk.
 template <typename Visit>
 ErrorCode ForEachComponent(const char16_t* subkey, Visit visit) {
-  TextView rest = ViewOf(subkey);
-  if (!rest.empty() && rest.front() == u'\\') return kErrorBadPathname;
+  if (subkey == nullptr) return kErrorSuccess;
+  if (*subkey == u'\\') return kErrorBadPathname;
   // Check every component's length first, so a refused path changes nothing.
-  for (TextView check = rest; !check.empty();) {
-    const std::size_t slash = check.find(u'\\');
-    if (check.substr(0, slash).size() > kMaxKeyNameUnits) return kErrorInvalidParameter;
-    if (slash == TextView::npos) break;
-    check.remove_prefix(slash + 1);
+  const char16_t* end = subkey;
+  for (std::size_t run = 0; *end != u'\0'; ++end) {
+    run = *end == u'\\' ? 0 : run + 1;
+    if (run > kMaxKeyNameUnits) return kErrorInvalidParameter;
   }
-  while (!rest.empty()) {
-    const std::size_t slash = rest.find(u'\\');
-    const TextView part = rest.substr(0, slash);
-    if (!part.empty() && !visit(part)) break;
-    if (slash == TextView::npos) break;
-    rest.remove_prefix(slash + 1);
+  for (const char16_t* start = subkey; start < end;) {
+    const char16_t* stop = start;
+    while (stop < end && *stop != u'\\') ++stop;
+    if (stop > start && !visit(TextView(start, static_cast<std::size_t>(stop - start)))) break;
+    start = stop + 1;
   }
   return kErrorSuccess;
 }
@@ -56,7 +54,7 @@ MemoryRegistryStore::MemoryRegistryStore()
     : roots_(kRootKeys.size()), folded_(new char16_t[kMaxValueNameUnits + 1]) {
   for (std::size_t i = 0; i < kRootKeys.size(); ++i) {
     const TextView name = kRootKeys[i].full;
-    roots_[i].name = KeyName(name, FoldName(name, folded_.get()));
+    roots_[i].name = NameBuffer(name, FoldName(name, folded_.get()));
   }
 }
 
@@ -129,7 +127,7 @@ KeyNode* MemoryRegistryStore::Walk(KeyNode* from, const char16_t* subkey, ErrorC
 
 KeyNode* MemoryRegistryStore::AddChild(KeyNode* parent, TextView name, const FoldedName& folded) {
   KeyNode* child = arena_.New();
-  child->name = KeyName(name, folded);
+  child->name = NameBuffer(name, folded);
   child->parent = parent;
   parent->AddChild(child);
   return child;
@@ -201,16 +199,17 @@ ErrorCode MemoryRegistryStore::QueryValue(RegKey key, const char16_t* name, std:
   const KeyNode::Value* found = node->FindValue(Fold(ViewOf(name)));
   if (found == nullptr) return kErrorFileNotFound;
   if (type != nullptr) *type = found->type;
-  const auto size = static_cast<std::uint32_t>(found->data.size());
+  const std::string_view stored = found->data();
+  const auto size = static_cast<std::uint32_t>(stored.size());
   if (data != nullptr && *byteCount < size) {
     code = kErrorMoreData;
   } else if (data != nullptr && size > 0) {
-    std::memcpy(data, found->data.data(), size);
+    std::memcpy(data, stored.data(), size);
     // A string stored without its terminator gets one in the caller's
     // buffer when there is room, as the system registry does.
     if (IsStringType(found->type) && size >= sizeof(char16_t) &&
         size + sizeof(char16_t) <= *byteCount &&
-        UnitAt(found->data.data(), size - sizeof(char16_t)) != u'\0') {
+        UnitAt(stored.data(), size - sizeof(char16_t)) != u'\0') {
       std::memset(static_cast<char*>(data) + size, 0, sizeof(char16_t));
     }
   }
@@ -233,11 +232,14 @@ ErrorCode MemoryRegistryStore::SetValue(RegKey key, const char16_t* name, std::u
   // the caller's buffer, so this store keeps to the documented rule.)
   const char* bytes = static_cast<const char*>(data);
   const FoldedName folded = Fold(wanted);
+  const std::string_view payload(bytes, byteCount);
   if (KeyNode::Value* v = node->FindValue(folded); v != nullptr) {
+    // The name keeps the spelling it was first written with.
+    v->stored = NameBuffer(v->stored.name(), FoldedName{v->stored.folded(), v->stored.hash()},
+                           payload);
     v->type = type;
-    v->data.assign(bytes, byteCount);  // keeps the old capacity
   } else {
-    node->values.push_back(KeyNode::Value{KeyName(wanted, folded), type, std::string(bytes, byteCount)});
+    node->values.push_back(KeyNode::Value{NameBuffer(wanted, folded, payload), type});
   }
   return kErrorSuccess;
 }
@@ -346,9 +348,10 @@ ErrorCode MemoryRegistryStore::EnumValue(RegKey key, std::uint32_t index, char16
   }
   if (index >= node->values.size()) return kErrorNoMoreItems;
   const KeyNode::Value& value = node->values[index];
-  const TextView valueName = value.name.name();
+  const TextView valueName = value.name();
   if (valueName.size() + 1 > *nameUnits) return kErrorMoreData;
-  const auto size = static_cast<std::uint32_t>(value.data.size());
+  const std::string_view stored = value.data();
+  const auto size = static_cast<std::uint32_t>(stored.size());
   if (type != nullptr) *type = value.type;
   if (data != nullptr && *byteCount < size) {
     *byteCount = size;
@@ -357,7 +360,7 @@ ErrorCode MemoryRegistryStore::EnumValue(RegKey key, std::uint32_t index, char16
   std::copy(valueName.begin(), valueName.end(), name);
   name[valueName.size()] = u'\0';
   *nameUnits = static_cast<std::uint32_t>(valueName.size());
-  if (data != nullptr && size > 0) std::memcpy(data, value.data.data(), size);
+  if (data != nullptr && size > 0) std::memcpy(data, stored.data(), size);
   if (byteCount != nullptr) *byteCount = size;
   return kErrorSuccess;
 }
@@ -397,7 +400,7 @@ void MemoryRegistryStore::Collect(const KeyNode& node, const Text& path, bool in
     StoredKey key{path, {}};
     key.values.reserve(node.values.size());
     for (const KeyNode::Value& v : node.values) {
-      key.values.push_back(StoredValue{Text(v.name.name()), v.type, v.data});
+      key.values.push_back(StoredValue{Text(v.name()), v.type, std::string(v.data())});
     }
     keys->push_back(std::move(key));
   }
