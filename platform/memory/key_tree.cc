@@ -36,6 +36,14 @@ NameBuffer::NameBuffer(TextView name, const FoldedName& folded, std::string_view
   }
 }
 
+void NameBuffer::ReplacePayload(std::string_view payload) {
+  if (payload.size() != payloadBytes_) {
+    *this = NameBuffer(name(), FoldedName{folded(), hash_}, payload);
+  } else if (!payload.empty()) {
+    std::memmove(units_.get() + 2 * length_, payload.data(), payload.size());
+  }
+}
+
 // Open addressing with linear probing over the subkeys; deletion shifts the
 // entries after a freed slot back, so no tombstones pile up. Each slot keeps
 // the key's hash beside it, so a probe touches a key only when the hashes
@@ -168,10 +176,19 @@ void KeyNode::RemoveChild(const KeyNode* child) {
   children_.erase(at);
 }
 
-std::vector<KeyNode*> KeyNode::TakeChildren() {
+void KeyNode::ClearChildren() {
   index_.reset();
+  children_.clear();
   sorted_ = true;
-  return std::move(children_);
+}
+
+void KeyNode::Reset() {
+  name = NameBuffer();
+  parent = nullptr;
+  handles = 0;
+  deleted = false;
+  values.clear();
+  ClearChildren();
 }
 
 KeyNode::Value* KeyNode::FindValue(const FoldedName& wanted) {
@@ -195,7 +212,7 @@ KeyNode* KeyNodeArena::New() {
 }
 
 void KeyNodeArena::Free(KeyNode* node) {
-  *node = KeyNode();
+  node->Reset();
   free_.push_back(node);
 }
 

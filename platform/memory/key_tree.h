@@ -47,6 +47,9 @@ class NameBuffer {
   bool Matches(const FoldedName& wanted) const {
     return hash_ == wanted.hash && folded() == wanted.units;
   }
+  // Puts payload in place of the old one; in the same buffer when the size
+  // is the same (a value written again, usually with what it held).
+  void ReplacePayload(std::string_view payload);
 
  private:
   std::unique_ptr<char16_t[]> units_;
@@ -94,18 +97,27 @@ struct KeyNode {
   void AddChild(KeyNode* child);
   // Removes a subkey; the caller decides what becomes of it.
   void RemoveChild(const KeyNode* child);
-  // Forgets every subkey (and answers them, for the caller to release).
-  std::vector<KeyNode*> TakeChildren();
+  // Hands every subkey to release, then forgets them all.
+  template <typename Release>
+  void ReleaseChildren(Release release) {
+    for (KeyNode* child : children_) release(child);
+    ClearChildren();
+  }
+  // Back to the state of a new key, keeping the lists' room for reuse.
+  void Reset();
   Value* FindValue(const FoldedName& wanted);
 
  private:
+  void ClearChildren();
+
   mutable std::vector<KeyNode*> children_;
   mutable bool sorted_ = true;
   std::unique_ptr<ChildIndex> index_;
 };
 
 // Where keys come from: slabs of nodes, and the nodes given back for reuse.
-// A node given back is emptied at once (its names and values freed).
+// A node given back is emptied at once (its names and values freed; its
+// lists keep their room for the key that reuses it).
 class KeyNodeArena {
  public:
   KeyNode* New();

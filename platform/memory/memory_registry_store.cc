@@ -235,8 +235,7 @@ ErrorCode MemoryRegistryStore::SetValue(RegKey key, const char16_t* name, std::u
   const std::string_view payload(bytes, byteCount);
   if (KeyNode::Value* v = node->FindValue(folded); v != nullptr) {
     // The name keeps the spelling it was first written with.
-    v->stored = NameBuffer(v->stored.name(), FoldedName{v->stored.folded(), v->stored.hash()},
-                           payload);
+    v->stored.ReplacePayload(payload);
     v->type = type;
   } else {
     node->values.push_back(KeyNode::Value{NameBuffer(wanted, folded, payload), type});
@@ -259,21 +258,20 @@ ErrorCode MemoryRegistryStore::DeleteValue(RegKey key, const char16_t* name) {
 void MemoryRegistryStore::DeleteSubtree(KeyNode& node) {
   // Children first, as the platform does; a handle still open on a deleted
   // key keeps that key (and only it) alive, naming only itself.
-  for (KeyNode* child : node.TakeChildren()) {
-    DeleteSubtree(*child);
-    child->parent = nullptr;
-    if (child->handles == 0) arena_.Free(child);
-  }
+  node.ReleaseChildren([this](KeyNode* child) { Drop(child); });
   node.values.clear();
   node.deleted = true;
 }
 
-void MemoryRegistryStore::Detach(KeyNode* node) {
-  KeyNode* owner = node->parent;
-  owner->RemoveChild(node);
+void MemoryRegistryStore::Drop(KeyNode* node) {
   DeleteSubtree(*node);
   node->parent = nullptr;
   if (node->handles == 0) arena_.Free(node);
+}
+
+void MemoryRegistryStore::Detach(KeyNode* node) {
+  node->parent->RemoveChild(node);
+  Drop(node);
 }
 
 ErrorCode MemoryRegistryStore::DeleteKey(RegKey parent, const char16_t* subkey) {
@@ -306,11 +304,7 @@ ErrorCode MemoryRegistryStore::DeleteTree(RegKey parent, const char16_t* subkey)
   // that may write them.
   const std::uint32_t listing = kKeyEnumerateSubKeys | kKeyQueryValue;
   if ((access & listing) != listing) return kErrorAccessDenied;
-  for (KeyNode* child : node->TakeChildren()) {
-    DeleteSubtree(*child);
-    child->parent = nullptr;
-    if (child->handles == 0) arena_.Free(child);
-  }
+  node->ReleaseChildren([this](KeyNode* child) { Drop(child); });
   if (!node->values.empty()) {
     if ((access & kKeySetValue) == 0) return kErrorAccessDenied;
     node->values.clear();
@@ -447,11 +441,7 @@ ErrorCode MemoryRegistryStore::SnapshotTree(RegKey root, TextView path,
 
 void MemoryRegistryStore::Clear() {
   for (KeyNode& root : roots_) {
-    for (KeyNode* child : root.TakeChildren()) {
-      DeleteSubtree(*child);
-      child->parent = nullptr;
-      if (child->handles == 0) arena_.Free(child);
-    }
+    root.ReleaseChildren([this](KeyNode* child) { Drop(child); });
     root.values.clear();
   }
   // With no handle open every key has gone back, and the memory goes too.

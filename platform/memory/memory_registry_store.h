@@ -82,8 +82,10 @@ class MemoryRegistryStore final : public RegistryStore {
   // Deletes node's subkeys and values and marks it deleted; every subkey
   // no handle holds goes back to the arena.
   void DeleteSubtree(KeyNode& node);
-  // Deletes node's subtree, removes it from its parent (which it must have)
-  // and gives it back unless a handle holds it.
+  // Deletes a key no longer in its parent's list with its subtree, and gives
+  // it back unless a handle holds it.
+  void Drop(KeyNode* node);
+  // Removes node from its parent (which it must have) and drops it.
   void Detach(KeyNode* node);
   void Collect(const KeyNode& node, const Text& path, bool includeSelf,
                std::vector<StoredKey>* keys) const;
