@@ -1,5 +1,13 @@
 // Reading hive files: bytes to lines, lines to operations, operations
 // applied to a store.
+//
+// The reader is on the path of every command of the portable build (the
+// whole registry is loaded from its hive first), so it works in one pass
+// over one decoded buffer: lines are views into it, names and strings are
+// copied out in runs rather than unit by unit, and nothing is allocated per
+// line.
+#include <bit>
+#include <cstring>
 #include <limits>
 
 #include "platform/hive/hive_format.h"
@@ -38,33 +46,57 @@ int HexValue(char16_t c) {
   return -1;
 }
 
-// ---------------------------------------------------------------------------
-// Decoding: bytes to lines of UTF-16 units.
-
-// Splits at CR LF, LF or CR. A break at the very end starts no new line.
-template <typename View, typename Line>
-void SplitLines(View text, std::vector<Line> *lines) {
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r' && text[i] != '\n') continue;
-    lines->emplace_back(text.substr(start, i - start));
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    start = i + 1;
+// Text as UTF-16LE bytes, appended.
+void AppendUtf16Le(TextView text, std::string *bytes) {
+  const std::size_t start = bytes->size();
+  bytes->resize(start + text.size() * 2);
+  char *out = bytes->data() + start;
+  if constexpr (std::endian::native == std::endian::little) {
+    if (!text.empty()) std::memcpy(out, text.data(), text.size() * 2);
+  } else {
+    for (const char16_t unit : text) {
+      *out++ = static_cast<char>(unit & 0xFF);
+      *out++ = static_cast<char>(unit >> 8);
+    }
   }
-  if (start < text.size()) lines->emplace_back(text.substr(start));
+}
+
+// ---------------------------------------------------------------------------
+// Decoding: bytes to one buffer of UTF-16 units.
+
+// The 1-based line holding position `end` of a text whose lines end in
+// CR LF, LF or CR. Only failures need it, so it counts afresh.
+template <typename View>
+std::size_t LineAt(View text, std::size_t end) {
+  std::size_t line = 1;
+  for (std::size_t i = 0; i < end; ++i) {
+    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) {
+      ++line;
+    }
+  }
+  return line;
 }
 
 // Strict UTF-8: overlong forms, surrogates and truncated sequences fail.
-bool DecodeUtf8(std::string_view bytes, Text *out) {
+// Returns the offset of the first bad sequence, or npos when all is well.
+// Line breaks are ASCII, so a sequence cut by one fails at its first byte
+// just as a sequence cut by the end of the text.
+std::size_t DecodeUtf8(std::string_view bytes, Text *out) {
+  // Never more units than bytes: a four-byte sequence makes two units.
+  out->resize(bytes.size());
+  char16_t *units = out->data();
+  std::size_t count = 0;
   std::size_t i = 0;
   while (i < bytes.size()) {
     const auto lead = static_cast<unsigned char>(bytes[i]);
+    if (lead < 0x80) {
+      units[count++] = lead;
+      ++i;
+      continue;
+    }
     char32_t cp = 0;
     std::size_t length = 0;
-    if (lead < 0x80) {
-      cp = lead;
-      length = 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
+    if (lead >= 0xC2 && lead <= 0xDF) {
       cp = lead & 0x1F;
       length = 2;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
@@ -74,47 +106,54 @@ bool DecodeUtf8(std::string_view bytes, Text *out) {
       cp = lead & 0x07;
       length = 4;
     } else {
-      return false;
+      return i;
     }
-    if (i + length > bytes.size()) return false;
+    if (i + length > bytes.size()) return i;
     for (std::size_t k = 1; k < length; ++k) {
       const auto next = static_cast<unsigned char>(bytes[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
+      if ((next & 0xC0) != 0x80) return i;
       cp = (cp << 6) | (next & 0x3F);
     }
     if ((length == 3 && cp < 0x800) || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
         (cp >= 0xD800 && cp <= 0xDFFF)) {
-      return false;
+      return i;
     }
     if (cp >= 0x10000) {
       cp -= 0x10000;
-      out->push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out->push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+      units[count++] = static_cast<char16_t>(0xD800 + (cp >> 10));
+      units[count++] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
     } else {
-      out->push_back(static_cast<char16_t>(cp));
+      units[count++] = static_cast<char16_t>(cp);
     }
     i += length;
   }
-  return true;
+  out->resize(count);
+  return std::string_view::npos;
 }
 
-HiveStatus DecodeLines(std::string_view bytes, std::vector<Text> *lines) {
-  lines->clear();
+void DecodeUtf16Le(std::string_view bytes, Text *out) {
+  out->resize(bytes.size() / 2);
+  if constexpr (std::endian::native == std::endian::little) {
+    if (!out->empty()) std::memcpy(out->data(), bytes.data(), out->size() * 2);
+  } else {
+    for (std::size_t i = 0; i < out->size(); ++i) {
+      (*out)[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                        (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+    }
+  }
+}
+
+HiveStatus Decode(std::string_view bytes, Text *text) {
+  text->clear();
   if (bytes.empty()) return Malformed(1, "the file is empty; the header line is missing");
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
   if (bytes.size() >= 2 && byte(0) == 0xFF && byte(1) == 0xFE) {
     bytes.remove_prefix(2);
-    Text units;
-    units.reserve(bytes.size() / 2);
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-      units.push_back(static_cast<char16_t>(byte(i) | (byte(i + 1) << 8)));
-    }
-    SplitLines(TextView(units), lines);
+    DecodeUtf16Le(bytes, text);
     if (bytes.size() % 2 != 0) {
       // The stray byte sits on the last line, or on a new one after a break.
-      const bool afterBreak = units.empty() || units.back() == u'\r' || units.back() == u'\n';
-      const std::size_t line = lines->size() + (afterBreak ? 1 : 0);
-      lines->clear();
+      const std::size_t line = LineAt(TextView(*text), text->size());
+      text->clear();
       return Malformed(line, "the file ends in the middle of a UTF-16 character (odd byte count)");
     }
     return HiveStatus::Ok();
@@ -130,19 +169,52 @@ HiveStatus DecodeLines(std::string_view bytes, std::vector<Text> *lines) {
   if (bytes.size() >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
     bytes.remove_prefix(3);
   }
-  std::vector<std::string_view> raw;
-  SplitLines(bytes, &raw);
-  lines->reserve(raw.size());
-  for (std::size_t i = 0; i < raw.size(); ++i) {
-    Text line;
-    if (!DecodeUtf8(raw[i], &line)) {
-      lines->clear();
-      return Malformed(i + 1, "invalid UTF-8 text");
-    }
-    lines->push_back(std::move(line));
+  if (const std::size_t bad = DecodeUtf8(bytes, text); bad != std::string_view::npos) {
+    text->clear();
+    return Malformed(LineAt(bytes, bad), "invalid UTF-8 text");
   }
   return HiveStatus::Ok();
 }
+
+// Walks decoded text line by line, splitting at CR LF, LF or CR; a break at
+// the very end starts no new line. The same pass notes a NUL in the line,
+// which no line may hold.
+class LineReader {
+ public:
+  explicit LineReader(TextView text) : text_(text) {}
+
+  // Moves to the next line; false at the end of the text.
+  bool Next() {
+    if (pos_ >= text_.size()) return false;
+    const char16_t *units = text_.data();
+    const std::size_t size = text_.size();
+    std::size_t end = pos_;
+    hasNul_ = false;
+    for (; end < size; ++end) {
+      const char16_t c = units[end];
+      if (c > u'\r') continue;
+      if (c == u'\r' || c == u'\n') break;
+      if (c == u'\0') hasNul_ = true;
+    }
+    line_ = text_.substr(pos_, end - pos_);
+    if (end + 1 < size && units[end] == u'\r' && units[end + 1] == u'\n') ++end;
+    pos_ = end + 1;
+    ++number_;
+    return true;
+  }
+
+  TextView line() const { return line_; }
+  bool hasNul() const { return hasNul_; }
+  // 1-based number of the current line; after the end, the number of lines.
+  std::size_t number() const { return number_; }
+
+ private:
+  TextView text_;
+  std::size_t pos_ = 0;
+  TextView line_;
+  bool hasNul_ = false;
+  std::size_t number_ = 0;
+};
 
 // ---------------------------------------------------------------------------
 // Parsing.
@@ -167,6 +239,12 @@ class Cursor {
     SkipBlanks();
     return AtEnd() || Peek() == u';';
   }
+  // The units up to the next quote or backslash (or the end), passed over.
+  TextView TakePlain() {
+    const std::size_t start = pos_;
+    while (!AtEnd() && text_[pos_] != u'"' && text_[pos_] != u'\\') ++pos_;
+    return text_.substr(start, pos_ - start);
+  }
 
  private:
   TextView text_;
@@ -175,18 +253,18 @@ class Cursor {
 
 class HiveParser {
  public:
-  HiveParser(const std::vector<Text> &lines, std::vector<HiveOperation> *operations)
-      : lines_(lines), operations_(operations) {}
+  HiveParser(TextView text, std::vector<HiveOperation> *operations)
+      : lines_(text), operations_(operations) {}
 
   HiveStatus Run() {
-    if (lines_.empty() || (lines_[0] != kHeader && lines_[0] != kHeaderRegedit4)) {
+    if (!lines_.Next() || (lines_.line() != kHeader && lines_.line() != kHeaderRegedit4)) {
       return Malformed(1, "missing header: the first line must be exactly \"" +
                               Utf16ToUtf8(kHeader) + "\" (or \"REGEDIT4\")");
     }
-    for (index_ = 1; index_ < lines_.size(); ++index_) {
+    while (lines_.Next()) {
       HiveStatus status = CheckNoNul();
       if (!status.ok()) return status;
-      const TextView line = Trim(lines_[index_]);
+      const TextView line = Trim(lines_.line());
       if (line.empty() || line.front() == u';') continue;
       if (line.front() == u'[') {
         status = ParseKeyLine(line);
@@ -204,11 +282,11 @@ class HiveParser {
  private:
   enum class KeyState { kNone, kKey, kDeleted };
 
-  std::size_t LineNumber() const { return index_ + 1; }
+  std::size_t LineNumber() const { return lines_.number(); }
   HiveStatus Fail(const std::string &problem) const { return Malformed(LineNumber(), problem); }
 
   HiveStatus CheckNoNul() const {
-    if (lines_[index_].find(u'\0') != Text::npos) return Fail("NUL character in the text");
+    if (lines_.hasNul()) return Fail("NUL character in the text");
     return HiveStatus::Ok();
   }
 
@@ -225,7 +303,9 @@ class HiveParser {
     const TextView rootName = inner.substr(0, slash);
     const RegKey root = RootKeyFromName(rootName);
     if (root == kNoKey) return Fail("unknown root key \"" + Excerpt(rootName) + "\"");
-    Text path;
+    // The path is built in place; it stays the current key's for the value
+    // lines that follow.
+    path_.clear();
     std::size_t depth = 0;
     TextView rest = slash == TextView::npos ? TextView() : inner.substr(slash + 1);
     while (!rest.empty()) {
@@ -239,36 +319,31 @@ class HiveParser {
         if (++depth > kMaxKeyDepth) {
           return Fail("key path deeper than " + std::to_string(kMaxKeyDepth) + " levels");
         }
-        if (!path.empty()) path += u'\\';
-        path += part;
+        if (!path_.empty()) path_ += u'\\';
+        path_ += part;
       }
       rest = next == TextView::npos ? TextView() : rest.substr(next + 1);
     }
-    if (deletion && path.empty()) return Fail("a root key cannot be deleted");
-    HiveOperation op;
+    if (deletion && path_.empty()) return Fail("a root key cannot be deleted");
+    HiveOperation &op = operations_->emplace_back();
     op.kind = deletion ? HiveOperationKind::kDeleteTree : HiveOperationKind::kCreateKey;
     op.root = root;
-    op.path = path;
+    op.path = path_;
     op.line = LineNumber();
-    operations_->push_back(std::move(op));
     keyState_ = deletion ? KeyState::kDeleted : KeyState::kKey;
     root_ = root;
-    path_ = std::move(path);
     return HiveStatus::Ok();
   }
 
   // Reads a quoted text whose opening quote was consumed, up to and
-  // including its closing quote.
+  // including its closing quote, appending it unescaped to *out.
   HiveStatus ParseQuoted(Cursor &cursor, Text *out) const {
     while (true) {
+      out->append(cursor.TakePlain());
       if (cursor.AtEnd()) return Fail("unterminated string: no closing quote on the line");
       const char16_t c = cursor.Peek();
       cursor.Advance();
       if (c == u'"') return HiveStatus::Ok();
-      if (c != u'\\') {
-        out->push_back(c);
-        continue;
-      }
       if (cursor.AtEnd()) return Fail("unterminated string: no closing quote on the line");
       const char16_t escaped = cursor.Peek();
       cursor.Advance();
@@ -347,12 +422,12 @@ class HiveParser {
     while (status.ok() && continued) {
       TextView line;
       do {
-        if (++index_ >= lines_.size()) {
-          return Malformed(lines_.size(), "the file ends inside the hex value of line " +
-                                              std::to_string(valueLine));
+        if (!lines_.Next()) {
+          return Malformed(lines_.number(), "the file ends inside the hex value of line " +
+                                                std::to_string(valueLine));
         }
         if (status = CheckNoNul(); !status.ok()) return status;
-        line = Trim(lines_[index_]);
+        line = Trim(lines_.line());
       } while (line.empty() || line.front() == u';');
       Cursor next(line);
       status = ParseHexList(next, valueLine, bytes, &continued);
@@ -365,7 +440,8 @@ class HiveParser {
     if (keyState_ == KeyState::kDeleted) {
       return Fail("value line after a key deletion [-...]; values need a [key] line");
     }
-    HiveOperation op;
+    // Built in place: a failure empties the whole list anyway.
+    HiveOperation &op = operations_->emplace_back();
     op.root = root_;
     op.path = path_;
     op.line = LineNumber();
@@ -386,17 +462,13 @@ class HiveParser {
       op.kind = HiveOperationKind::kDeleteValue;
     } else if (cursor.Peek() == u'"') {
       cursor.Advance();
-      Text text;
-      if (HiveStatus status = ParseQuoted(cursor, &text); !status.ok()) return status;
+      text_.clear();
+      if (HiveStatus status = ParseQuoted(cursor, &text_); !status.ok()) return status;
       if (!cursor.AtEndOrComment()) return Fail("text after the closing quote of a string");
       op.kind = HiveOperationKind::kSetValue;
       op.type = kRegSz;
-      text.push_back(u'\0');
-      op.data.reserve(text.size() * 2);
-      for (const char16_t unit : text) {
-        op.data.push_back(static_cast<char>(unit & 0xFF));
-        op.data.push_back(static_cast<char>(unit >> 8));
-      }
+      text_.push_back(u'\0');
+      AppendUtf16Le(text_, &op.data);
     } else if (cursor.Consume(u"dword:")) {
       cursor.SkipBlanks();
       std::uint32_t value = 0;
@@ -411,9 +483,10 @@ class HiveParser {
       }
       op.kind = HiveOperationKind::kSetValue;
       op.type = kRegDword;
-      for (int shift = 0; shift < 32; shift += 8) {
-        op.data.push_back(static_cast<char>((value >> shift) & 0xFF));
-      }
+      const char little[4] = {static_cast<char>(value & 0xFF), static_cast<char>((value >> 8) & 0xFF),
+                              static_cast<char>((value >> 16) & 0xFF),
+                              static_cast<char>(value >> 24)};
+      op.data.assign(little, sizeof little);
     } else if (cursor.Consume(u"hex:")) {
       op.kind = HiveOperationKind::kSetValue;
       op.type = kRegBinary;
@@ -435,16 +508,15 @@ class HiveParser {
           "unrecognised value data: expected \"text\", dword:, hex:, "
           "hex(N): or -");
     }
-    operations_->push_back(std::move(op));
     return HiveStatus::Ok();
   }
 
-  const std::vector<Text> &lines_;
+  LineReader lines_;
   std::vector<HiveOperation> *operations_;
-  std::size_t index_ = 0;
   KeyState keyState_ = KeyState::kNone;
   RegKey root_ = kNoKey;
-  Text path_;
+  Text path_;  // the current key's path
+  Text text_;  // a string value's text, reused from value to value
 };
 
 // ---------------------------------------------------------------------------
@@ -474,9 +546,9 @@ std::string ValueDisplayName(const HiveOperation &op) {
 
 HiveStatus ParseHive(std::string_view bytes, std::vector<HiveOperation> *operations) {
   operations->clear();
-  std::vector<Text> lines;
-  HiveStatus status = DecodeLines(bytes, &lines);
-  if (status.ok()) status = HiveParser(lines, operations).Run();
+  Text text;
+  HiveStatus status = Decode(bytes, &text);
+  if (status.ok()) status = HiveParser(text, operations).Run();
   if (!status.ok()) operations->clear();
   return status;
 }
