@@ -62,7 +62,16 @@ void AppendUtf16Le(TextView text, std::string *bytes) {
 }
 
 // ---------------------------------------------------------------------------
-// Decoding: bytes to one buffer of UTF-16 units.
+// Decoding: bytes to lines of UTF-16 units.
+//
+// The file is never decoded as a whole: each line is decoded into one
+// reused buffer when the parser reaches it, so the memory a load touches
+// stays the file's bytes and the operations made from them. Whatever would
+// refuse the file as a whole (a bad encoding, an odd UTF-16 byte count) is
+// checked before the first line is read, so such a file is refused for that
+// reason wherever the problem sits.
+
+enum class Encoding { kUtf16Le, kUtf8 };
 
 // The 1-based line holding position `end` of a text whose lines end in
 // CR LF, LF or CR. Only failures need it, so it counts afresh.
@@ -77,20 +86,30 @@ std::size_t LineAt(View text, std::size_t end) {
   return line;
 }
 
+char16_t Utf16LeUnit(const char *bytes) {
+  return static_cast<char16_t>(static_cast<unsigned char>(bytes[0]) |
+                               (static_cast<unsigned char>(bytes[1]) << 8));
+}
+
+// UTF-16LE bytes (an even count) as units, into *out.
+void DecodeUtf16Le(std::string_view bytes, Text *out) {
+  out->resize(bytes.size() / 2);
+  if constexpr (std::endian::native == std::endian::little) {
+    if (!out->empty()) std::memcpy(out->data(), bytes.data(), out->size() * 2);
+  } else {
+    for (std::size_t i = 0; i < out->size(); ++i) (*out)[i] = Utf16LeUnit(bytes.data() + 2 * i);
+  }
+}
+
 // Strict UTF-8: overlong forms, surrogates and truncated sequences fail.
 // Returns the offset of the first bad sequence, or npos when all is well.
 // Line breaks are ASCII, so a sequence cut by one fails at its first byte
-// just as a sequence cut by the end of the text.
-std::size_t DecodeUtf8(std::string_view bytes, Text *out) {
-  // Never more units than bytes: a four-byte sequence makes two units.
-  out->resize(bytes.size());
-  char16_t *units = out->data();
-  std::size_t count = 0;
+// just as one cut by the end of the text.
+std::size_t FirstBadUtf8(std::string_view bytes) {
   std::size_t i = 0;
   while (i < bytes.size()) {
     const auto lead = static_cast<unsigned char>(bytes[i]);
     if (lead < 0x80) {
-      units[count++] = lead;
       ++i;
       continue;
     }
@@ -118,6 +137,30 @@ std::size_t DecodeUtf8(std::string_view bytes, Text *out) {
         (cp >= 0xD800 && cp <= 0xDFFF)) {
       return i;
     }
+    i += length;
+  }
+  return std::string_view::npos;
+}
+
+// UTF-8 that FirstBadUtf8 accepted, as units, into *out.
+void DecodeCheckedUtf8(std::string_view bytes, Text *out) {
+  // Never more units than bytes: a four-byte sequence makes two units.
+  out->resize(bytes.size());
+  char16_t *units = out->data();
+  std::size_t count = 0;
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    if (lead < 0x80) {
+      units[count++] = lead;
+      ++i;
+      continue;
+    }
+    const std::size_t length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t cp = lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+      cp = (cp << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
+    }
     if (cp >= 0x10000) {
       cp -= 0x10000;
       units[count++] = static_cast<char16_t>(0xD800 + (cp >> 10));
@@ -128,33 +171,23 @@ std::size_t DecodeUtf8(std::string_view bytes, Text *out) {
     i += length;
   }
   out->resize(count);
-  return std::string_view::npos;
 }
 
-void DecodeUtf16Le(std::string_view bytes, Text *out) {
-  out->resize(bytes.size() / 2);
-  if constexpr (std::endian::native == std::endian::little) {
-    if (!out->empty()) std::memcpy(out->data(), bytes.data(), out->size() * 2);
-  } else {
-    for (std::size_t i = 0; i < out->size(); ++i) {
-      (*out)[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                        (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
-    }
-  }
-}
-
-HiveStatus Decode(std::string_view bytes, Text *text) {
-  text->clear();
+// Settles the encoding from the byte-order mark and the first bytes, and
+// checks the whole text: *text is left at the first line's first byte.
+HiveStatus CheckEncoding(std::string_view *text, Encoding *encoding) {
+  std::string_view &bytes = *text;
   if (bytes.empty()) return Malformed(1, "the file is empty; the header line is missing");
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
   if (bytes.size() >= 2 && byte(0) == 0xFF && byte(1) == 0xFE) {
     bytes.remove_prefix(2);
-    DecodeUtf16Le(bytes, text);
+    *encoding = Encoding::kUtf16Le;
     if (bytes.size() % 2 != 0) {
       // The stray byte sits on the last line, or on a new one after a break.
-      const std::size_t line = LineAt(TextView(*text), text->size());
-      text->clear();
-      return Malformed(line, "the file ends in the middle of a UTF-16 character (odd byte count)");
+      Text units;
+      DecodeUtf16Le(bytes.substr(0, bytes.size() - 1), &units);
+      return Malformed(LineAt(TextView(units), units.size()),
+                       "the file ends in the middle of a UTF-16 character (odd byte count)");
     }
     return HiveStatus::Ok();
   }
@@ -169,49 +202,105 @@ HiveStatus Decode(std::string_view bytes, Text *text) {
   if (bytes.size() >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
     bytes.remove_prefix(3);
   }
-  if (const std::size_t bad = DecodeUtf8(bytes, text); bad != std::string_view::npos) {
-    text->clear();
+  *encoding = Encoding::kUtf8;
+  if (const std::size_t bad = FirstBadUtf8(bytes); bad != std::string_view::npos) {
     return Malformed(LineAt(bytes, bad), "invalid UTF-8 text");
   }
   return HiveStatus::Ok();
 }
 
-// Walks decoded text line by line, splitting at CR LF, LF or CR; a break at
-// the very end starts no new line. The same pass notes a NUL in the line,
-// which no line may hold.
+// How many operations a text can make at most, to size their list once:
+// every operation has a line of its own, and all but the last line end in
+// a line feed (CR-only files merely let the list grow).
+std::size_t LineFeeds(std::string_view bytes, Encoding encoding) {
+  std::size_t count = 0;
+  if (encoding == Encoding::kUtf8) {
+    for (const char c : bytes) count += c == '\n';
+  } else {
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+      count += (bytes[i] == '\n') & (bytes[i + 1] == '\0');
+    }
+  }
+  return count;
+}
+
+// Whether any of the units in the eight bytes at `bytes` (1: bytes, 2:
+// little-endian byte pairs read on a little-endian machine) is below 14,
+// that is might be a line break or a NUL. A borrow into the top bit of a
+// unit that was below 14 shows through `~word`, one from a larger unit
+// does not.
+template <std::size_t kUnit>
+bool AnyUnitBelow14(const char *bytes) {
+  std::uint64_t word;
+  std::memcpy(&word, bytes, sizeof word);
+  constexpr std::uint64_t kOnes = kUnit == 1 ? 0x0101010101010101u : 0x0001000100010001u;
+  constexpr std::uint64_t kHighs = kOnes << (8 * kUnit - 1);
+  return ((word - kOnes * 14) & ~word & kHighs) != 0;
+}
+
+// Walks the text line by line, splitting at CR LF, LF or CR; a break at the
+// very end starts no new line. The same pass notes a NUL in the line, which
+// no line may hold.
 class LineReader {
  public:
-  explicit LineReader(TextView text) : text_(text) {}
+  LineReader(std::string_view bytes, Encoding encoding) : bytes_(bytes), encoding_(encoding) {}
 
   // Moves to the next line; false at the end of the text.
   bool Next() {
-    if (pos_ >= text_.size()) return false;
-    const char16_t *units = text_.data();
-    const std::size_t size = text_.size();
-    std::size_t end = pos_;
-    hasNul_ = false;
-    for (; end < size; ++end) {
-      const char16_t c = units[end];
-      if (c > u'\r') continue;
-      if (c == u'\r' || c == u'\n') break;
-      if (c == u'\0') hasNul_ = true;
-    }
-    line_ = text_.substr(pos_, end - pos_);
-    if (end + 1 < size && units[end] == u'\r' && units[end + 1] == u'\n') ++end;
-    pos_ = end + 1;
-    ++number_;
-    return true;
+    return encoding_ == Encoding::kUtf16Le ? NextIn<Encoding::kUtf16Le>()
+                                           : NextIn<Encoding::kUtf8>();
   }
 
+  // The current line: valid until the next call of Next.
   TextView line() const { return line_; }
   bool hasNul() const { return hasNul_; }
   // 1-based number of the current line; after the end, the number of lines.
   std::size_t number() const { return number_; }
 
  private:
-  TextView text_;
-  std::size_t pos_ = 0;
-  TextView line_;
+  template <Encoding kEncoding>
+  bool NextIn() {
+    constexpr std::size_t kUnit = kEncoding == Encoding::kUtf16Le ? 2 : 1;
+    const std::size_t size = bytes_.size() / kUnit;
+    if (pos_ >= size) return false;
+    const char *data = bytes_.data();
+    const auto at = [data](std::size_t i) -> char16_t {
+      if constexpr (kUnit == 2) return Utf16LeUnit(data + 2 * i);
+      return static_cast<unsigned char>(data[i]);
+    };
+    std::size_t end = pos_;
+    hasNul_ = false;
+    for (; end < size; ++end) {
+      // Most units are none of the three looked for (all below 14): eight
+      // bytes are passed over at once while none of their units is.
+      if constexpr (kUnit == 1 || std::endian::native == std::endian::little) {
+        constexpr std::size_t kPerWord = 8 / kUnit;
+        while (end + kPerWord <= size && !AnyUnitBelow14<kUnit>(data + end * kUnit)) {
+          end += kPerWord;
+        }
+        if (end >= size) break;
+      }
+      const char16_t c = at(end);
+      if (c > u'\r') continue;
+      if (c == u'\r' || c == u'\n') break;
+      if (c == u'\0') hasNul_ = true;
+    }
+    const std::string_view raw = bytes_.substr(pos_ * kUnit, (end - pos_) * kUnit);
+    if constexpr (kUnit == 2) {
+      DecodeUtf16Le(raw, &line_);
+    } else {
+      DecodeCheckedUtf8(raw, &line_);
+    }
+    if (end + 1 < size && at(end) == u'\r' && at(end + 1) == u'\n') ++end;
+    pos_ = end + 1;
+    ++number_;
+    return true;
+  }
+
+  std::string_view bytes_;
+  Encoding encoding_;
+  std::size_t pos_ = 0;  // in units of the encoding: bytes or byte pairs
+  Text line_;
   bool hasNul_ = false;
   std::size_t number_ = 0;
 };
@@ -253,8 +342,8 @@ class Cursor {
 
 class HiveParser {
  public:
-  HiveParser(TextView text, std::vector<HiveOperation> *operations)
-      : lines_(text), operations_(operations) {}
+  HiveParser(std::string_view bytes, Encoding encoding, std::vector<HiveOperation> *operations)
+      : lines_(bytes, encoding), operations_(operations) {}
 
   HiveStatus Run() {
     if (!lines_.Next() || (lines_.line() != kHeader && lines_.line() != kHeaderRegedit4)) {
@@ -301,37 +390,52 @@ class HiveParser {
     if (inner.empty()) return Fail("empty key name");
     const std::size_t slash = inner.find(u'\\');
     const TextView rootName = inner.substr(0, slash);
-    const RegKey root = RootKeyFromName(rootName);
-    if (root == kNoKey) return Fail("unknown root key \"" + Excerpt(rootName) + "\"");
-    // The path is built in place; it stays the current key's for the value
-    // lines that follow.
-    path_.clear();
+    // Files spell one root the same way line after line: the last lookup
+    // answers most of them.
+    if (rootName != lastRootName_) {
+      const RegKey found = RootKeyFromName(rootName);
+      if (found == kNoKey) return Fail("unknown root key \"" + Excerpt(rootName) + "\"");
+      lastRootName_ = rootName;
+      lastRoot_ = found;
+    }
+    // The operation is made first so that the path is built in its place;
+    // a failure empties the whole list anyway.
+    HiveOperation &op = operations_->emplace_back();
+    op.kind = deletion ? HiveOperationKind::kDeleteTree : HiveOperationKind::kCreateKey;
+    op.root = lastRoot_;
+    op.line = LineNumber();
+    const TextView rest = slash == TextView::npos ? TextView() : inner.substr(slash + 1);
     std::size_t depth = 0;
-    TextView rest = slash == TextView::npos ? TextView() : inner.substr(slash + 1);
-    while (!rest.empty()) {
-      const std::size_t next = rest.find(u'\\');
-      const TextView part = rest.substr(0, next);
+    bool gaps = false;  // doubled or trailing backslashes, which add nothing
+    for (std::size_t start = 0, i = 0; i <= rest.size(); ++i) {
+      if (i < rest.size() && rest[i] != u'\\') continue;
+      const TextView part = rest.substr(start, i - start);
+      start = i + 1;
       if (part.size() > kMaxKeyNameUnits) {
         return Fail("key name \"" + Excerpt(part) + "\" is longer than " +
                     std::to_string(kMaxKeyNameUnits) + " characters");
       }
-      if (!part.empty()) {  // doubled and trailing backslashes add nothing
-        if (++depth > kMaxKeyDepth) {
-          return Fail("key path deeper than " + std::to_string(kMaxKeyDepth) + " levels");
-        }
-        if (!path_.empty()) path_ += u'\\';
-        path_ += part;
+      if (part.empty()) {
+        gaps = true;
+      } else if (++depth > kMaxKeyDepth) {
+        return Fail("key path deeper than " + std::to_string(kMaxKeyDepth) + " levels");
       }
-      rest = next == TextView::npos ? TextView() : rest.substr(next + 1);
     }
-    if (deletion && path_.empty()) return Fail("a root key cannot be deleted");
-    HiveOperation &op = operations_->emplace_back();
-    op.kind = deletion ? HiveOperationKind::kDeleteTree : HiveOperationKind::kCreateKey;
-    op.root = root;
-    op.path = path_;
-    op.line = LineNumber();
+    Text &path = op.path;
+    if (!gaps) {
+      path.assign(rest);
+    } else {
+      for (std::size_t start = 0, i = 0; i <= rest.size(); ++i) {
+        if (i < rest.size() && rest[i] != u'\\') continue;
+        if (i > start) {
+          if (!path.empty()) path += u'\\';
+          path.append(rest.substr(start, i - start));
+        }
+        start = i + 1;
+      }
+    }
+    if (deletion && path.empty()) return Fail("a root key cannot be deleted");
     keyState_ = deletion ? KeyState::kDeleted : KeyState::kKey;
-    root_ = root;
     return HiveStatus::Ok();
   }
 
@@ -442,8 +546,6 @@ class HiveParser {
     }
     // Built in place: a failure empties the whole list anyway.
     HiveOperation &op = operations_->emplace_back();
-    op.root = root_;
-    op.path = path_;
     op.line = LineNumber();
     Cursor cursor(line);
     if (cursor.Peek() == u'@') {
@@ -514,8 +616,8 @@ class HiveParser {
   LineReader lines_;
   std::vector<HiveOperation> *operations_;
   KeyState keyState_ = KeyState::kNone;
-  RegKey root_ = kNoKey;
-  Text path_;  // the current key's path
+  Text lastRootName_;  // the root as the last key line spelt it
+  RegKey lastRoot_ = kNoKey;
   Text text_;  // a string value's text, reused from value to value
 };
 
@@ -542,43 +644,48 @@ std::string ValueDisplayName(const HiveOperation &op) {
   return op.name.empty() ? std::string("the default value") : "value \"" + Excerpt(op.name) + "\"";
 }
 
+// A list the reader made never has it: a value with no key to act on.
+HiveStatus WithoutKey(const HiveOperation &op) {
+  return HiveStatus::Fail(
+      HiveError::kMalformed,
+      "line " + std::to_string(op.line) + ": " + ValueDisplayName(op) + " follows no [key]",
+      op.line);
+}
+
 }  // namespace
 
 HiveStatus ParseHive(std::string_view bytes, std::vector<HiveOperation> *operations) {
   operations->clear();
-  Text text;
-  HiveStatus status = Decode(bytes, &text);
-  if (status.ok()) status = HiveParser(text, operations).Run();
+  Encoding encoding = Encoding::kUtf8;
+  HiveStatus status = CheckEncoding(&bytes, &encoding);
+  if (status.ok()) {
+    operations->reserve(LineFeeds(bytes, encoding) + 1);
+    status = HiveParser(bytes, encoding, operations).Run();
+  }
   if (!status.ok()) operations->clear();
   return status;
 }
 
 HiveStatus ApplyHive(const std::vector<HiveOperation> &operations, RegistryStore &store) {
-  // Consecutive operations on one key share one open handle.
+  // The key of the last key operation stays open for the values after it,
+  // and for a later key operation naming the same key.
   ScopedKey current(store);
-  const HiveOperation *currentOp = nullptr;
-  const auto open = [&](const HiveOperation &op) -> ErrorCode {
-    if (currentOp != nullptr && currentOp->root == op.root && currentOp->path == op.path) {
-      return kErrorSuccess;
-    }
-    currentOp = nullptr;
-    const ErrorCode code =
-        store.CreateKey(op.root, op.path.c_str(), kKeyWrite, current.Receive(), nullptr);
-    if (code == kErrorSuccess) currentOp = &op;
-    return code;
-  };
+  const HiveOperation *key = nullptr;  // the operation `current` was opened for
   for (const HiveOperation &op : operations) {
     ErrorCode code = kErrorSuccess;
     switch (op.kind) {
       case HiveOperationKind::kCreateKey:
-        code = open(op);
+        if (key != nullptr && key->root == op.root && key->path == op.path) break;
+        key = nullptr;
+        code = store.CreateKey(op.root, op.path.c_str(), kKeyWrite, current.Receive(), nullptr);
         if (code != kErrorSuccess) {
           return StoreFailure(op, "cannot create key " + KeyDisplayName(op), code);
         }
+        key = &op;
         break;
       case HiveOperationKind::kDeleteTree:
         current.Reset();
-        currentOp = nullptr;
+        key = nullptr;
         code = store.DeleteTree(op.root, op.path.c_str());
         if (code != kErrorSuccess && code != kErrorFileNotFound) {
           return StoreFailure(op, "cannot delete key " + KeyDisplayName(op), code);
@@ -588,22 +695,20 @@ HiveStatus ApplyHive(const std::vector<HiveOperation> &operations, RegistryStore
         if (op.data.size() > std::numeric_limits<std::uint32_t>::max()) {
           return StoreFailure(op, ValueDisplayName(op) + " is too large", kErrorInvalidParameter);
         }
-        code = open(op);
-        if (code == kErrorSuccess) {
-          code = store.SetValue(current.get(), op.name.c_str(), op.type, op.data.data(),
-                                static_cast<std::uint32_t>(op.data.size()));
-        }
+        if (key == nullptr) return WithoutKey(op);
+        code = store.SetValue(current.get(), op.name.c_str(), op.type, op.data.data(),
+                              static_cast<std::uint32_t>(op.data.size()));
         if (code != kErrorSuccess) {
           return StoreFailure(
-              op, "cannot set " + ValueDisplayName(op) + " of " + KeyDisplayName(op), code);
+              op, "cannot set " + ValueDisplayName(op) + " of " + KeyDisplayName(*key), code);
         }
         break;
       case HiveOperationKind::kDeleteValue:
-        code = open(op);
-        if (code == kErrorSuccess) code = store.DeleteValue(current.get(), op.name.c_str());
+        if (key == nullptr) return WithoutKey(op);
+        code = store.DeleteValue(current.get(), op.name.c_str());
         if (code != kErrorSuccess && code != kErrorFileNotFound) {
           return StoreFailure(
-              op, "cannot delete " + ValueDisplayName(op) + " of " + KeyDisplayName(op), code);
+              op, "cannot delete " + ValueDisplayName(op) + " of " + KeyDisplayName(*key), code);
         }
         break;
     }
