@@ -68,11 +68,11 @@ enum class HiveOperationKind {
 // holds each key's path once.
 struct HiveOperation {
   HiveOperationKind kind = HiveOperationKind::kCreateKey;
+  std::uint32_t type = 0;  // kSetValue only
   RegKey root = kNoKey;    // a predefined root (key operations only)
   Text path;               // below the root, components joined by '\'; empty: the
                            // root (key operations only)
   Text name;               // value name; empty: the default value (values only)
-  std::uint32_t type = 0;  // kSetValue only
   std::string data;        // raw value bytes, kSetValue only
   std::size_t line = 0;    // the line it came from, for error messages
 };

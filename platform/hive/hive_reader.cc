@@ -91,14 +91,16 @@ char16_t Utf16LeUnit(const char *bytes) {
                                (static_cast<unsigned char>(bytes[1]) << 8));
 }
 
-// UTF-16LE bytes (an even count) as units, into *out.
-void DecodeUtf16Le(std::string_view bytes, Text *out) {
-  out->resize(bytes.size() / 2);
+// UTF-16LE bytes (an even count) as units, written to `units` (room for
+// half the bytes); returns how many.
+std::size_t DecodeUtf16Le(std::string_view bytes, char16_t *units) {
+  const std::size_t count = bytes.size() / 2;
   if constexpr (std::endian::native == std::endian::little) {
-    if (!out->empty()) std::memcpy(out->data(), bytes.data(), out->size() * 2);
+    if (count != 0) std::memcpy(units, bytes.data(), count * 2);
   } else {
-    for (std::size_t i = 0; i < out->size(); ++i) (*out)[i] = Utf16LeUnit(bytes.data() + 2 * i);
+    for (std::size_t i = 0; i < count; ++i) units[i] = Utf16LeUnit(bytes.data() + 2 * i);
   }
+  return count;
 }
 
 // Strict UTF-8: overlong forms, surrogates and truncated sequences fail.
@@ -142,11 +144,10 @@ std::size_t FirstBadUtf8(std::string_view bytes) {
   return std::string_view::npos;
 }
 
-// UTF-8 that FirstBadUtf8 accepted, as units, into *out.
-void DecodeCheckedUtf8(std::string_view bytes, Text *out) {
-  // Never more units than bytes: a four-byte sequence makes two units.
-  out->resize(bytes.size());
-  char16_t *units = out->data();
+// UTF-8 that FirstBadUtf8 accepted, as units, written to `units` (room for
+// as many as there are bytes: a four-byte sequence makes two); returns how
+// many.
+std::size_t DecodeCheckedUtf8(std::string_view bytes, char16_t *units) {
   std::size_t count = 0;
   std::size_t i = 0;
   while (i < bytes.size()) {
@@ -170,7 +171,7 @@ void DecodeCheckedUtf8(std::string_view bytes, Text *out) {
     }
     i += length;
   }
-  out->resize(count);
+  return count;
 }
 
 // Settles the encoding from the byte-order mark and the first bytes, and
@@ -184,8 +185,8 @@ HiveStatus CheckEncoding(std::string_view *text, Encoding *encoding) {
     *encoding = Encoding::kUtf16Le;
     if (bytes.size() % 2 != 0) {
       // The stray byte sits on the last line, or on a new one after a break.
-      Text units;
-      DecodeUtf16Le(bytes.substr(0, bytes.size() - 1), &units);
+      Text units(bytes.size() / 2, u'\0');
+      DecodeUtf16Le(bytes, units.data());
       return Malformed(LineAt(TextView(units), units.size()),
                        "the file ends in the middle of a UTF-16 character (odd byte count)");
     }
@@ -285,11 +286,14 @@ class LineReader {
       if (c == u'\r' || c == u'\n') break;
       if (c == u'\0') hasNul_ = true;
     }
+    // The buffer only grows, so a long line after short ones costs no
+    // clearing of the units it is about to overwrite anyway.
     const std::string_view raw = bytes_.substr(pos_ * kUnit, (end - pos_) * kUnit);
+    if (buffer_.size() < end - pos_) buffer_.resize(end - pos_);
     if constexpr (kUnit == 2) {
-      DecodeUtf16Le(raw, &line_);
+      line_ = TextView(buffer_.data(), DecodeUtf16Le(raw, buffer_.data()));
     } else {
-      DecodeCheckedUtf8(raw, &line_);
+      line_ = TextView(buffer_.data(), DecodeCheckedUtf8(raw, buffer_.data()));
     }
     if (end + 1 < size && at(end) == u'\r' && at(end + 1) == u'\n') ++end;
     pos_ = end + 1;
@@ -300,7 +304,8 @@ class LineReader {
   std::string_view bytes_;
   Encoding encoding_;
   std::size_t pos_ = 0;  // in units of the encoding: bytes or byte pairs
-  Text line_;
+  Text buffer_;  // the decoded units of the current line, and room
+  TextView line_;
   bool hasNul_ = false;
   std::size_t number_ = 0;
 };
