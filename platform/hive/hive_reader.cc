@@ -2,10 +2,10 @@
 // applied to a store.
 //
 // The reader is on the path of every command of the portable build (the
-// whole registry is loaded from its hive first), so it works in one pass
-// over one decoded buffer: lines are views into it, names and strings are
-// copied out in runs rather than unit by unit, and nothing is allocated per
-// line.
+// whole registry is loaded from its hive first), so it checks the encoding
+// once, then decodes one line at a time into one reused buffer; names and
+// strings are copied out in runs rather than unit by unit, and nothing is
+// allocated per line.
 #include <bit>
 #include <cstring>
 #include <limits>
