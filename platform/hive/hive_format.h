@@ -57,18 +57,22 @@ enum class HiveOperationKind {
   kCreateKey,    // open root\path, creating it and any missing parents
   kDeleteTree,   // delete root\path with everything beneath it; a missing key is
                  // no error
-  kSetValue,     // set `name` of root\path (created if needed) to `type` and `data`
-  kDeleteValue,  // delete `name` of root\path (created if needed); a missing
-                 // value is no error
+  kSetValue,     // set `name` of the current key to `type` and `data`
+  kDeleteValue,  // delete `name` of the current key; a missing value is no error
 };
 
-// One step of a hive file, in file order.
+// One step of a hive file, in file order. A value operation (set, delete)
+// acts on the current key: the one of the nearest kCreateKey before it, with
+// no kDeleteTree between them, as a value line acts on the [key] line above
+// it. It names no key itself (root and path stay empty), so a large file
+// holds each key's path once.
 struct HiveOperation {
   HiveOperationKind kind = HiveOperationKind::kCreateKey;
-  RegKey root = kNoKey;    // a predefined root
-  Text path;               // below the root, components joined by '\'; empty: the root
-  Text name;               // value name; empty: the default value (values only)
   std::uint32_t type = 0;  // kSetValue only
+  RegKey root = kNoKey;    // a predefined root (key operations only)
+  Text path;               // below the root, components joined by '\'; empty: the
+                           // root (key operations only)
+  Text name;               // value name; empty: the default value (values only)
   std::string data;        // raw value bytes, kSetValue only
   std::size_t line = 0;    // the line it came from, for error messages
 };
@@ -84,9 +88,10 @@ HiveStatus ParseHive(std::string_view bytes, std::vector<HiveOperation> *operati
 // Applies parsed operations to a store, in order, through its public
 // interface; every key opened is closed again on every path. Deleting a
 // missing key or value is no error. Stops at the first operation the store
-// refuses (kStore, with that operation's line); the operations before it
-// stay applied, so callers that need all or nothing apply to a store they
-// can discard.
+// refuses (kStore, with that operation's line), or at a value operation
+// without a current key (kMalformed; ParseHive never makes one); the
+// operations before it stay applied, so callers that need all or nothing
+// apply to a store they can discard.
 HiveStatus ApplyHive(const std::vector<HiveOperation> &operations, RegistryStore &store);
 
 // Writes the keys as hive text: UTF-16 units, CRLF line ends, no BOM. Each

@@ -411,5 +411,70 @@ TEST(HiveFormatTest, ApplyReportsTheLineTheStoreRefused) {
   }
 }
 
+// The reader passes over several units at a time while no line end or NUL
+// is among them: each must still be found at every offset of a long line.
+TEST(HiveFormatTest, FindsLineEndsAndNulsAtEveryOffsetOfALine) {
+  const struct {
+    const char *name;
+    TextView mark;  // put between a comment and a key line
+    std::size_t refusedOnLine;  // 0: read as two lines
+  } kCases[] = {
+      {"CR", u"\r", 0}, {"LF", u"\n", 0}, {"CR LF", u"\r\n", 0}, {"NUL", TextView(u"\0", 1), 3},
+  };
+  for (const auto &c : kCases) {
+    for (std::size_t offset = 0; offset < 17; ++offset) {
+      const Text text = u"REGEDIT4\r\n\r\n;" + Text(offset, u'x') + Text(c.mark) +
+                        u"[HKCU\\A] ; a comment long enough for a few words";
+      for (const std::string &bytes : {Utf16File(text), Utf16ToUtf8(text)}) {
+        SCOPED_TRACE(std::string(c.name) + " after " + std::to_string(offset) +
+                     (bytes[0] == '\xFF' ? " units, UTF-16" : " units, UTF-8"));
+        std::vector<HiveOperation> operations;
+        const HiveStatus status = ParseHive(bytes, &operations);
+        if (c.refusedOnLine != 0) {
+          EXPECT_EQ(status.line, c.refusedOnLine);
+          EXPECT_NE(status.message.find("NUL"), std::string::npos) << status.message;
+          continue;
+        }
+        ASSERT_TRUE(status.ok()) << status.message;
+        EXPECT_EQ(Describe(operations), "[HKEY_CURRENT_USER\\A]\n");
+        EXPECT_EQ(operations[0].line, 4u);
+      }
+    }
+  }
+}
+
+// A value operation acts on the key the key operation before it opened; a
+// list with no such key (which the reader never makes) is refused whole.
+TEST(HiveFormatTest, ApplyRefusesAValueWithNoCurrentKey) {
+  const auto op = [](HiveOperationKind kind, std::size_t line) {
+    HiveOperation made;
+    made.kind = kind;
+    made.line = line;
+    if (kind == HiveOperationKind::kCreateKey || kind == HiveOperationKind::kDeleteTree) {
+      made.root = kHkeyCurrentUser;
+      made.path = u"A";
+    }
+    return made;
+  };
+  using Kind = HiveOperationKind;
+  const struct {
+    const char *name;
+    std::vector<HiveOperation> operations;
+  } kCases[] = {
+      {"set first", {op(Kind::kSetValue, 3)}},
+      {"delete first", {op(Kind::kDeleteValue, 3)}},
+      {"after a key deletion", {op(Kind::kCreateKey, 3), op(Kind::kDeleteTree, 4),
+                                op(Kind::kSetValue, 5)}},
+  };
+  for (const auto &c : kCases) {
+    SCOPED_TRACE(c.name);
+    MemoryRegistryStore store;
+    const HiveStatus status = ApplyHive(c.operations, store);
+    EXPECT_EQ(status.error, HiveError::kMalformed);
+    EXPECT_EQ(status.line, c.operations.back().line);
+    EXPECT_EQ(store.OpenKeyCount(), 0u);
+  }
+}
+
 }  // namespace
 }  // namespace tolvane

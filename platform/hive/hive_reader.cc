@@ -1,5 +1,13 @@
 // Reading hive files: bytes to lines, lines to operations, operations
 // applied to a store.
+//
+// The reader is on the path of every command of the portable build (the
+// whole registry is loaded from its hive first), so it checks the encoding
+// once, then decodes one line at a time into one reused buffer; names and
+// strings are copied out in runs rather than unit by unit, and nothing is
+// allocated per line.
+#include <bit>
+#include <cstring>
 #include <limits>
 
 #include "platform/hive/hive_format.h"
@@ -38,33 +46,78 @@ int HexValue(char16_t c) {
   return -1;
 }
 
+// Text as UTF-16LE bytes, appended.
+void AppendUtf16Le(TextView text, std::string *bytes) {
+  const std::size_t start = bytes->size();
+  bytes->resize(start + text.size() * 2);
+  char *out = bytes->data() + start;
+  if constexpr (std::endian::native == std::endian::little) {
+    if (!text.empty()) std::memcpy(out, text.data(), text.size() * 2);
+  } else {
+    for (const char16_t unit : text) {
+      *out++ = static_cast<char>(unit & 0xFF);
+      *out++ = static_cast<char>(unit >> 8);
+    }
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Decoding: bytes to lines of UTF-16 units.
+//
+// The file is never decoded as a whole: each line is decoded into one
+// reused buffer when the parser reaches it, so the memory a load touches
+// stays the file's bytes and the operations made from them. Whatever would
+// refuse the file as a whole (a bad encoding, an odd UTF-16 byte count) is
+// checked before the first line is read, so such a file is refused for that
+// reason wherever the problem sits.
 
-// Splits at CR LF, LF or CR. A break at the very end starts no new line.
-template <typename View, typename Line>
-void SplitLines(View text, std::vector<Line> *lines) {
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r' && text[i] != '\n') continue;
-    lines->emplace_back(text.substr(start, i - start));
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    start = i + 1;
+enum class Encoding { kUtf16Le, kUtf8 };
+
+// The 1-based line holding position `end` of a text whose lines end in
+// CR LF, LF or CR. Only failures need it, so it counts afresh.
+template <typename View>
+std::size_t LineAt(View text, std::size_t end) {
+  std::size_t line = 1;
+  for (std::size_t i = 0; i < end; ++i) {
+    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) {
+      ++line;
+    }
   }
-  if (start < text.size()) lines->emplace_back(text.substr(start));
+  return line;
+}
+
+char16_t Utf16LeUnit(const char *bytes) {
+  return static_cast<char16_t>(static_cast<unsigned char>(bytes[0]) |
+                               (static_cast<unsigned char>(bytes[1]) << 8));
+}
+
+// UTF-16LE bytes (an even count) as units, written to `units` (room for
+// half the bytes); returns how many.
+std::size_t DecodeUtf16Le(std::string_view bytes, char16_t *units) {
+  const std::size_t count = bytes.size() / 2;
+  if constexpr (std::endian::native == std::endian::little) {
+    if (count != 0) std::memcpy(units, bytes.data(), count * 2);
+  } else {
+    for (std::size_t i = 0; i < count; ++i) units[i] = Utf16LeUnit(bytes.data() + 2 * i);
+  }
+  return count;
 }
 
 // Strict UTF-8: overlong forms, surrogates and truncated sequences fail.
-bool DecodeUtf8(std::string_view bytes, Text *out) {
+// Returns the offset of the first bad sequence, or npos when all is well.
+// Line breaks are ASCII, so a sequence cut by one fails at its first byte
+// just as one cut by the end of the text.
+std::size_t FirstBadUtf8(std::string_view bytes) {
   std::size_t i = 0;
   while (i < bytes.size()) {
     const auto lead = static_cast<unsigned char>(bytes[i]);
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
     char32_t cp = 0;
     std::size_t length = 0;
-    if (lead < 0x80) {
-      cp = lead;
-      length = 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
+    if (lead >= 0xC2 && lead <= 0xDF) {
       cp = lead & 0x1F;
       length = 2;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
@@ -74,48 +127,68 @@ bool DecodeUtf8(std::string_view bytes, Text *out) {
       cp = lead & 0x07;
       length = 4;
     } else {
-      return false;
+      return i;
     }
-    if (i + length > bytes.size()) return false;
+    if (i + length > bytes.size()) return i;
     for (std::size_t k = 1; k < length; ++k) {
       const auto next = static_cast<unsigned char>(bytes[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
+      if ((next & 0xC0) != 0x80) return i;
       cp = (cp << 6) | (next & 0x3F);
     }
     if ((length == 3 && cp < 0x800) || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
         (cp >= 0xD800 && cp <= 0xDFFF)) {
-      return false;
-    }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out->push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out->push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out->push_back(static_cast<char16_t>(cp));
+      return i;
     }
     i += length;
   }
-  return true;
+  return std::string_view::npos;
 }
 
-HiveStatus DecodeLines(std::string_view bytes, std::vector<Text> *lines) {
-  lines->clear();
+// UTF-8 that FirstBadUtf8 accepted, as units, written to `units` (room for
+// as many as there are bytes: a four-byte sequence makes two); returns how
+// many.
+std::size_t DecodeCheckedUtf8(std::string_view bytes, char16_t *units) {
+  std::size_t count = 0;
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    if (lead < 0x80) {
+      units[count++] = lead;
+      ++i;
+      continue;
+    }
+    const std::size_t length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t cp = lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+      cp = (cp << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      units[count++] = static_cast<char16_t>(0xD800 + (cp >> 10));
+      units[count++] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      units[count++] = static_cast<char16_t>(cp);
+    }
+    i += length;
+  }
+  return count;
+}
+
+// Settles the encoding from the byte-order mark and the first bytes, and
+// checks the whole text: *text is left at the first line's first byte.
+HiveStatus CheckEncoding(std::string_view *text, Encoding *encoding) {
+  std::string_view &bytes = *text;
   if (bytes.empty()) return Malformed(1, "the file is empty; the header line is missing");
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
   if (bytes.size() >= 2 && byte(0) == 0xFF && byte(1) == 0xFE) {
     bytes.remove_prefix(2);
-    Text units;
-    units.reserve(bytes.size() / 2);
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-      units.push_back(static_cast<char16_t>(byte(i) | (byte(i + 1) << 8)));
-    }
-    SplitLines(TextView(units), lines);
+    *encoding = Encoding::kUtf16Le;
     if (bytes.size() % 2 != 0) {
       // The stray byte sits on the last line, or on a new one after a break.
-      const bool afterBreak = units.empty() || units.back() == u'\r' || units.back() == u'\n';
-      const std::size_t line = lines->size() + (afterBreak ? 1 : 0);
-      lines->clear();
-      return Malformed(line, "the file ends in the middle of a UTF-16 character (odd byte count)");
+      Text units(bytes.size() / 2, u'\0');
+      DecodeUtf16Le(bytes, units.data());
+      return Malformed(LineAt(TextView(units), units.size()),
+                       "the file ends in the middle of a UTF-16 character (odd byte count)");
     }
     return HiveStatus::Ok();
   }
@@ -130,19 +203,112 @@ HiveStatus DecodeLines(std::string_view bytes, std::vector<Text> *lines) {
   if (bytes.size() >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
     bytes.remove_prefix(3);
   }
-  std::vector<std::string_view> raw;
-  SplitLines(bytes, &raw);
-  lines->reserve(raw.size());
-  for (std::size_t i = 0; i < raw.size(); ++i) {
-    Text line;
-    if (!DecodeUtf8(raw[i], &line)) {
-      lines->clear();
-      return Malformed(i + 1, "invalid UTF-8 text");
-    }
-    lines->push_back(std::move(line));
+  *encoding = Encoding::kUtf8;
+  if (const std::size_t bad = FirstBadUtf8(bytes); bad != std::string_view::npos) {
+    return Malformed(LineAt(bytes, bad), "invalid UTF-8 text");
   }
   return HiveStatus::Ok();
 }
+
+// How many operations a text can make at most, to size their list once:
+// every operation has a line of its own, and all but the last line end in
+// a line feed (CR-only files merely let the list grow).
+std::size_t LineFeeds(std::string_view bytes, Encoding encoding) {
+  std::size_t count = 0;
+  if (encoding == Encoding::kUtf8) {
+    for (const char c : bytes) count += c == '\n';
+  } else {
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+      count += (bytes[i] == '\n') & (bytes[i + 1] == '\0');
+    }
+  }
+  return count;
+}
+
+// Whether any of the units in the eight bytes at `bytes` (1: bytes, 2:
+// little-endian byte pairs read on a little-endian machine) is below 14,
+// that is might be a line break or a NUL. A borrow into the top bit of a
+// unit that was below 14 shows through `~word`, one from a larger unit
+// does not.
+template <std::size_t kUnit>
+bool AnyUnitBelow14(const char *bytes) {
+  std::uint64_t word;
+  std::memcpy(&word, bytes, sizeof word);
+  constexpr std::uint64_t kOnes = kUnit == 1 ? 0x0101010101010101u : 0x0001000100010001u;
+  constexpr std::uint64_t kHighs = kOnes << (8 * kUnit - 1);
+  return ((word - kOnes * 14) & ~word & kHighs) != 0;
+}
+
+// Walks the text line by line, splitting at CR LF, LF or CR; a break at the
+// very end starts no new line. The same pass notes a NUL in the line, which
+// no line may hold.
+class LineReader {
+ public:
+  LineReader(std::string_view bytes, Encoding encoding) : bytes_(bytes), encoding_(encoding) {}
+
+  // Moves to the next line; false at the end of the text.
+  bool Next() {
+    return encoding_ == Encoding::kUtf16Le ? NextIn<Encoding::kUtf16Le>()
+                                           : NextIn<Encoding::kUtf8>();
+  }
+
+  // The current line: valid until the next call of Next.
+  TextView line() const { return line_; }
+  bool hasNul() const { return hasNul_; }
+  // 1-based number of the current line; after the end, the number of lines.
+  std::size_t number() const { return number_; }
+
+ private:
+  template <Encoding kEncoding>
+  bool NextIn() {
+    constexpr std::size_t kUnit = kEncoding == Encoding::kUtf16Le ? 2 : 1;
+    const std::size_t size = bytes_.size() / kUnit;
+    if (pos_ >= size) return false;
+    const char *data = bytes_.data();
+    const auto at = [data](std::size_t i) -> char16_t {
+      if constexpr (kUnit == 2) return Utf16LeUnit(data + 2 * i);
+      return static_cast<unsigned char>(data[i]);
+    };
+    std::size_t end = pos_;
+    hasNul_ = false;
+    for (; end < size; ++end) {
+      // Most units are none of the three looked for (all below 14): eight
+      // bytes are passed over at once while none of their units is.
+      if constexpr (kUnit == 1 || std::endian::native == std::endian::little) {
+        constexpr std::size_t kPerWord = 8 / kUnit;
+        while (end + kPerWord <= size && !AnyUnitBelow14<kUnit>(data + end * kUnit)) {
+          end += kPerWord;
+        }
+        if (end >= size) break;
+      }
+      const char16_t c = at(end);
+      if (c > u'\r') continue;
+      if (c == u'\r' || c == u'\n') break;
+      if (c == u'\0') hasNul_ = true;
+    }
+    // The buffer only grows, so a long line after short ones costs no
+    // clearing of the units it is about to overwrite anyway.
+    const std::string_view raw = bytes_.substr(pos_ * kUnit, (end - pos_) * kUnit);
+    if (buffer_.size() < end - pos_) buffer_.resize(end - pos_);
+    if constexpr (kUnit == 2) {
+      line_ = TextView(buffer_.data(), DecodeUtf16Le(raw, buffer_.data()));
+    } else {
+      line_ = TextView(buffer_.data(), DecodeCheckedUtf8(raw, buffer_.data()));
+    }
+    if (end + 1 < size && at(end) == u'\r' && at(end + 1) == u'\n') ++end;
+    pos_ = end + 1;
+    ++number_;
+    return true;
+  }
+
+  std::string_view bytes_;
+  Encoding encoding_;
+  std::size_t pos_ = 0;  // in units of the encoding: bytes or byte pairs
+  Text buffer_;  // the decoded units of the current line, and room
+  TextView line_;
+  bool hasNul_ = false;
+  std::size_t number_ = 0;
+};
 
 // ---------------------------------------------------------------------------
 // Parsing.
@@ -167,6 +333,12 @@ class Cursor {
     SkipBlanks();
     return AtEnd() || Peek() == u';';
   }
+  // The units up to the next quote or backslash (or the end), passed over.
+  TextView TakePlain() {
+    const std::size_t start = pos_;
+    while (!AtEnd() && text_[pos_] != u'"' && text_[pos_] != u'\\') ++pos_;
+    return text_.substr(start, pos_ - start);
+  }
 
  private:
   TextView text_;
@@ -175,18 +347,18 @@ class Cursor {
 
 class HiveParser {
  public:
-  HiveParser(const std::vector<Text> &lines, std::vector<HiveOperation> *operations)
-      : lines_(lines), operations_(operations) {}
+  HiveParser(std::string_view bytes, Encoding encoding, std::vector<HiveOperation> *operations)
+      : lines_(bytes, encoding), operations_(operations) {}
 
   HiveStatus Run() {
-    if (lines_.empty() || (lines_[0] != kHeader && lines_[0] != kHeaderRegedit4)) {
+    if (!lines_.Next() || (lines_.line() != kHeader && lines_.line() != kHeaderRegedit4)) {
       return Malformed(1, "missing header: the first line must be exactly \"" +
                               Utf16ToUtf8(kHeader) + "\" (or \"REGEDIT4\")");
     }
-    for (index_ = 1; index_ < lines_.size(); ++index_) {
+    while (lines_.Next()) {
       HiveStatus status = CheckNoNul();
       if (!status.ok()) return status;
-      const TextView line = Trim(lines_[index_]);
+      const TextView line = Trim(lines_.line());
       if (line.empty() || line.front() == u';') continue;
       if (line.front() == u'[') {
         status = ParseKeyLine(line);
@@ -204,11 +376,11 @@ class HiveParser {
  private:
   enum class KeyState { kNone, kKey, kDeleted };
 
-  std::size_t LineNumber() const { return index_ + 1; }
+  std::size_t LineNumber() const { return lines_.number(); }
   HiveStatus Fail(const std::string &problem) const { return Malformed(LineNumber(), problem); }
 
   HiveStatus CheckNoNul() const {
-    if (lines_[index_].find(u'\0') != Text::npos) return Fail("NUL character in the text");
+    if (lines_.hasNul()) return Fail("NUL character in the text");
     return HiveStatus::Ok();
   }
 
@@ -223,52 +395,64 @@ class HiveParser {
     if (inner.empty()) return Fail("empty key name");
     const std::size_t slash = inner.find(u'\\');
     const TextView rootName = inner.substr(0, slash);
-    const RegKey root = RootKeyFromName(rootName);
-    if (root == kNoKey) return Fail("unknown root key \"" + Excerpt(rootName) + "\"");
-    Text path;
+    // Files spell one root the same way line after line: the last lookup
+    // answers most of them.
+    if (rootName != lastRootName_) {
+      const RegKey found = RootKeyFromName(rootName);
+      if (found == kNoKey) return Fail("unknown root key \"" + Excerpt(rootName) + "\"");
+      lastRootName_ = rootName;
+      lastRoot_ = found;
+    }
+    // The operation is made first so that the path is built in its place;
+    // a failure empties the whole list anyway.
+    HiveOperation &op = operations_->emplace_back();
+    op.kind = deletion ? HiveOperationKind::kDeleteTree : HiveOperationKind::kCreateKey;
+    op.root = lastRoot_;
+    op.line = LineNumber();
+    const TextView rest = slash == TextView::npos ? TextView() : inner.substr(slash + 1);
     std::size_t depth = 0;
-    TextView rest = slash == TextView::npos ? TextView() : inner.substr(slash + 1);
-    while (!rest.empty()) {
-      const std::size_t next = rest.find(u'\\');
-      const TextView part = rest.substr(0, next);
+    bool gaps = false;  // doubled or trailing backslashes, which add nothing
+    for (std::size_t start = 0, i = 0; i <= rest.size(); ++i) {
+      if (i < rest.size() && rest[i] != u'\\') continue;
+      const TextView part = rest.substr(start, i - start);
+      start = i + 1;
       if (part.size() > kMaxKeyNameUnits) {
         return Fail("key name \"" + Excerpt(part) + "\" is longer than " +
                     std::to_string(kMaxKeyNameUnits) + " characters");
       }
-      if (!part.empty()) {  // doubled and trailing backslashes add nothing
-        if (++depth > kMaxKeyDepth) {
-          return Fail("key path deeper than " + std::to_string(kMaxKeyDepth) + " levels");
-        }
-        if (!path.empty()) path += u'\\';
-        path += part;
+      if (part.empty()) {
+        gaps = true;
+      } else if (++depth > kMaxKeyDepth) {
+        return Fail("key path deeper than " + std::to_string(kMaxKeyDepth) + " levels");
       }
-      rest = next == TextView::npos ? TextView() : rest.substr(next + 1);
+    }
+    Text &path = op.path;
+    if (!gaps) {
+      path.assign(rest);
+    } else {
+      for (std::size_t start = 0, i = 0; i <= rest.size(); ++i) {
+        if (i < rest.size() && rest[i] != u'\\') continue;
+        if (i > start) {
+          if (!path.empty()) path += u'\\';
+          path.append(rest.substr(start, i - start));
+        }
+        start = i + 1;
+      }
     }
     if (deletion && path.empty()) return Fail("a root key cannot be deleted");
-    HiveOperation op;
-    op.kind = deletion ? HiveOperationKind::kDeleteTree : HiveOperationKind::kCreateKey;
-    op.root = root;
-    op.path = path;
-    op.line = LineNumber();
-    operations_->push_back(std::move(op));
     keyState_ = deletion ? KeyState::kDeleted : KeyState::kKey;
-    root_ = root;
-    path_ = std::move(path);
     return HiveStatus::Ok();
   }
 
   // Reads a quoted text whose opening quote was consumed, up to and
-  // including its closing quote.
+  // including its closing quote, appending it unescaped to *out.
   HiveStatus ParseQuoted(Cursor &cursor, Text *out) const {
     while (true) {
+      out->append(cursor.TakePlain());
       if (cursor.AtEnd()) return Fail("unterminated string: no closing quote on the line");
       const char16_t c = cursor.Peek();
       cursor.Advance();
       if (c == u'"') return HiveStatus::Ok();
-      if (c != u'\\') {
-        out->push_back(c);
-        continue;
-      }
       if (cursor.AtEnd()) return Fail("unterminated string: no closing quote on the line");
       const char16_t escaped = cursor.Peek();
       cursor.Advance();
@@ -347,12 +531,12 @@ class HiveParser {
     while (status.ok() && continued) {
       TextView line;
       do {
-        if (++index_ >= lines_.size()) {
-          return Malformed(lines_.size(), "the file ends inside the hex value of line " +
-                                              std::to_string(valueLine));
+        if (!lines_.Next()) {
+          return Malformed(lines_.number(), "the file ends inside the hex value of line " +
+                                                std::to_string(valueLine));
         }
         if (status = CheckNoNul(); !status.ok()) return status;
-        line = Trim(lines_[index_]);
+        line = Trim(lines_.line());
       } while (line.empty() || line.front() == u';');
       Cursor next(line);
       status = ParseHexList(next, valueLine, bytes, &continued);
@@ -365,9 +549,8 @@ class HiveParser {
     if (keyState_ == KeyState::kDeleted) {
       return Fail("value line after a key deletion [-...]; values need a [key] line");
     }
-    HiveOperation op;
-    op.root = root_;
-    op.path = path_;
+    // Built in place: a failure empties the whole list anyway.
+    HiveOperation &op = operations_->emplace_back();
     op.line = LineNumber();
     Cursor cursor(line);
     if (cursor.Peek() == u'@') {
@@ -386,17 +569,13 @@ class HiveParser {
       op.kind = HiveOperationKind::kDeleteValue;
     } else if (cursor.Peek() == u'"') {
       cursor.Advance();
-      Text text;
-      if (HiveStatus status = ParseQuoted(cursor, &text); !status.ok()) return status;
+      text_.clear();
+      if (HiveStatus status = ParseQuoted(cursor, &text_); !status.ok()) return status;
       if (!cursor.AtEndOrComment()) return Fail("text after the closing quote of a string");
       op.kind = HiveOperationKind::kSetValue;
       op.type = kRegSz;
-      text.push_back(u'\0');
-      op.data.reserve(text.size() * 2);
-      for (const char16_t unit : text) {
-        op.data.push_back(static_cast<char>(unit & 0xFF));
-        op.data.push_back(static_cast<char>(unit >> 8));
-      }
+      text_.push_back(u'\0');
+      AppendUtf16Le(text_, &op.data);
     } else if (cursor.Consume(u"dword:")) {
       cursor.SkipBlanks();
       std::uint32_t value = 0;
@@ -411,9 +590,10 @@ class HiveParser {
       }
       op.kind = HiveOperationKind::kSetValue;
       op.type = kRegDword;
-      for (int shift = 0; shift < 32; shift += 8) {
-        op.data.push_back(static_cast<char>((value >> shift) & 0xFF));
-      }
+      const char little[4] = {static_cast<char>(value & 0xFF), static_cast<char>((value >> 8) & 0xFF),
+                              static_cast<char>((value >> 16) & 0xFF),
+                              static_cast<char>(value >> 24)};
+      op.data.assign(little, sizeof little);
     } else if (cursor.Consume(u"hex:")) {
       op.kind = HiveOperationKind::kSetValue;
       op.type = kRegBinary;
@@ -435,16 +615,15 @@ class HiveParser {
           "unrecognised value data: expected \"text\", dword:, hex:, "
           "hex(N): or -");
     }
-    operations_->push_back(std::move(op));
     return HiveStatus::Ok();
   }
 
-  const std::vector<Text> &lines_;
+  LineReader lines_;
   std::vector<HiveOperation> *operations_;
-  std::size_t index_ = 0;
   KeyState keyState_ = KeyState::kNone;
-  RegKey root_ = kNoKey;
-  Text path_;
+  Text lastRootName_;  // the root as the last key line spelt it
+  RegKey lastRoot_ = kNoKey;
+  Text text_;  // a string value's text, reused from value to value
 };
 
 // ---------------------------------------------------------------------------
@@ -470,43 +649,48 @@ std::string ValueDisplayName(const HiveOperation &op) {
   return op.name.empty() ? std::string("the default value") : "value \"" + Excerpt(op.name) + "\"";
 }
 
+// A list the reader made never has it: a value with no key to act on.
+HiveStatus WithoutKey(const HiveOperation &op) {
+  return HiveStatus::Fail(
+      HiveError::kMalformed,
+      "line " + std::to_string(op.line) + ": " + ValueDisplayName(op) + " follows no [key]",
+      op.line);
+}
+
 }  // namespace
 
 HiveStatus ParseHive(std::string_view bytes, std::vector<HiveOperation> *operations) {
   operations->clear();
-  std::vector<Text> lines;
-  HiveStatus status = DecodeLines(bytes, &lines);
-  if (status.ok()) status = HiveParser(lines, operations).Run();
+  Encoding encoding = Encoding::kUtf8;
+  HiveStatus status = CheckEncoding(&bytes, &encoding);
+  if (status.ok()) {
+    operations->reserve(LineFeeds(bytes, encoding) + 1);
+    status = HiveParser(bytes, encoding, operations).Run();
+  }
   if (!status.ok()) operations->clear();
   return status;
 }
 
 HiveStatus ApplyHive(const std::vector<HiveOperation> &operations, RegistryStore &store) {
-  // Consecutive operations on one key share one open handle.
+  // The key of the last key operation stays open for the values after it,
+  // and for a later key operation naming the same key.
   ScopedKey current(store);
-  const HiveOperation *currentOp = nullptr;
-  const auto open = [&](const HiveOperation &op) -> ErrorCode {
-    if (currentOp != nullptr && currentOp->root == op.root && currentOp->path == op.path) {
-      return kErrorSuccess;
-    }
-    currentOp = nullptr;
-    const ErrorCode code =
-        store.CreateKey(op.root, op.path.c_str(), kKeyWrite, current.Receive(), nullptr);
-    if (code == kErrorSuccess) currentOp = &op;
-    return code;
-  };
+  const HiveOperation *key = nullptr;  // the operation `current` was opened for
   for (const HiveOperation &op : operations) {
     ErrorCode code = kErrorSuccess;
     switch (op.kind) {
       case HiveOperationKind::kCreateKey:
-        code = open(op);
+        if (key != nullptr && key->root == op.root && key->path == op.path) break;
+        key = nullptr;
+        code = store.CreateKey(op.root, op.path.c_str(), kKeyWrite, current.Receive(), nullptr);
         if (code != kErrorSuccess) {
           return StoreFailure(op, "cannot create key " + KeyDisplayName(op), code);
         }
+        key = &op;
         break;
       case HiveOperationKind::kDeleteTree:
         current.Reset();
-        currentOp = nullptr;
+        key = nullptr;
         code = store.DeleteTree(op.root, op.path.c_str());
         if (code != kErrorSuccess && code != kErrorFileNotFound) {
           return StoreFailure(op, "cannot delete key " + KeyDisplayName(op), code);
@@ -516,22 +700,20 @@ HiveStatus ApplyHive(const std::vector<HiveOperation> &operations, RegistryStore
         if (op.data.size() > std::numeric_limits<std::uint32_t>::max()) {
           return StoreFailure(op, ValueDisplayName(op) + " is too large", kErrorInvalidParameter);
         }
-        code = open(op);
-        if (code == kErrorSuccess) {
-          code = store.SetValue(current.get(), op.name.c_str(), op.type, op.data.data(),
-                                static_cast<std::uint32_t>(op.data.size()));
-        }
+        if (key == nullptr) return WithoutKey(op);
+        code = store.SetValue(current.get(), op.name.c_str(), op.type, op.data.data(),
+                              static_cast<std::uint32_t>(op.data.size()));
         if (code != kErrorSuccess) {
           return StoreFailure(
-              op, "cannot set " + ValueDisplayName(op) + " of " + KeyDisplayName(op), code);
+              op, "cannot set " + ValueDisplayName(op) + " of " + KeyDisplayName(*key), code);
         }
         break;
       case HiveOperationKind::kDeleteValue:
-        code = open(op);
-        if (code == kErrorSuccess) code = store.DeleteValue(current.get(), op.name.c_str());
+        if (key == nullptr) return WithoutKey(op);
+        code = store.DeleteValue(current.get(), op.name.c_str());
         if (code != kErrorSuccess && code != kErrorFileNotFound) {
           return StoreFailure(
-              op, "cannot delete " + ValueDisplayName(op) + " of " + KeyDisplayName(op), code);
+              op, "cannot delete " + ValueDisplayName(op) + " of " + KeyDisplayName(*key), code);
         }
         break;
     }

@@ -1,5 +1,8 @@
 // Writing hive files: store snapshots to regedit text, as UTF-16LE file
 // bytes or UTF-8 for a terminal.
+#include <bit>
+#include <cstring>
+
 #include "platform/hive/hive_format.h"
 #include "platform/hive/hive_text.h"
 
@@ -21,7 +24,13 @@ void AppendAscii(std::string_view ascii, Text *out) {
 
 void AppendQuoted(TextView text, Text *out) {
   out->push_back(u'"');
-  for (const char16_t c : text) {
+  // Runs without a character to escape are copied whole.
+  std::size_t plain = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c != u'\\' && c != u'"' && c != u'\n' && c != u'\r') continue;
+    out->append(text.substr(plain, i - plain));
+    plain = i + 1;
     switch (c) {
       case u'\\':
         AppendAscii("\\\\", out);
@@ -32,13 +41,12 @@ void AppendQuoted(TextView text, Text *out) {
       case u'\n':
         AppendAscii("\\n", out);
         break;
-      case u'\r':
+      default:  // u'\r'
         AppendAscii("\\r", out);
         break;
-      default:
-        out->push_back(c);
     }
   }
+  out->append(text.substr(plain));
   out->push_back(u'"');
 }
 
@@ -73,17 +81,18 @@ void AppendHexBytes(std::string_view data, std::size_t column, Text *out) {
 // false for anything "text" would not carry back unchanged.
 bool PlainString(std::string_view data, Text *text) {
   if (data.size() < 2 || data.size() % 2 != 0) return false;
-  text->clear();
-  for (std::size_t i = 0; i + 2 < data.size(); i += 2) {
-    const auto unit = static_cast<char16_t>(static_cast<unsigned char>(data[i]) |
-                                            (static_cast<unsigned char>(data[i + 1]) << 8));
+  text->resize(data.size() / 2 - 1);
+  for (std::size_t i = 0; i < text->size(); ++i) {
+    const auto unit = static_cast<char16_t>(static_cast<unsigned char>(data[2 * i]) |
+                                            (static_cast<unsigned char>(data[2 * i + 1]) << 8));
     if (unit == u'\0') return false;
-    text->push_back(unit);
+    (*text)[i] = unit;
   }
   return data[data.size() - 2] == '\0' && data[data.size() - 1] == '\0';
 }
 
-void AppendValue(const StoredValue &value, Text *out) {
+// `text` is room for a string's text, reused from value to value.
+void AppendValue(const StoredValue &value, Text *text, Text *out) {
   const std::size_t start = out->size();
   if (value.name.empty()) {
     out->push_back(u'@');
@@ -91,9 +100,8 @@ void AppendValue(const StoredValue &value, Text *out) {
     AppendQuoted(value.name, out);
   }
   out->push_back(u'=');
-  Text text;
-  if (value.type == kRegSz && PlainString(value.data, &text)) {
-    AppendQuoted(text, out);
+  if (value.type == kRegSz && PlainString(value.data, text)) {
+    AppendQuoted(*text, out);
   } else if (value.type == kRegDword && value.data.size() == 4) {
     std::uint32_t number = 0;
     for (int i = 3; i >= 0; --i) number = (number << 8) | static_cast<unsigned char>(value.data[i]);
@@ -132,11 +140,12 @@ HiveStatus FormatHiveText(const std::vector<StoredKey> &keys, Text *text) {
   Text out;
   out.append(kHeader);
   AppendAscii("\r\n\r\n", &out);
+  Text scratch;  // a string value's text, reused
   for (const StoredKey &key : keys) {
     out.push_back(u'[');
     out.append(key.path);
     AppendAscii("]\r\n", &out);
-    for (const StoredValue &value : key.values) AppendValue(value, &out);
+    for (const StoredValue &value : key.values) AppendValue(value, &scratch, &out);
     AppendAscii("\r\n", &out);
   }
   *text = std::move(out);
@@ -148,13 +157,16 @@ HiveStatus SerializeHiveUtf16(const std::vector<StoredKey> &keys, std::string *b
   Text text;
   HiveStatus status = FormatHiveText(keys, &text);
   if (!status.ok()) return status;
-  std::string out;
-  out.reserve(2 + text.size() * 2);
-  out.push_back(static_cast<char>(0xFF));
-  out.push_back(static_cast<char>(0xFE));
-  for (const char16_t unit : text) {
-    out.push_back(static_cast<char>(unit & 0xFF));
-    out.push_back(static_cast<char>(unit >> 8));
+  std::string out(2 + text.size() * 2, '\0');
+  out[0] = static_cast<char>(0xFF);
+  out[1] = static_cast<char>(0xFE);
+  if constexpr (std::endian::native == std::endian::little) {
+    if (!text.empty()) std::memcpy(out.data() + 2, text.data(), text.size() * 2);
+  } else {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      out[2 + 2 * i] = static_cast<char>(text[i] & 0xFF);
+      out[3 + 2 * i] = static_cast<char>(text[i] >> 8);
+    }
   }
   *bytes = std::move(out);
   return status;
