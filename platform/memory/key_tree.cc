@@ -29,8 +29,11 @@ NameBuffer::NameBuffer(TextView name, const FoldedName& folded, std::string_view
   const std::size_t units = 2 * name.size() + (payload.size() + 1) / 2;
   if (units == 0) return;
   units_.reset(new char16_t[units]);
-  std::memcpy(units_.get(), name.data(), name.size() * sizeof(char16_t));
-  std::memcpy(units_.get() + name.size(), folded.units.data(), name.size() * sizeof(char16_t));
+  // An empty name (a default value) may come with no units at all.
+  if (!name.empty()) {
+    std::memcpy(units_.get(), name.data(), name.size() * sizeof(char16_t));
+    std::memcpy(units_.get() + name.size(), folded.units.data(), name.size() * sizeof(char16_t));
+  }
   if (!payload.empty()) {
     std::memcpy(units_.get() + 2 * name.size(), payload.data(), payload.size());
   }
