@@ -43,6 +43,23 @@ TEST(MemoryRegistryStoreTest, HandleOnDeletedKeyAnswersKeyDeleted) {
 
 // Many subkeys, added in and out of name order, deleted in another order:
 // every remaining one is found under any case, listing stays in name order.
+// The in-memory store refuses to make a subkey through a handle without the
+// create right (the system registry under Wine makes it); a refused path
+// leaves no partial keys behind.
+TEST(MemoryRegistryStoreTest, CreateThroughAHandleWithoutTheCreateRightMakesNothing) {
+  MemoryRegistryStore store;
+  WriteString(store, kHkeyCurrentUser, u"K", u"V", u"v");
+  RegKey reader = kNoKey;
+  ASSERT_EQ(store.OpenKey(kHkeyCurrentUser, u"K", kKeyRead, &reader), kErrorSuccess);
+  RegKey made = kNoKey;
+  EXPECT_EQ(store.CreateKey(reader, u"New\\Deeper", kKeyRead, &made, nullptr),
+            kErrorAccessDenied);
+  EXPECT_EQ(made, kNoKey);
+  EXPECT_FALSE(KeyExists(store, kHkeyCurrentUser, u"K\\New"));
+  EXPECT_EQ(store.CloseKey(reader), kErrorSuccess);
+  EXPECT_EQ(store.OpenKeyCount(), 0u);
+}
+
 TEST(MemoryRegistryStoreTest, ManySubkeysAreFoundAndListedWhateverTheOrder) {
   struct Case {
     const char* name;
