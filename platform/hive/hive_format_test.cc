@@ -443,6 +443,17 @@ TEST(HiveFormatTest, FindsLineEndsAndNulsAtEveryOffsetOfALine) {
   }
 }
 
+// The operation list is sized from the text once; a file of blank lines
+// (no operations) reserves room in proportion to its bytes, not 120 bytes
+// for every line.
+TEST(HiveFormatTest, BlankLinesReserveLittleRoom) {
+  const std::string bytes = "REGEDIT4\n" + std::string(1 << 20, '\n') + "[HKCU\\A]\n";
+  std::vector<HiveOperation> operations;
+  ASSERT_TRUE(ParseHive(bytes, &operations).ok());
+  EXPECT_EQ(Describe(operations), "[HKEY_CURRENT_USER\\A]\n");
+  EXPECT_LE(operations.capacity() * sizeof(HiveOperation), 8 * bytes.size());
+}
+
 // A value operation acts on the key the key operation before it opened; a
 // list with no such key (which the reader never makes) is refused whole.
 TEST(HiveFormatTest, ApplyRefusesAValueWithNoCurrentKey) {

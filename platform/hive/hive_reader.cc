@@ -6,6 +6,7 @@
 // once, then decodes one line at a time into one reused buffer; names and
 // strings are copied out in runs rather than unit by unit, and nothing is
 // allocated per line.
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <limits>
@@ -664,7 +665,10 @@ HiveStatus ParseHive(std::string_view bytes, std::vector<HiveOperation> *operati
   Encoding encoding = Encoding::kUtf8;
   HiveStatus status = CheckEncoding(&bytes, &encoding);
   if (status.ok()) {
-    operations->reserve(LineFeeds(bytes, encoding) + 1);
+    // Sized once from the line count, but never past one operation for
+    // every 16 bytes of text: a file of blank lines makes no operations and
+    // must not reserve 120 bytes for each of its lines.
+    operations->reserve(std::min(LineFeeds(bytes, encoding), bytes.size() / 16) + 1);
     status = HiveParser(bytes, encoding, operations).Run();
   }
   if (!status.ok()) operations->clear();
