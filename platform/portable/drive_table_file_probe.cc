@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <memory>
+#include <vector>
 
 namespace tolvane {
 namespace {
@@ -50,18 +51,25 @@ bool DriveTableFileProbe::ToHostPath(TextView windowsPath, std::string* hostPath
   if (drive == drives_.end()) return false;
   std::string path = drive->second;
   while (path.size() > 1 && path.back() == '/') path.pop_back();
+  // The length of path at each component below the drive's folder, so that
+  // ".." steps back one and never above the folder (C:\.. is C:\).
+  std::vector<std::size_t> below;
   TextView rest = windowsPath.substr(2);
   while (!rest.empty()) {
     const std::size_t slash = rest.find_first_of(u"\\/");
     const TextView part = rest.substr(0, slash);
     rest = slash == TextView::npos ? TextView() : rest.substr(slash + 1);
     if (part.empty() || part == u".") continue;
-    std::string found;
     if (part == u"..") {
-      found = "..";
-    } else if (!FindEntry(path, part, &found)) {
-      return false;
+      if (!below.empty()) {
+        path.resize(below.back());
+        below.pop_back();
+      }
+      continue;
     }
+    std::string found;
+    if (!FindEntry(path, part, &found)) return false;
+    below.push_back(path.size());
     path = (path == "/" ? "" : path) + "/" + found;
   }
   *hostPath = path;

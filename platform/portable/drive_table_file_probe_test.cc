@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 #include "platform/portable/host_process_paths.h"
 
@@ -35,6 +36,20 @@ TEST_F(DriveTableFileProbeTest, MatchesComponentsWithoutRegardToCase) {
   EXPECT_FALSE(probe.Exists(u"C:\\Suite\\Bin\\Tabrix.exe"));
   EXPECT_FALSE(probe.Exists(u"D:\\Suite\\Bin\\Zdw.exe"));
   EXPECT_FALSE(probe.Exists(u"Suite\\Bin\\Zdw.exe"));
+}
+
+TEST_F(DriveTableFileProbeTest, DotDotNeverLeavesTheDrivesFolder) {
+  std::ofstream(root_ / "outside.txt") << "x";
+  DriveTableFileProbe probe;
+  probe.SetDrive(u'C', (root_ / "Suite").string());
+  const std::pair<const char16_t*, bool> kCases[] = {
+      {u"C:\\..\\outside.txt", false},
+      {u"C:\\Bin\\..\\..\\..\\outside.txt", false},
+      {u"C:\\..\\..\\Bin\\Zdw.exe", true},
+      {u"C:\\Bin\\..\\Bin\\..\\..\\Bin\\Zdw.exe", true}};
+  for (const auto& [path, exists] : kCases) {
+    EXPECT_EQ(probe.Exists(path), exists) << Utf16ToUtf8(path);
+  }
 }
 
 TEST_F(DriveTableFileProbeTest, DriveZIsTheHostRootUnlessRemapped) {
