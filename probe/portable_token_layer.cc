@@ -8,7 +8,9 @@
 #include <grp.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "probe/platform_token_layer.h"
 
@@ -20,23 +22,29 @@ namespace {
 constexpr unsigned char kEveryone[] = {1, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0};
 constexpr unsigned char kAdministrators[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
 constexpr const char* kAdministratorGroups[] = {"sudo", "wheel", "admin"};
+// A group record larger than this (some million members) is taken as not
+// held rather than grown further.
+constexpr std::size_t kLargestGroupRecord = std::size_t{256} << 20;
 
 // Stands for the process's token; nothing is opened behind it.
 constexpr unsigned char kProcessToken = 0;
 
 std::size_t SidLength(const unsigned char* sid) { return 8 + 4 * std::size_t{sid[1]}; }
 
+// The group's record is read into a buffer that grows until the record
+// (with its member list, of any length) fits. The process holds the group
+// as its effective group or as one of its supplementary groups.
 bool HoldsGroupNamed(const char* name) {
-  // The group record (with its member names) in a buffer of fixed size; a
-  // group too large for it is not counted, and the answer is 0 as for any
-  // failure.
-  char record[16 * 1024];
+  std::vector<char> record(4096);
   group entry;
   group* found = nullptr;
-  if (::getgrnam_r(name, &entry, record, sizeof record, &found) != 0 || found == nullptr) {
-    return false;
+  int error = 0;
+  while ((error = ::getgrnam_r(name, &entry, record.data(), record.size(), &found)) == ERANGE) {
+    if (record.size() >= kLargestGroupRecord) return false;
+    record.resize(record.size() * 2);
   }
-  return ::group_member(found->gr_gid) != 0;
+  if (error != 0 || found == nullptr) return false;
+  return found->gr_gid == ::getegid() || ::group_member(found->gr_gid) != 0;
 }
 
 bool IsAdministrator() {
