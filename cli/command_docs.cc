@@ -155,6 +155,9 @@ std::string ManualPage(const CLI::App& app, std::span<const HelpSection> section
   for (const CommandEntry& command : Commands(app)) {
     page += ".SS \"" + Roff(command.path) + "\"\n" + Synopsis(command.path, *command.app) +
             "\n.PP\n" + Roff(command.app->get_description()) + "\n" + OptionList(*command.app);
+    if (!command.app->get_footer().empty()) {
+      page += ".PP\n.nf\n" + Roff(command.app->get_footer()) + ".fi\n";
+    }
   }
   for (const HelpSection& section : sections) page += Section(section);
   return page;

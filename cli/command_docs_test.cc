@@ -39,6 +39,7 @@ TEST(CommandDocs, TheManualPageHasEveryCommandWithEachArgumentAndOptionItsHelpSh
           << command.path;
       EXPECT_NE(page.find(Roffed(command.app->get_description())), std::string::npos)
           << command.path;
+      EXPECT_NE(page.find(Roffed(command.app->get_footer())), std::string::npos) << command.path;
     }
     for (const CLI::Option* option : command.app->get_options()) {
       if (option == command.app->get_help_ptr()) continue;

@@ -429,6 +429,7 @@ void AddCommands(CLI::App& app, CommandArgs* args) {
 
   CLI::App* dialog = app.add_subcommand("dialog", "PopupFileAssocListDialog(PROGRAMLIST)");
   dialog->add_option("PROGRAMLIST", args->programList);
+  dialog->footer(DialogHelpFooter());
 
   CLI::App* script = app.add_subcommand("script", "registrar scripts");
   script->require_subcommand(1);

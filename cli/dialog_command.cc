@@ -16,6 +16,14 @@
 namespace tolvane::cli {
 namespace {}  // namespace
 
+std::string DialogHelpFooter() {
+#ifdef _WIN32
+  return {};
+#else
+  return TerminalDialogKeys();
+#endif
+}
+
 CommandOutcome DialogCommand(const CommandArgs& args, const GlobalArgs& global) {
   const UiLanguage language = global.lang;
 #ifndef _WIN32

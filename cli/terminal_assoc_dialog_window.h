@@ -1,17 +1,15 @@
 // The association dialog as a full-screen terminal window (ncursesw), for
 // the tolvane command on Linux. It keeps the controls, ids, texts and
-// geometry of template 118: a dialog unit is 2 of the window's pixels, a
-// character cell 7 pixels wide and 16 high, so the dialog fills 80 columns
-// by 25 lines (a title line and the client area) and the extension boxes
-// fall into the same grid as on Windows.
+// geometry of template 118 (a dialog unit is 2 of the window's pixels): the
+// dialog's logic lays the boxes out in the same grid as on Windows, and the
+// screen draws that grid in character cells.
 //
-// Keys: Tab and Shift+Tab move the focus in template order (the boxes
-// last); Space presses the focused control (a box cycles, the program list
-// takes the next program); Up and Down choose a program while the list has
-// the focus; the access keys of the labels (Alt+letter, or the letter
-// alone) press their buttons, and that of the program label focuses the
-// list; Escape cancels; Enter is OK. The terminal is restored on every way
-// out, termination signals included.
+// The screen follows the terminal's size (at least 80 x 24, else it says
+// what it needs): a wider one widens the box cells to the longest
+// extension, a taller one shows more rows of boxes; the rows scroll, the
+// focused box always in sight. The keys are TerminalDialogKeys(); the mouse
+// clicks every control and its wheel scrolls. The terminal is restored on
+// every way out, termination signals included.
 #pragma once
 
 #include <functional>
@@ -28,6 +26,9 @@ namespace tolvane::cli {
 // terminal); empty when it can. The dialog draws on the controlling
 // terminal, so the command's report may go to a file or pipe.
 std::string TerminalUnavailableReason();
+
+// The dialog's keys, as the command's help lists them.
+std::string TerminalDialogKeys();
 
 class TerminalAssocDialogWindow : public AssocDialogWindow {
  public:
