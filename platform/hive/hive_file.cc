@@ -83,27 +83,27 @@ HiveStatus HiveSession::Open(const std::string &path, LockMode mode, const LockW
   if (!status.ok()) return status;
   if (mode == LockMode::kExclusive) RemoveStaleTemporaries(path);
 
-  status = LoadHive(path, store_);
-  if (status.error == HiveError::kNotFound) status = HiveStatus::Ok();  // an empty registry
-  if (status.ok()) status = InFile(path, SerializeHiveUtf16(store_.Snapshot(), &saved_));
+  // The store is empty here, so the file is read straight into it, one
+  // line at a time; a bad file empties it again.
+  {
+    std::string bytes;
+    status = ReadWholeFile(path, &bytes);
+    if (status.error == HiveError::kNotFound) status = HiveStatus::Ok();  // an empty registry
+    if (status.ok() && !bytes.empty()) status = InFile(path, ParseAndApplyHive(bytes, store_));
+  }
   if (!status.ok()) {
     store_.Clear();
-    saved_.clear();
     lock_.Release();
     return status;
   }
+  savedRevision_ = store_.Revision();
   path_ = path;
   mode_ = mode;
   open_ = true;
   return status;
 }
 
-bool HiveSession::Changed() const {
-  if (!IsOpen()) return false;
-  std::string bytes;
-  if (!SerializeHiveUtf16(store_.Snapshot(), &bytes).ok()) return true;
-  return bytes != saved_;
-}
+bool HiveSession::Changed() const { return IsOpen() && store_.Revision() != savedRevision_; }
 
 HiveStatus HiveSession::Commit() {
   if (!IsOpen()) return HiveStatus::Fail(HiveError::kIo, "no hive file is open");
@@ -114,7 +114,7 @@ HiveStatus HiveSession::Commit() {
   HiveStatus status = SerializeHiveUtf16(store_.Snapshot(), &bytes);
   if (!status.ok()) return InFile(path_, status);
   status = WriteFileAtomically(path_, bytes);
-  if (status.ok()) saved_ = std::move(bytes);
+  if (status.ok()) savedRevision_ = store_.Revision();
   return status;
 }
 
@@ -122,7 +122,6 @@ void HiveSession::Close() {
   open_ = false;
   lock_.Release();
   path_.clear();
-  saved_.clear();
   store_.Clear();
 }
 

@@ -16,6 +16,7 @@
 // failure comes back as a HiveStatus whose message names the file.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -84,8 +85,10 @@ class HiveSession {
   MemoryRegistryStore &store() { return store_; }
   const MemoryRegistryStore &store() const { return store_; }
 
-  // Whether the store's keys and values differ from what was loaded (or
-  // last committed). Never true for a closed session.
+  // Whether a write changed the store's keys or values since the load (or
+  // the last commit), as the store counts them; a value set to what it
+  // held is no change. Never true for a closed session. Costs nothing: the
+  // store is not compared with the file.
   bool Changed() const;
 
   // Saves the store to the hive file atomically (creating the file when it
@@ -104,7 +107,7 @@ class HiveSession {
   LockMode mode_ = LockMode::kShared;
   FileLock lock_;
   MemoryRegistryStore store_;
-  std::string saved_;  // the store serialised at load or last commit
+  std::uint64_t savedRevision_ = 0;  // the store's revision at load or last commit
 };
 
 }  // namespace tolvane

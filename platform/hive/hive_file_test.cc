@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "tests/test_platform.h"
@@ -168,6 +169,62 @@ TEST_F(HiveFileTest, SessionOnAMissingFileCreatesItOnlyOnCommit) {
   MemoryRegistryStore loaded;
   ASSERT_TRUE(LoadHive(hive_, loaded).ok());
   EXPECT_TRUE(testing::KeyExists(loaded, kHkeyCurrentUser, u"Software\\Empty"));
+}
+
+// Writes that leave the registry as it was leave the file alone (same bytes,
+// same modification time); the others are seen as changes.
+TEST_F(HiveFileTest, SessionSavesOnlyWhatAWriteChanged) {
+  const std::string text =
+      "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\n\"s\"=\"x\"\n"
+      "\"d\"=dword:00000001\n\n[HKEY_CURRENT_USER\\A\\Empty]\n";
+  const auto set = [](const char16_t *name, std::uint32_t type, std::string_view data) {
+    return [=](RegistryStore &store, RegKey key) {
+      return store.SetValue(key, name, type, data.data(), static_cast<std::uint32_t>(data.size()));
+    };
+  };
+  struct Row {
+    const char *what;
+    std::function<ErrorCode(RegistryStore &, RegKey)> write;
+    bool changes;
+  };
+  const Row rows[] = {
+      {"string set to what it holds", set(u"s", kRegSz, {"x\0\0\0", 4}), false},
+      {"number set to what it holds", set(u"d", kRegDword, {"\1\0\0\0", 4}), false},
+      {"existing key created again",
+       [](RegistryStore &store, RegKey key) {
+         ScopedKey made(store);
+         return store.CreateKey(key, u"Empty", kKeyWrite, made.Receive(), nullptr);
+       },
+       false},
+      {"missing value deleted", [](RegistryStore &s, RegKey k) { return s.DeleteValue(k, u"no"); },
+       false},
+      {"missing key deleted", [](RegistryStore &s, RegKey k) { return s.DeleteTree(k, u"No"); },
+       false},
+      {"same bytes, other type", set(u"s", kRegExpandSz, {"x\0\0\0", 4}), true},
+      {"other bytes", set(u"d", kRegDword, {"\2\0\0\0", 4}), true},
+      {"value deleted", [](RegistryStore &s, RegKey k) { return s.DeleteValue(k, u"s"); }, true},
+      {"empty key deleted", [](RegistryStore &s, RegKey k) { return s.DeleteKey(k, u"Empty"); },
+       true},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.what);
+    WriteBytes(hive_, text);
+    const auto written = fs::last_write_time(hive_) - std::chrono::hours(1);
+    fs::last_write_time(hive_, written);
+    HiveSession session;
+    ASSERT_TRUE(session.Open(hive_).ok());
+    {
+      ScopedKey key(session.store());
+      ASSERT_EQ(session.store().OpenKey(kHkeyCurrentUser, u"A", kKeyAllAccess, key.Receive()), 0);
+      row.write(session.store(), key.get());
+    }
+    EXPECT_EQ(session.Changed(), row.changes);
+    if (session.Changed()) {
+      ASSERT_TRUE(session.Commit().ok());
+    }
+    EXPECT_EQ(ReadBytes(hive_) == text, !row.changes);
+    EXPECT_EQ(fs::last_write_time(hive_) == written, !row.changes);
+  }
 }
 
 #ifndef _WIN32

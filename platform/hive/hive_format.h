@@ -94,6 +94,15 @@ HiveStatus ParseHive(std::string_view bytes, std::vector<HiveOperation> *operati
 // apply to a store they can discard.
 HiveStatus ApplyHive(const std::vector<HiveOperation> &operations, RegistryStore &store);
 
+// ParseHive and ApplyHive in one pass: each operation is applied as soon as
+// its line is read and the list is never held, so reading a file into a
+// store needs little memory beyond the file's bytes and the store. A bad
+// line (kMalformed) or a refusal of the store (kStore) stops there with the
+// operations before it applied, and a file refused as a whole (its
+// encoding) applies nothing: for a store the caller empties or discards
+// when this fails, as a hive being loaded.
+HiveStatus ParseAndApplyHive(std::string_view bytes, RegistryStore &store);
+
 // Writes the keys as hive text: UTF-16 units, CRLF line ends, no BOM. Each
 // key in the order given as "[path]", its values, a blank line; REG_SZ as
 // "text" only when the data is one NUL-terminated string, REG_DWORD as

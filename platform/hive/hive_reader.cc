@@ -346,10 +346,15 @@ class Cursor {
   std::size_t pos_ = 0;
 };
 
+class HiveApplier;
+
 class HiveParser {
  public:
-  HiveParser(std::string_view bytes, Encoding encoding, std::vector<HiveOperation> *operations)
-      : lines_(bytes, encoding), operations_(operations) {}
+  // Each operation read goes to the list, or with `applier` to it at once
+  // (the list then stays null and one operation is reused for every line).
+  HiveParser(std::string_view bytes, Encoding encoding, std::vector<HiveOperation> *operations,
+             HiveApplier *applier = nullptr)
+      : lines_(bytes, encoding), operations_(operations), applier_(applier) {}
 
   HiveStatus Run() {
     if (!lines_.Next() || (lines_.line() != kHeader && lines_.line() != kHeaderRegedit4)) {
@@ -369,6 +374,7 @@ class HiveParser {
         status = Fail("unrecognised line \"" + Excerpt(line) +
                       "\": expected a [key], a value, a comment or a blank line");
       }
+      if (status.ok()) status = Emit();
       if (!status.ok()) return status;
     }
     return HiveStatus::Ok();
@@ -376,6 +382,21 @@ class HiveParser {
 
  private:
   enum class KeyState { kNone, kKey, kDeleted };
+
+  // The operation the current line is read into: a new one at the end of
+  // the list, or the reused one, emptied.
+  HiveOperation &NewOperation() {
+    if (applier_ == nullptr) return operations_->emplace_back();
+    current_.type = 0;
+    current_.root = kNoKey;
+    current_.path.clear();
+    current_.name.clear();
+    current_.data.clear();
+    return current_;
+  }
+
+  // Hands the operation just read to the applier, if there is one.
+  HiveStatus Emit();
 
   std::size_t LineNumber() const { return lines_.number(); }
   HiveStatus Fail(const std::string &problem) const { return Malformed(LineNumber(), problem); }
@@ -406,7 +427,7 @@ class HiveParser {
     }
     // The operation is made first so that the path is built in its place;
     // a failure empties the whole list anyway.
-    HiveOperation &op = operations_->emplace_back();
+    HiveOperation &op = NewOperation();
     op.kind = deletion ? HiveOperationKind::kDeleteTree : HiveOperationKind::kCreateKey;
     op.root = lastRoot_;
     op.line = LineNumber();
@@ -551,7 +572,7 @@ class HiveParser {
       return Fail("value line after a key deletion [-...]; values need a [key] line");
     }
     // Built in place: a failure empties the whole list anyway.
-    HiveOperation &op = operations_->emplace_back();
+    HiveOperation &op = NewOperation();
     op.line = LineNumber();
     Cursor cursor(line);
     if (cursor.Peek() == u'@') {
@@ -621,6 +642,8 @@ class HiveParser {
 
   LineReader lines_;
   std::vector<HiveOperation> *operations_;
+  HiveApplier *applier_;
+  HiveOperation current_;  // the reused operation, with an applier
   KeyState keyState_ = KeyState::kNone;
   Text lastRootName_;  // the root as the last key line spelt it
   RegKey lastRoot_ = kNoKey;
@@ -630,14 +653,16 @@ class HiveParser {
 // ---------------------------------------------------------------------------
 // Applying.
 
-std::string KeyDisplayName(const HiveOperation &op) {
-  Text name(RootKeyName(op.root));
-  if (!op.path.empty()) {
+std::string KeyDisplayName(RegKey root, const Text &path) {
+  Text name(RootKeyName(root));
+  if (!path.empty()) {
     name += u'\\';
-    name += op.path;
+    name += path;
   }
   return Excerpt(name);
 }
+
+std::string KeyDisplayName(const HiveOperation &op) { return KeyDisplayName(op.root, op.path); }
 
 HiveStatus StoreFailure(const HiveOperation &op, const std::string &what, ErrorCode code) {
   return HiveStatus::Fail(
@@ -658,6 +683,75 @@ HiveStatus WithoutKey(const HiveOperation &op) {
       op.line);
 }
 
+// Applies operations one after another. The key of the last key operation
+// stays open for the values after it, and for a later key operation naming
+// the same key; the applier remembers which key that is, so the operation
+// that named it need not outlive its turn.
+class HiveApplier {
+ public:
+  explicit HiveApplier(RegistryStore &store) : store_(store), current_(store) {}
+
+  HiveStatus Apply(const HiveOperation &op) {
+    ErrorCode code = kErrorSuccess;
+    switch (op.kind) {
+      case HiveOperationKind::kCreateKey:
+        if (open_ && root_ == op.root && path_ == op.path) break;
+        open_ = false;
+        code = store_.CreateKey(op.root, op.path.c_str(), kKeyWrite, current_.Receive(), nullptr);
+        if (code != kErrorSuccess) {
+          return StoreFailure(op, "cannot create key " + KeyDisplayName(op), code);
+        }
+        open_ = true;
+        root_ = op.root;
+        path_.assign(op.path);
+        break;
+      case HiveOperationKind::kDeleteTree:
+        current_.Reset();
+        open_ = false;
+        code = store_.DeleteTree(op.root, op.path.c_str());
+        if (code != kErrorSuccess && code != kErrorFileNotFound) {
+          return StoreFailure(op, "cannot delete key " + KeyDisplayName(op), code);
+        }
+        break;
+      case HiveOperationKind::kSetValue:
+        if (op.data.size() > std::numeric_limits<std::uint32_t>::max()) {
+          return StoreFailure(op, ValueDisplayName(op) + " is too large", kErrorInvalidParameter);
+        }
+        if (!open_) return WithoutKey(op);
+        code = store_.SetValue(current_.get(), op.name.c_str(), op.type, op.data.data(),
+                               static_cast<std::uint32_t>(op.data.size()));
+        if (code != kErrorSuccess) {
+          return StoreFailure(
+              op, "cannot set " + ValueDisplayName(op) + " of " + KeyDisplayName(root_, path_),
+              code);
+        }
+        break;
+      case HiveOperationKind::kDeleteValue:
+        if (!open_) return WithoutKey(op);
+        code = store_.DeleteValue(current_.get(), op.name.c_str());
+        if (code != kErrorSuccess && code != kErrorFileNotFound) {
+          return StoreFailure(
+              op, "cannot delete " + ValueDisplayName(op) + " of " + KeyDisplayName(root_, path_),
+              code);
+        }
+        break;
+    }
+    return HiveStatus::Ok();
+  }
+
+ private:
+  RegistryStore &store_;
+  ScopedKey current_;
+  bool open_ = false;  // current_ holds the key root_\path_
+  RegKey root_ = kNoKey;
+  Text path_;
+};
+
+HiveStatus HiveParser::Emit() {
+  if (applier_ == nullptr) return HiveStatus::Ok();
+  return applier_->Apply(current_);
+}
+
 }  // namespace
 
 HiveStatus ParseHive(std::string_view bytes, std::vector<HiveOperation> *operations) {
@@ -676,53 +770,19 @@ HiveStatus ParseHive(std::string_view bytes, std::vector<HiveOperation> *operati
 }
 
 HiveStatus ApplyHive(const std::vector<HiveOperation> &operations, RegistryStore &store) {
-  // The key of the last key operation stays open for the values after it,
-  // and for a later key operation naming the same key.
-  ScopedKey current(store);
-  const HiveOperation *key = nullptr;  // the operation `current` was opened for
+  HiveApplier applier(store);
   for (const HiveOperation &op : operations) {
-    ErrorCode code = kErrorSuccess;
-    switch (op.kind) {
-      case HiveOperationKind::kCreateKey:
-        if (key != nullptr && key->root == op.root && key->path == op.path) break;
-        key = nullptr;
-        code = store.CreateKey(op.root, op.path.c_str(), kKeyWrite, current.Receive(), nullptr);
-        if (code != kErrorSuccess) {
-          return StoreFailure(op, "cannot create key " + KeyDisplayName(op), code);
-        }
-        key = &op;
-        break;
-      case HiveOperationKind::kDeleteTree:
-        current.Reset();
-        key = nullptr;
-        code = store.DeleteTree(op.root, op.path.c_str());
-        if (code != kErrorSuccess && code != kErrorFileNotFound) {
-          return StoreFailure(op, "cannot delete key " + KeyDisplayName(op), code);
-        }
-        break;
-      case HiveOperationKind::kSetValue:
-        if (op.data.size() > std::numeric_limits<std::uint32_t>::max()) {
-          return StoreFailure(op, ValueDisplayName(op) + " is too large", kErrorInvalidParameter);
-        }
-        if (key == nullptr) return WithoutKey(op);
-        code = store.SetValue(current.get(), op.name.c_str(), op.type, op.data.data(),
-                              static_cast<std::uint32_t>(op.data.size()));
-        if (code != kErrorSuccess) {
-          return StoreFailure(
-              op, "cannot set " + ValueDisplayName(op) + " of " + KeyDisplayName(*key), code);
-        }
-        break;
-      case HiveOperationKind::kDeleteValue:
-        if (key == nullptr) return WithoutKey(op);
-        code = store.DeleteValue(current.get(), op.name.c_str());
-        if (code != kErrorSuccess && code != kErrorFileNotFound) {
-          return StoreFailure(
-              op, "cannot delete " + ValueDisplayName(op) + " of " + KeyDisplayName(*key), code);
-        }
-        break;
-    }
+    if (HiveStatus status = applier.Apply(op); !status.ok()) return status;
   }
   return HiveStatus::Ok();
+}
+
+HiveStatus ParseAndApplyHive(std::string_view bytes, RegistryStore &store) {
+  Encoding encoding = Encoding::kUtf8;
+  HiveStatus status = CheckEncoding(&bytes, &encoding);
+  if (!status.ok()) return status;
+  HiveApplier applier(store);
+  return HiveParser(bytes, encoding, nullptr, &applier).Run();
 }
 
 }  // namespace tolvane

@@ -183,6 +183,7 @@ ErrorCode MemoryRegistryStore::CreateKey(RegKey parent, const char16_t* subkey,
   });
   if (code != kErrorSuccess) return code;
   if (denied) return kErrorAccessDenied;
+  if (missing) ++revision_;
   if (created != nullptr) *created = missing;
   *result = NewHandle(node, access);
   return kErrorSuccess;
@@ -234,12 +235,14 @@ ErrorCode MemoryRegistryStore::SetValue(RegKey key, const char16_t* name, std::u
   const FoldedName folded = Fold(wanted);
   const std::string_view payload(bytes, byteCount);
   if (KeyNode::Value* v = node->FindValue(folded); v != nullptr) {
+    if (v->type == type && v->data() == payload) return kErrorSuccess;
     // The name keeps the spelling it was first written with.
     v->stored.ReplacePayload(payload);
     v->type = type;
   } else {
     node->values.push_back(KeyNode::Value{NameBuffer(wanted, folded, payload), type});
   }
+  ++revision_;
   return kErrorSuccess;
 }
 
@@ -252,6 +255,7 @@ ErrorCode MemoryRegistryStore::DeleteValue(RegKey key, const char16_t* name) {
   KeyNode::Value* v = node->FindValue(Fold(ViewOf(name)));
   if (v == nullptr) return kErrorFileNotFound;
   node->values.erase(node->values.begin() + (v - node->values.data()));
+  ++revision_;
   return kErrorSuccess;
 }
 
@@ -285,6 +289,7 @@ ErrorCode MemoryRegistryStore::DeleteKey(RegKey parent, const char16_t* subkey) 
   if (node == nullptr) return code;
   if (node->parent == nullptr || node->ChildCount() != 0) return kErrorAccessDenied;
   Detach(node);
+  ++revision_;
   return kErrorSuccess;
 }
 
@@ -297,6 +302,7 @@ ErrorCode MemoryRegistryStore::DeleteTree(RegKey parent, const char16_t* subkey)
   if (node == nullptr) return code;
   if (node != base) {
     Detach(node);
+    ++revision_;
     return kErrorSuccess;
   }
   // No subkey: the key's subkeys and values go, the key itself stays. The
@@ -304,10 +310,12 @@ ErrorCode MemoryRegistryStore::DeleteTree(RegKey parent, const char16_t* subkey)
   // that may write them.
   const std::uint32_t listing = kKeyEnumerateSubKeys | kKeyQueryValue;
   if ((access & listing) != listing) return kErrorAccessDenied;
+  if (node->ChildCount() != 0) ++revision_;
   node->ReleaseChildren([this](KeyNode* child) { Drop(child); });
   if (!node->values.empty()) {
     if ((access & kKeySetValue) == 0) return kErrorAccessDenied;
     node->values.clear();
+    ++revision_;
   }
   return kErrorSuccess;
 }
@@ -440,6 +448,7 @@ ErrorCode MemoryRegistryStore::SnapshotTree(RegKey root, TextView path,
 }
 
 void MemoryRegistryStore::Clear() {
+  ++revision_;
   for (KeyNode& root : roots_) {
     root.ReleaseChildren([this](KeyNode* child) { Drop(child); });
     root.values.clear();

@@ -49,6 +49,14 @@ class MemoryRegistryStore final : public RegistryStore {
   // Keys opened or created and not yet closed.
   std::size_t OpenKeyCount() const { return openHandles_; }
 
+  // Grows with every call that changed a key or value: a key made, a value
+  // added or given other data or another type, anything deleted, Clear. A
+  // write that leaves everything as it was (a value set to what it holds, a
+  // create of an existing key, a delete of something missing) leaves it as
+  // it was, so a caller that noted it knows whether there is anything to
+  // save without comparing contents.
+  std::uint64_t Revision() const { return revision_; }
+
   // Every key below the roots, depth first, parents before children,
   // siblings ordered by lower-cased name; values in the order first
   // written. A root appears only when it holds values.
@@ -97,6 +105,7 @@ class MemoryRegistryStore final : public RegistryStore {
   std::vector<Handle> handles_;
   std::vector<std::size_t> freeSlots_;
   std::size_t openHandles_ = 0;
+  std::uint64_t revision_ = 0;
   std::unique_ptr<char16_t[]> folded_;  // scratch for the name being looked up
 };
 
