@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/memory/copy_on_write_registry_store.h"
 #include "platform/memory/memory_registry_store.h"
 #include "platform/registry_names.h"
 #include "platform/registry_snapshot.h"
@@ -50,15 +51,46 @@ struct DecoratedStore {
   void ExpectNoOpenKeys() const { EXPECT_EQ(store.OpenKeyCount(), 0u); }
 };
 
+// The copy-on-write layer over a store that already holds keys of its own,
+// which it must show and must never change.
+template <typename Beneath>
+struct CopyOnWriteTarget {
+  static constexpr bool kSystemRegistry = false;
+  CopyOnWriteTarget() {
+    RegKey key = kNoKey;
+    if (beneath.CreateKey(kHkeyCurrentUser, u"Software\\TolvaneContractTest\\Beneath", kKeyWrite,
+                          &key, nullptr) == kErrorSuccess) {
+      beneath.SetValue(key, u"kept", kRegDword, "\1\0\0\0", 4);
+      beneath.CloseKey(key);
+    }
+  }
+  ~CopyOnWriteTarget() {
+    RegKey key = kNoKey;
+    EXPECT_EQ(beneath.OpenKey(kHkeyCurrentUser, u"Software\\TolvaneContractTest\\Beneath", kKeyRead,
+                              &key),
+              kErrorSuccess);
+    std::uint32_t subkeys = 9, values = 9;
+    EXPECT_EQ(beneath.QueryInfoKey(key, &subkeys, &values), kErrorSuccess);
+    EXPECT_EQ(subkeys + values, 1u) << "the store beneath was written";
+    beneath.CloseKey(key);
+    beneath.DeleteTree(kHkeyCurrentUser, u"Software\\TolvaneContractTest");
+  }
+  void ExpectNoOpenKeys() const { EXPECT_EQ(store.OpenKeyCount(), 0u); }
+  Beneath beneath;
+  CopyOnWriteRegistryStore store{beneath};
+};
+using CopyOnWriteOverMemory = CopyOnWriteTarget<MemoryRegistryStore>;
+
 #ifdef _WIN32
 struct SystemRegistry {
   static constexpr bool kSystemRegistry = true;
   Win32RegistryStore store;
   void ExpectNoOpenKeys() const {}
 };
-using StoreTargets = ::testing::Types<InMemoryStore, DecoratedStore, SystemRegistry>;
+using StoreTargets =
+    ::testing::Types<InMemoryStore, DecoratedStore, SystemRegistry, CopyOnWriteOverMemory>;
 #else
-using StoreTargets = ::testing::Types<InMemoryStore, DecoratedStore>;
+using StoreTargets = ::testing::Types<InMemoryStore, DecoratedStore, CopyOnWriteOverMemory>;
 #endif
 
 namespace {
