@@ -53,6 +53,8 @@ std::string CaseHint(const std::string& group) {
 void Finish(const Host& host, CallReport* report) {
   report->notifications = host.notifications();
   report->changes = host.changes();
+  report->dryRun = host.dryRun();
+  report->modulesNotRun = host.modulesNotRun();
 }
 
 // Commits a writing command; a failed save is a tool error.

@@ -27,6 +27,7 @@ struct HostOptions {
   std::uint32_t codePage = kScriptCodePage;            // --codepage
   std::chrono::milliseconds wait{30000};               // --wait: longest wait for a held hive file
   std::function<void(const std::string&)> waitNotice;  // told once when a wait starts
+  bool dryRun = false;  // --dry-run: writes go to a layer that is thrown away
 };
 
 // Whether the build can widen scripts with this code page (--codepage).
@@ -53,6 +54,11 @@ class Host {
   // Saves what the call changed (a hive file is written atomically; the
   // system registry needs nothing). False with a one-line reason on failure.
   virtual bool Commit(std::string* error) = 0;
+
+  // A dry run: the store's writes went to a discarded layer, and modules
+  // were not asked to register themselves (how many were not).
+  virtual bool dryRun() const { return false; }
+  virtual std::size_t modulesNotRun() const { return 0; }
 };
 
 // Opens the store the options name and builds the platform around it.

@@ -5,6 +5,7 @@
 
 #include "cli/host.h"
 #include "platform/hive/hive_file.h"
+#include "platform/memory/copy_on_write_registry_store.h"
 #include "platform/portable/code_page_text_services.h"
 #include "platform/portable/portable_services.h"
 
@@ -23,10 +24,43 @@ std::string HivePath(const HostOptions& options) {
   return std::string(home != nullptr ? home : ".") + "/.local/share/tolvane/registry.reg";
 }
 
+// A dry run's module registrar: modules load as they would, but none is
+// asked to register itself; it counts those it would have asked.
+class NotRunningModuleRegistrar final : public ModuleRegistrar {
+ public:
+  explicit NotRunningModuleRegistrar(ModuleRegistrar& inner) : inner_(inner) {}
+  bool InitializeOle() override { return inner_.InitializeOle(); }
+  void UninitializeOle() override { inner_.UninitializeOle(); }
+  Module LoadModule(const char16_t* path) override { return inner_.LoadModule(path); }
+  bool CallRegisterServer(Module) override {
+    ++count_;
+    return true;
+  }
+  void ReleaseModule(Module module) override { inner_.ReleaseModule(module); }
+  std::size_t count() const { return count_; }
+
+ private:
+  ModuleRegistrar& inner_;
+  std::size_t count_ = 0;
+};
+
 class PortableHost final : public Host {
  public:
   explicit PortableHost(const HostOptions& options)
-      : options_(options), services_(journal_, options.codePage) {
+      : options_(options),
+        journal_(options.dryRun ? static_cast<RegistryStore&>(layer_) : session_.store()),
+        services_(journal_, options.codePage),
+        platform_{
+            services_.platform.registry,
+            services_.platform.notifier,
+            services_.platform.files,
+            services_.platform.paths,
+            services_.platform.resources,
+            services_.platform.text,
+            services_.platform.shell,
+            services_.platform.installer,
+            options.dryRun ? static_cast<ModuleRegistrar&>(notRun_) : services_.platform.modules,
+            services_.platform.notice} {
     for (const auto& [letter, directory] : options.drives) {
       services_.files.SetDrive(static_cast<char16_t>(letter), directory);
     }
@@ -35,6 +69,7 @@ class PortableHost final : public Host {
 
   // Locks and loads the hive file; scratch hosts skip this.
   bool Open(const std::string& path, bool forWriting, std::string* error) {
+    forWriting = forWriting && !options_.dryRun;  // a dry run only reads the hive
     if (forWriting) {
       const HiveStatus made = CreateHiveDirectory(path);
       if (!made.ok()) {
@@ -54,7 +89,7 @@ class PortableHost final : public Host {
     return true;
   }
 
-  Platform& platform() override { return services_.platform; }
+  Platform& platform() override { return platform_; }
   const std::vector<Change>& changes() const override { return journal_.changes(); }
   std::size_t notifications() const override { return services_.notifier.count(); }
   PresetInstallerSession& installer() override { return services_.installer; }
@@ -62,17 +97,23 @@ class PortableHost final : public Host {
   std::string hiveFile() const override { return session_.path(); }
 
   bool Commit(std::string* error) override {
-    if (!session_.IsOpen() || !session_.Changed()) return true;
+    if (options_.dryRun || !session_.IsOpen() || !session_.Changed()) return true;
     const HiveStatus status = session_.Commit();
     if (!status.ok()) *error = status.message;
     return status.ok();
   }
 
+  bool dryRun() const override { return options_.dryRun; }
+  std::size_t modulesNotRun() const override { return notRun_.count(); }
+
  private:
   HostOptions options_;
   HiveSession session_;
-  JournalingRegistryStore journal_{session_.store()};
+  CopyOnWriteRegistryStore layer_{session_.store()};  // a dry run's writes
+  JournalingRegistryStore journal_;
   PortableServices services_;
+  NotRunningModuleRegistrar notRun_{services_.modules};
+  Platform platform_;
 };
 
 }  // namespace

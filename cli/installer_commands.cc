@@ -58,6 +58,8 @@ void Finish(Host& host, CommandOutcome* outcome) {
   outcome->report.notifications = host.notifications();
   outcome->report.changes = host.changes();
   outcome->report.messages = host.notice().shown();
+  outcome->report.dryRun = host.dryRun();
+  outcome->report.modulesNotRun = host.modulesNotRun();
   std::string error;
   if (!host.Commit(&error)) {
     outcome->exitCode = kExitUsage;

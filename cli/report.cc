@@ -140,6 +140,11 @@ std::string ReportJson(const CallReport& report) {
   nlohmann::json changes = nlohmann::json::array();
   for (const Change& change : report.changes) changes.push_back(ChangeJson(change));
   object["changes"] = std::move(changes);
+  if (report.dryRun) {
+    object["dry_run"] = true;
+    object["notifications_sent"] = false;
+    object["modules_not_registered"] = report.modulesNotRun;
+  }
   return object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
@@ -218,7 +223,13 @@ std::string ReportText(const CallReport& report) {
   std::string out = report.call + " returned " + std::to_string(report.result);
   if (!report.meaning.empty()) out += ": " + report.meaning;
   out += "\n";
-  out += "association-changed notifications sent: " + std::to_string(report.notifications) + "\n";
+  out += report.dryRun ? "dry run, nothing written; association-changed notifications not sent: "
+                       : "association-changed notifications sent: ";
+  out += std::to_string(report.notifications) + "\n";
+  if (report.dryRun && report.modulesNotRun > 0) {
+    out += "module self-registration not run (dry run): " + std::to_string(report.modulesNotRun) +
+           " module(s)\n";
+  }
   for (const std::string& message : report.messages) out += "notice shown: " + message + "\n";
   if (report.changes.empty()) {
     out += "no changes\n";

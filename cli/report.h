@@ -21,6 +21,8 @@ struct CallReport {
   std::vector<std::string> messages;
   std::vector<Change> changes;
   nlohmann::json extra = nlohmann::json::object();  // members of the command's own
+  bool dryRun = false;             // nothing was written and no notification sent
+  std::size_t modulesNotRun = 0;   // a dry run's self-registrations left out
 };
 
 // "REG_SZ", "REG_DWORD", ... or "REG_TYPE_<n>" for other numbers.

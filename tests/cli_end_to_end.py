@@ -154,6 +154,45 @@ class CommandTest(unittest.TestCase):
         run(*other, "import", exported, check_exit=0)
         self.assertEqual(run(*other, "export").stdout, run(*self.base, "export").stdout)
 
+    def test_dry_run_reports_what_the_real_run_does_and_writes_nothing(self):
+        drive = self.install("Zdw.exe")
+        script = os.path.join(self.dir.name, "s.rgs")
+        with open(script, "wb") as f:
+            f.write(b"HKCU\r\n{\r\n\tNoRemove Software\r\n\t{\r\n\t\tDemo = s '%PATH%x.exe'\r\n\t}\r\n}\r\n")
+        source = os.path.join(self.dir.name, "in.reg")
+        with open(source, "w") as f:
+            f.write("Windows Registry Editor Version 5.00\n\n[-HKEY_CLASSES_ROOT\\.zdw]\n\n"
+                    "[HKEY_CURRENT_USER\\Software\\In]\n\"v\"=dword:00000002\n")
+        commands = (
+            [*drive, "register", "ZDW2008_MODULE", "C:\\Suite\\Bin\\"],
+            ["register", "SHOWRA2008_FILE_EXT", "C:\\Suite\\Bin\\"],
+            ["assoc", ".zdw", "Showra.Document.8"],
+            ["script", "run", script, "--set", "PATH=C:\\A\\"],
+            ["import", source],
+            ["register-is", "C:\\Suite\\"],
+        )
+        for command in commands:
+            with self.subTest(command=command[-2:]):
+                if os.path.exists(self.hive):
+                    os.remove(self.hive)
+                run(*self.base, "register", "ZDW2008_FILE_EXT", "C:\\Suite\\Bin\\", check_exit=0)
+                with open(self.hive, "rb") as f:
+                    before = f.read()
+                stamp = os.stat(self.hive).st_mtime_ns
+                dry = run(*self.base, "--json", "--dry-run", *command)
+                dry_text = run(*self.base, "--dry-run", *command)
+                with open(self.hive, "rb") as f:
+                    self.assertEqual(f.read(), before)
+                self.assertEqual(os.stat(self.hive).st_mtime_ns, stamp)
+                real = run(*self.base, "--json", *command)
+                self.assertEqual(dry.returncode, real.returncode)
+                report = json.loads(dry.stdout)
+                self.assertEqual((report.pop("dry_run"), report.pop("notifications_sent")),
+                                 (True, False))
+                report.pop("modules_not_registered")
+                self.assertEqual(report, json.loads(real.stdout))
+                self.assertIn("notifications not sent", dry_text.stdout.decode())
+
     def run_concurrent_writers(self, registry_of):
         """Twelve script runs at once, writer i on the hive named registry_of(i):
         every writer succeeds and every key is in the hive afterwards."""
