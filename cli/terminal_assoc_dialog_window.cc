@@ -967,6 +967,9 @@ class Window final : public TerminalAssocDialogWindow, private AssocDialogView {
     const int width = l.groupRight - col + 1;
     const int n = static_cast<int>(items_.size());
     const int shown = std::min(n, l.listRows);
+    // The terminal may have changed size since the list opened.
+    MoveHighlight(highlight_, l);
+    listTop_ = std::clamp(listTop_, 0, n - shown);
     const int top = kComboRow + 1;
     Frame(top, col, top + shown + 1, col + width - 1, {});
     for (int i = 0; i < shown; ++i) {
@@ -1179,7 +1182,8 @@ std::string TerminalDialogKeys() {
          "  PgUp, PgDn        a page of boxes up or down\n"
          "  Alt+letter        the control whose label underlines that letter (also the\n"
          "                    letter alone)\n"
-         "  Enter             OK (apply and close), wherever the focus is\n"
+         "  Enter             OK (apply and close), wherever the focus is but in the open\n"
+         "                    list\n"
          "  Escape            Cancel\n"
          "  Mouse             click a box, a button or the list; the wheel scrolls\n"
          "The dialog needs a terminal of at least 80 x 24.\n";

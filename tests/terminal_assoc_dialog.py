@@ -40,6 +40,7 @@ ENV = dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8", TERM="xterm-256color")
 DEADLINE = 60
 
 THIRTY = "Many=" + ";".join(f".e{i:02d}:Zdw.Document.8" for i in range(1, 31))
+PROGRAMS = "|".join(f"P{i:02d}=.p{i}:Zdw.Document.8" for i in range(1, 31))
 LONG = "Long=.abcdefghijklmnopqrs:Zdw.Document.8;.zdw:Zdw.Document.8"  # 20 characters
 GROUP = {"en-US": "File Extension To Link", "ko-KR": "연결할 확장자"}
 LOWER = {"en-US": ("Select all file extensions without association(L)", "View Current Settings(C)"),
@@ -76,6 +77,10 @@ SCREENS = [
     ("resized while open", (80, 24), "en-US", LIST,
      [("resize", 70, 20), ("see", "at least 80 x 24; this one is 70 x 20"), ("resize", 120, 40)],
      ["[x] .zdw", "OK(D)"], ["at least"], {}),
+    ("the open list scrolled, then the terminal enlarged", (80, 24), "en-US", PROGRAMS,
+     [("keys", "F4", "End"), ("see", ">P30"), ("resize", 120, 40), ("see", ">P30", "P01"),
+      ("keys", "Escape")],
+     ["[ ] .p1"], ["\u2191\u2193 "], {}),
     ("Korean", (80, 24), "ko-KR", LIST, [("keys", *["Tab"] * 8)],
      ["[x] .zdw [-] .zdt [ ] .zml", "Tab 다음", ASSOCIATE_UNOWNED.format(".zml")], [], {}),
     ("Korean, the list open", (120, 40), "ko-KR", THIRTY, [("keys", "F4")],
