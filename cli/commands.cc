@@ -9,6 +9,7 @@
 #include "cli/output.h"
 #include "cli/probe_command.h"
 #include "cli/script_failure.h"
+#include "cli/verify_command.h"
 #include "platform/hive/hive_file.h"
 #include "platform/hive/hive_format.h"
 #include "platform/registry_snapshot.h"
@@ -415,6 +416,12 @@ void AddCommands(CLI::App& app, CommandArgs* args) {
   reg->add_option("DIR", args->directory,
                   "installation directory, a Windows path; omitted: null; \"\": empty");
 
+  CLI::App* verify = app.add_subcommand(
+      "verify", "whether GROUP is registered: what RegProduct(GROUP, DIR) would change");
+  verify->add_option("GROUP", args->group, "group name (see the groups command)")->required();
+  verify->add_option("DIR", args->directory,
+                     "installation directory, a Windows path; omitted: null; \"\": empty");
+
   CLI::App* regIs = app.add_subcommand("register-is", "RegProductIS(DIR)");
   regIs->add_option("DIR", args->file)->required();
 
@@ -472,6 +479,7 @@ CommandOutcome RunCommand(CLI::App& app, const CommandArgs& args, const GlobalAr
   const std::string name = command->get_name();
   if (name == "register") return Register(args, global);
   if (name == "register-is") return RegisterIs(args, global);
+  if (name == "verify") return VerifyCommand(args, global);
   if (name == "custom-action") return CustomAction(args, global);
   if (name == "groups") return Groups(global);
   if (name == "assoc") return Assoc(args, global);

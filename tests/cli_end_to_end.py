@@ -193,6 +193,26 @@ class CommandTest(unittest.TestCase):
                 self.assertEqual(report, json.loads(real.stdout))
                 self.assertIn("notifications not sent", dry_text.stdout.decode())
 
+    def test_verify_names_what_differs_and_never_writes(self):
+        group = ["SHOWRA2008_FILE_EXT", "C:\\Suite\\Bin\\"]
+        before = run_json(*self.base, "verify", *group, check_exit=1)
+        self.assertFalse(before["registered"])
+        self.assertIn("HKEY_CLASSES_ROOT\\.shw", before["missing_keys"])
+        self.assertFalse(os.path.exists(self.hive), "verify writes nothing")
+        run(*self.base, "register", *group, check_exit=0)
+        self.assertEqual(run(*self.base, "verify", *group, check_exit=0).stdout, b"registered\n")
+        by_hand = os.path.join(self.dir.name, "hand.reg")
+        with open(by_hand, "w") as f:
+            f.write("Windows Registry Editor Version 5.00\n\n[HKEY_CLASSES_ROOT\\.shw]\n"
+                    "@=\"Other.Document\"\n")
+        run(*self.base, "import", by_hand, check_exit=0)
+        changed = run_json(*self.base, "verify", *group, check_exit=1)
+        self.assertEqual(changed["missing_keys"], [])
+        self.assertIn({"key": "HKEY_CLASSES_ROOT\\.shw", "name": None,
+                       "expected": {"type": "REG_SZ", "data": "Showra.Document.8"},
+                       "found": {"type": "REG_SZ", "data": "Other.Document"}},
+                      changed["differing_values"])
+
     def run_concurrent_writers(self, registry_of):
         """Twelve script runs at once, writer i on the hive named registry_of(i):
         every writer succeeds and every key is in the hive afterwards."""
