@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes a Debian 12 machine ready to build and test: installs the packages of
-# scripts/packages.txt that are missing and, for the Windows tests, the
+# scripts/packages.txt that are missing (a name ending in ":i386" first adds
+# that architecture to dpkg, for 32-bit Wine) and, for the Windows tests, the
 # ko_KR.UTF-8 and en_US.UTF-8 locales Wine takes its code page and language from.
 #
 #   bash scripts/setup.sh [main|all]   (default: all; main: only what scripts/main-job.sh needs)
@@ -44,17 +45,32 @@ fi
 need_locale=false
 ((${#missing_locales[@]} > 0)) && need_locale=true
 
+# The foreign architectures that missing packages name ("wine32:i386") and
+# dpkg does not know yet.
+missing_arches=()
+for package in "${missing[@]}"; do
+  [[ $package == *:* ]] || continue
+  arch=${package##*:}
+  [[ " $(dpkg --print-foreign-architectures | tr '\n' ' ') ${missing_arches[*]} " == *" $arch "* ]] ||
+    missing_arches+=("$arch")
+done
+
 if ((${#missing[@]} == 0)) && ! $need_locale; then
   exit 0
 fi
 if [[ $(id -u) != 0 ]]; then
   ((${#missing[@]} > 0)) && echo "setup: missing packages: ${missing[*]}" >&2
+  ((${#missing_arches[@]} > 0)) && echo "setup: dpkg architectures to add: ${missing_arches[*]}" >&2
   $need_locale && echo "setup: missing locales: ${missing_locales[*]/%/.UTF-8}" >&2
   echo "setup: run 'bash scripts/setup.sh $profile' as root" >&2
   exit 2
 fi
 
 export DEBIAN_FRONTEND=noninteractive
+for arch in "${missing_arches[@]}"; do
+  echo "setup: adding the dpkg architecture $arch"
+  dpkg --add-architecture "$arch"
+done
 if ((${#missing[@]} > 0)); then
   echo "setup: installing ${missing[*]}"
   apt-get update -qq
