@@ -3,15 +3,27 @@
 if(WIN32)
   find_program(TOLVANE_WINE NAMES wine wine64)
   set(TOLVANE_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  # The x86 build runs in a 32-bit prefix, as on a 32-bit system: msiexec,
+  # reg and cmd are 32-bit programs there and the registry has one view.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(TOLVANE_WINEARCH win32)
+  else()
+    set(TOLVANE_WINEARCH win64)
+  endif()
   # No display is needed (or used, even when one is set), nor the .NET and
   # HTML runtimes a new prefix would offer to install; Korean as the locale
   # gives the ANSI code page 949 that the registrar scripts are written in,
   # as on the systems the library is installed on.
   set(TOLVANE_WINE_ENV ${CMAKE_COMMAND} -E env --unset=DISPLAY WINEPREFIX=${TOLVANE_WINEPREFIX}
-      WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= LC_ALL=ko_KR.UTF-8)
+      WINEARCH=${TOLVANE_WINEARCH} WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+      LC_ALL=ko_KR.UTF-8)
 
-  # The prefix is made once, before any test runs a Windows program.
-  add_test(NAME wineprefix_init COMMAND ${TOLVANE_WINE_ENV} ${TOLVANE_WINE} wineboot --init)
+  # The prefix is made anew, before any test runs a Windows program: one
+  # left by an earlier Wine installation (a 64-bit one made before 32-bit
+  # Wine was installed cannot load kernel32.dll) is not reused.
+  add_test(NAME wineprefix_init
+           COMMAND sh -c "rm -rf \"$1\" && shift && exec \"$@\"" sh ${TOLVANE_WINEPREFIX}
+                   ${TOLVANE_WINE_ENV} ${TOLVANE_WINE} wineboot --init)
   set_tests_properties(wineprefix_init PROPERTIES TIMEOUT 300 FIXTURES_SETUP wineprefix)
 
   add_test(NAME tolvane_tests_wine COMMAND ${TOLVANE_WINE_ENV} ${TOLVANE_WINE}

@@ -315,4 +315,6 @@ if __name__ == "__main__":
     ENV = dict(os.environ, WINEPREFIX=os.path.join(OUTDIR, "wineprefix"), WINEDEBUG="-all",
                WINEDLLOVERRIDES="mscoree,mshtml=")
     ENV.pop("DISPLAY", None)
+    # A new prefix: one an earlier Wine installation made may not load.
+    shutil.rmtree(ENV["WINEPREFIX"], ignore_errors=True)
     unittest.main(argv=sys.argv[:1], verbosity=2)

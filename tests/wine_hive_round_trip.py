@@ -111,6 +111,8 @@ if __name__ == "__main__":
     if WINE is None:
         print("wine is not installed")
         sys.exit(1)
-    os.makedirs(PREFIX, exist_ok=True)
+    # A new prefix: one an earlier Wine installation made may not load.
+    shutil.rmtree(PREFIX, ignore_errors=True)
+    os.makedirs(PREFIX)
     start_wine()
     unittest.main(verbosity=2)
