@@ -40,6 +40,16 @@ def quiet(command, timeout=STEP_TIMEOUT, env=None):
         return code, out.read().decode("utf-8", "replace")
 
 
+def pe_arch(path):
+    """The package architecture (wixl's -a) for the processor of a PE file:
+    a 32-bit library needs a 32-bit package and installer."""
+    with open(path, "rb") as f:
+        head = f.read(4096)
+    pe = int.from_bytes(head[0x3C:0x40], "little")
+    machine = int.from_bytes(head[pe + 4:pe + 6], "little")
+    return {0x14C: "x86", 0x8664: "x64"}[machine]
+
+
 def windows(name, env):
     code, out = quiet(["xdotool", "search", "--name", name], timeout=20, env=env)
     return out.split() if code == 0 else []
@@ -72,8 +82,9 @@ class MsiexecTest(unittest.TestCase):
             shutil.copy(source, os.path.join(WORK, name))
         with open(os.path.join(WORK, "readme.txt"), "w") as f:
             f.write("a file of the test installation\n")
-        code, out = quiet(["wixl", "-a", "x64", "-o", os.path.join(WORK, "suite.msi"),
-                           os.path.join(WORK, "custom_actions.wxs")])
+        arch = pe_arch(DLL)
+        code, out = quiet(["wixl", "-a", arch, "-D", "Arch=" + arch, "-o",
+                           os.path.join(WORK, "suite.msi"), os.path.join(WORK, "custom_actions.wxs")])
         if code != 0:
             raise AssertionError("wixl: " + out)
         cls.package = "Z:" + os.path.join(WORK, "suite.msi").replace("/", "\\")
