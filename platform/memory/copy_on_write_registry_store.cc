@@ -16,7 +16,7 @@ constexpr std::uint32_t kWritingRights = kKeySetValue | kKeyCreateSubKey | kKeyC
 
 // The components of a subkey path folded and joined by single backslashes;
 // false for a path no key can have (the layer refuses it with its error).
-bool FoldPath(const char16_t* subkey, Text* path) {
+bool FoldPath(const char16_t* subkey, Text* path, Text* spelled) {
   if (subkey == nullptr) return true;
   if (*subkey == u'\\') return false;
   std::size_t run = 0;
@@ -26,8 +26,12 @@ bool FoldPath(const char16_t* subkey, Text* path) {
       continue;
     }
     if (++run > kMaxKeyNameUnits) return false;
-    if (run == 1 && !path->empty()) path->push_back(u'\\');
+    if (run == 1 && !path->empty()) {
+      path->push_back(u'\\');
+      spelled->push_back(u'\\');
+    }
     path->push_back(RegistryLower(*c));
+    spelled->push_back(*c);
   }
   return true;
 }
@@ -38,42 +42,73 @@ bool CopyOnWriteRegistryStore::PlaceOf(RegKey parent, const char16_t* subkey, Pl
   if (IsPredefinedKey(parent)) {
     place->root = parent;
     place->path.clear();
+    place->spelled.clear();
   } else {
     const auto it = places_.find(parent);
     if (it == places_.end()) return false;
     *place = it->second;
   }
-  return FoldPath(subkey, &place->path);
+  return FoldPath(subkey, &place->path, &place->spelled);
 }
 
 ErrorCode CopyOnWriteRegistryStore::Reach(const Place& place) {
-  // Top down: a key's parent is filled before the key, so a key the layer
-  // lacks then is in neither store (or was deleted here), and so is all
-  // beneath it; those are noted as reached, never to be filled from beneath.
+  // Top down, so that each key's parent is settled before the key.
   std::vector<std::size_t> cuts{0};
   for (std::size_t i = 0; i < place.path.size(); ++i) {
     if (place.path[i] == u'\\') cuts.push_back(i);
   }
   if (!place.path.empty()) cuts.push_back(place.path.size());
-  bool present = true;
   for (const std::size_t cut : cuts) {
     Text prefix = place.path.substr(0, cut);
-    if (!reached_.emplace(place.root, prefix).second || !present) continue;
-    if (!prefix.empty()) {
-      ScopedKey probe(layer_);
-      present =
-          layer_.OpenKey(place.root, prefix.c_str(), kKeyRead, probe.Receive()) == kErrorSuccess;
-    }
-    if (!present) continue;
-    if (const ErrorCode code = Fill(place.root, prefix); code != kErrorSuccess) {
-      reached_.erase({place.root, prefix});
+    if (!filled_.emplace(place.root, prefix).second) continue;
+    const TextView spelled = TextView(place.spelled).substr(0, cut);
+    if (const ErrorCode code = Arrive(place.root, prefix, spelled); code != kErrorSuccess) {
+      filled_.erase({place.root, prefix});
       return code;
     }
   }
   return kErrorSuccess;
 }
 
-ErrorCode CopyOnWriteRegistryStore::Fill(RegKey root, const Text& path) {
+bool CopyOnWriteRegistryStore::Gone(RegKey root, const Text& path) const {
+  if (gone_.empty()) return false;
+  for (std::size_t cut = 0;; ++cut) {
+    cut = path.find(u'\\', cut);
+    if (gone_.count({root, path.substr(0, cut)}) != 0) return true;
+    if (cut == Text::npos) return false;
+  }
+}
+
+ErrorCode CopyOnWriteRegistryStore::Arrive(RegKey root, const Text& path, TextView spelled) {
+  if (path.empty()) return CopyValues(root, path);
+  if (Gone(root, path)) return kErrorSuccess;
+  ScopedKey here(layer_);
+  if (layer_.OpenKey(root, path.c_str(), kKeyRead, here.Receive()) != kErrorSuccess) {
+    // Not in the layer: absent, unless the parent was never listed and the
+    // store beneath has it, which then comes into the layer.
+    const std::size_t slash = path.rfind(u'\\');
+    const Text parent = slash == Text::npos ? Text() : path.substr(0, slash);
+    if (listed_.count({root, parent}) != 0) return kErrorSuccess;
+    ScopedKey up(layer_);
+    if (layer_.OpenKey(root, parent.c_str(), kKeyCreateSubKey, up.Receive()) != kErrorSuccess) {
+      return kErrorSuccess;
+    }
+    ScopedKey from(inner());
+    const ErrorCode code = inner().OpenKey(root, path.c_str(), kKeyRead, from.Receive());
+    if (code == kErrorFileNotFound) return kErrorSuccess;
+    if (code != kErrorSuccess) return code;
+    ScopedKey made(layer_);
+    const Text name(slash == Text::npos ? spelled : spelled.substr(slash + 1));
+    if (const ErrorCode c =
+            layer_.CreateKey(up.get(), name.c_str(), kKeyRead, made.Receive(), nullptr);
+        c != kErrorSuccess) {
+      return c;
+    }
+  }
+  return CopyValues(root, path);
+}
+
+ErrorCode CopyOnWriteRegistryStore::CopyValues(RegKey root, const Text& path) {
   RegistryStore& beneath = inner();
   ScopedKey from(beneath);
   ErrorCode code = beneath.OpenKey(root, path.c_str(), kKeyRead, from.Receive());
@@ -82,36 +117,65 @@ ErrorCode CopyOnWriteRegistryStore::Fill(RegKey root, const Text& path) {
   ScopedKey to(layer_);
   code = layer_.OpenKey(root, path.c_str(), kKeyAllAccess, to.Receive());
   if (code != kErrorSuccess) return code;
-
-  std::u16string name(kMaxValueNameUnits + 1, u'\0');
-  std::string data(256, '\0');
+  if (name_.empty()) name_.resize(kMaxValueNameUnits + 1);
   for (std::uint32_t i = 0;; ++i) {
     std::uint32_t units = kMaxValueNameUnits + 1;
     std::uint32_t type = 0;
-    auto bytes = static_cast<std::uint32_t>(data.size());
-    code = beneath.EnumValue(from.get(), i, name.data(), &units, &type, data.data(), &bytes);
-    if (code == kErrorMoreData && bytes > data.size()) {
-      data.resize(bytes);
+    auto bytes = static_cast<std::uint32_t>(data_.size());
+    code = beneath.EnumValue(from.get(), i, name_.data(), &units, &type, data_.data(), &bytes);
+    if (code == kErrorMoreData && bytes > data_.size()) {
+      data_.resize(bytes);
       --i;
       continue;
     }
-    if (code == kErrorNoMoreItems) break;
+    if (code == kErrorNoMoreItems) return kErrorSuccess;
     if (code != kErrorSuccess) return code;
-    name[units] = u'\0';
-    code = layer_.SetValue(to.get(), name.c_str(), type, data.data(), bytes);
+    name_[units] = u'\0';
+    code = layer_.SetValue(to.get(), name_.c_str(), type, data_.data(), bytes);
     if (code != kErrorSuccess) return code;
   }
+}
+
+ErrorCode CopyOnWriteRegistryStore::List(RegKey root, const Text& path) {
+  if (!listed_.emplace(root, path).second || Gone(root, path)) return kErrorSuccess;
+  ScopedKey to(layer_);
+  if (layer_.OpenKey(root, path.c_str(), kKeyAllAccess, to.Receive()) != kErrorSuccess) {
+    return kErrorSuccess;
+  }
+  RegistryStore& beneath = inner();
+  ScopedKey from(beneath);
+  ErrorCode code = beneath.OpenKey(root, path.c_str(), kKeyRead, from.Receive());
+  if (code == kErrorFileNotFound) return kErrorSuccess;
+  if (code != kErrorSuccess) {
+    listed_.erase({root, path});
+    return code;
+  }
+  char16_t name[kMaxKeyNameUnits + 1];
   for (std::uint32_t i = 0;; ++i) {
     std::uint32_t units = kMaxKeyNameUnits + 1;
-    code = beneath.EnumKey(from.get(), i, name.data(), &units);
-    if (code == kErrorNoMoreItems) break;
-    if (code != kErrorSuccess) return code;
+    code = beneath.EnumKey(from.get(), i, name, &units);
+    if (code == kErrorNoMoreItems) return kErrorSuccess;
+    if (code != kErrorSuccess) {
+      listed_.erase({root, path});
+      return code;
+    }
+    Text child = path.empty() ? Text() : path + u'\\';
+    for (std::uint32_t u = 0; u < units; ++u) child.push_back(RegistryLower(name[u]));
+    if (gone_.count({root, child}) != 0) continue;
     name[units] = u'\0';
-    ScopedKey child(layer_);
-    code = layer_.CreateKey(to.get(), name.c_str(), kKeyRead, child.Receive(), nullptr);
+    ScopedKey made(layer_);
+    code = layer_.CreateKey(to.get(), name, kKeyRead, made.Receive(), nullptr);
     if (code != kErrorSuccess) return code;
   }
-  return kErrorSuccess;
+}
+
+ErrorCode CopyOnWriteRegistryStore::ListKey(RegKey key) {
+  if (IsPredefinedKey(key)) {
+    if (const ErrorCode code = ReachRoot(key); code != kErrorSuccess) return code;
+    return List(key, Text());
+  }
+  const auto it = places_.find(key);
+  return it == places_.end() ? kErrorSuccess : List(it->second.root, it->second.path);
 }
 
 ErrorCode CopyOnWriteRegistryStore::CheckAccess(const Place& place, std::uint32_t access) {
@@ -172,7 +236,7 @@ ErrorCode CopyOnWriteRegistryStore::CreateKey(RegKey parent, const char16_t* sub
 }
 
 ErrorCode CopyOnWriteRegistryStore::ReachRoot(RegKey key) {
-  return IsPredefinedKey(key) ? Reach(Place{key, Text()}) : kErrorSuccess;
+  return IsPredefinedKey(key) ? Reach(Place{key, Text(), Text()}) : kErrorSuccess;
 }
 
 ErrorCode CopyOnWriteRegistryStore::QueryValue(RegKey key, const char16_t* name,
@@ -194,22 +258,35 @@ ErrorCode CopyOnWriteRegistryStore::DeleteValue(RegKey key, const char16_t* name
 }
 
 ErrorCode CopyOnWriteRegistryStore::DeleteKey(RegKey parent, const char16_t* subkey) {
-  if (Place place; PlaceOf(parent, subkey, &place)) {
-    if (const ErrorCode code = Reach(place); code != kErrorSuccess) return code;
+  Place place;
+  const bool known = PlaceOf(parent, subkey, &place);
+  if (known) {
+    ErrorCode code = Reach(place);
+    if (code == kErrorSuccess) code = List(place.root, place.path);
+    if (code != kErrorSuccess) return code;
   }
-  return layer_.DeleteKey(parent, subkey);
+  const ErrorCode code = layer_.DeleteKey(parent, subkey);
+  if (code == kErrorSuccess && known) gone_.emplace(place.root, place.path);
+  return code;
 }
 
 ErrorCode CopyOnWriteRegistryStore::DeleteTree(RegKey parent, const char16_t* subkey) {
-  if (Place place; PlaceOf(parent, subkey, &place)) {
-    if (const ErrorCode code = Reach(place); code != kErrorSuccess) return code;
+  Place place;
+  const bool known = PlaceOf(parent, subkey, &place);
+  const bool itself = subkey == nullptr || *subkey == u'\0';  // the key stays, its subkeys go
+  if (known) {
+    ErrorCode code = Reach(place);
+    if (code == kErrorSuccess && itself) code = List(place.root, place.path);
+    if (code != kErrorSuccess) return code;
   }
-  return layer_.DeleteTree(parent, subkey);
+  const ErrorCode code = layer_.DeleteTree(parent, subkey);
+  if (code == kErrorSuccess && known && !itself) gone_.emplace(place.root, place.path);
+  return code;
 }
 
 ErrorCode CopyOnWriteRegistryStore::EnumKey(RegKey key, std::uint32_t index, char16_t* name,
                                             std::uint32_t* nameUnits) {
-  if (const ErrorCode code = ReachRoot(key); code != kErrorSuccess) return code;
+  if (const ErrorCode code = ListKey(key); code != kErrorSuccess) return code;
   return layer_.EnumKey(key, index, name, nameUnits);
 }
 
@@ -222,7 +299,7 @@ ErrorCode CopyOnWriteRegistryStore::EnumValue(RegKey key, std::uint32_t index, c
 
 ErrorCode CopyOnWriteRegistryStore::QueryInfoKey(RegKey key, std::uint32_t* subkeyCount,
                                                  std::uint32_t* valueCount) {
-  if (const ErrorCode code = ReachRoot(key); code != kErrorSuccess) return code;
+  if (const ErrorCode code = ListKey(key); code != kErrorSuccess) return code;
   return layer_.QueryInfoKey(key, subkeyCount, valueCount);
 }
 

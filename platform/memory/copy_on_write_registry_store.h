@@ -6,9 +6,10 @@
 //
 // The layer is a MemoryRegistryStore filled lazily, one key at a time: the
 // first time a key is reached (opened, created, or passed through on the way
-// to one), its values are copied from the store beneath and its subkeys are
-// made in the layer as empty keys, to be filled in their turn when reached.
-// From then on the layer alone answers for that key, so a key deleted in the
+// to one), it and its values are copied from the store beneath; its subkeys
+// are copied (as keys still to be filled) only when it is enumerated,
+// counted, emptied or deleted. From then on the layer alone answers for that
+// key, so a key deleted in the
 // layer stays deleted (its subkeys beneath never come back), and handles,
 // access rights, enumeration order and error numbers are the in-memory
 // store's, which keeps to the system registry's. The store beneath is only
@@ -19,13 +20,16 @@
 // Every handle this store gives out is one of the layer's. Roots are shared
 // by name only: on the system registry HKEY_CLASSES_ROOT is a view of two
 // other keys, and a write through one of them is not seen through the others
-// here. Not thread-safe.
+// here. A key copied into the layer because a path passed through it keeps
+// the spelling of that path, which differs from the store beneath only in
+// case, and only when the caller's does. Not thread-safe.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <map>
 #include <set>
+#include <string>
 #include <utility>
 
 #include "platform/forwarding_registry_store.h"
@@ -70,23 +74,42 @@ class CopyOnWriteRegistryStore final : public ForwardingRegistryStore {
   struct Place {
     RegKey root = kNoKey;
     Text path;
+    Text spelled;  // the same path as the caller spelt it
   };
 
   // The place of parent\subkey; false when parent is none this store knows
   // or the path cannot name a key (the layer then gives the error).
   bool PlaceOf(RegKey parent, const char16_t* subkey, Place* place) const;
-  // Fills every key from the root down to place that was not reached yet.
+  // Settles every key from the root down to place that was not settled
+  // yet (Arrive), parents first.
   ErrorCode Reach(const Place& place);
-  // Reach for a key used as such: a root is filled when first used, any
-  // other key was filled when its handle was opened.
+  // Reach for a key used as such: a root is settled when first used, any
+  // other key was settled when its handle was opened.
   ErrorCode ReachRoot(RegKey key);
-  // Copies one key's values and subkey names from beneath into the layer.
-  ErrorCode Fill(RegKey root, const Text& path);
+  // One key reached for the first time: unless it was deleted here, a key
+  // the store beneath has comes into the layer (if its parent's subkeys
+  // were not all copied already) with its values.
+  ErrorCode Arrive(RegKey root, const Text& path, TextView spelled);
+  ErrorCode CopyValues(RegKey root, const Text& path);
+  // Makes every subkey the store beneath has of a key (and that was not
+  // deleted here) a key of the layer: before the key is enumerated, counted,
+  // emptied or deleted.
+  ErrorCode List(RegKey root, const Text& path);
+  ErrorCode ListKey(RegKey key);
+  // Whether root\path or a key above it was deleted here: nothing beneath
+  // it comes from the store beneath any more.
+  bool Gone(RegKey root, const Text& path) const;
   // For a key that exists beneath: whether beneath grants `access` on it.
   ErrorCode CheckAccess(const Place& place, std::uint32_t access);
 
   MemoryRegistryStore layer_;
-  std::set<std::pair<RegKey, Text>> reached_;  // root and folded path of each filled key
+  // Keys by root and folded path: settled, with every subkey listed, and
+  // deleted in the layer.
+  std::set<std::pair<RegKey, Text>> filled_;
+  std::set<std::pair<RegKey, Text>> listed_;
+  std::set<std::pair<RegKey, Text>> gone_;
+  Text name_;                                  // a value name being copied, and room
+  std::string data_ = std::string(256, '\0');  // its data, and room
   std::map<RegKey, Place> places_;             // the place of each handle given out
 };
 
