@@ -1,5 +1,7 @@
 #include "cli/change_journal.h"
 
+#include <cstring>
+
 #include "platform/root_keys.h"
 
 namespace tolvane::cli {
@@ -82,11 +84,25 @@ ErrorCode JournalingRegistryStore::SetValue(RegKey key, const char16_t* name, st
   // Whether the set replaces a value, so that deleting it again (the undo
   // of a failed script block) is known to leave nothing or to lose it. A
   // key that may not be read counts as holding one.
+  // A set that leaves the value as it was (the same type and bytes, as a
+  // second import of one file gives) changes nothing and is not recorded.
+  // The value is read through a handle of its own: key may be write-only.
+  ScopedKey reader(inner());
+  const RegKey from = inner().OpenKey(key, u"", kKeyQueryValue, reader.Receive()) == kErrorSuccess
+                          ? reader.get()
+                          : key;
   std::uint32_t size = 0;
-  const bool replaced =
-      inner().QueryValue(key, name, nullptr, nullptr, &size) != kErrorFileNotFound;
+  std::uint32_t oldType = 0;
+  const ErrorCode found = inner().QueryValue(from, name, &oldType, nullptr, &size);
+  const bool replaced = found != kErrorFileNotFound;
+  bool same = false;
+  if (found == kErrorSuccess && oldType == type && size == byteCount) {
+    std::string old(size, '\0');
+    same = inner().QueryValue(from, name, nullptr, old.data(), &size) == kErrorSuccess &&
+           size == byteCount && (size == 0 || std::memcmp(old.data(), data, size) == 0);
+  }
   const ErrorCode code = inner().SetValue(key, name, type, data, byteCount);
-  if (code == kErrorSuccess) {
+  if (code == kErrorSuccess && !same) {
     RecordValue(ChangeKind::kSetValue, key, name);
     changes_.back().replaced = replaced;
     changes_.back().type = type;

@@ -29,6 +29,7 @@
 #include "cli/host.h"
 #include "cli/output.h"
 #include "cli/report.h"
+#include "cli/safe_text.h"
 #ifdef _WIN32
 #include "platform/win32/wide.h"
 #endif
@@ -107,9 +108,37 @@ std::string MissingCommand(CLI::App& app, const std::vector<std::string>& words)
   return "a command is needed: " + names + " (--help tells more)";
 }
 
+// The first argument the parser took that is not valid UTF-8, named as the
+// command's help names it ("EXT", "--set"); empty when every one is valid.
+// Text that is not UTF-8 would reach the store as replacement characters.
+std::string InvalidArgument(const CLI::App& app) {
+  for (const CLI::Option* option : app.get_options()) {
+    for (const std::string& value : option->results()) {
+      const std::size_t at = FirstInvalidUtf8(value);
+      if (at == std::string::npos) continue;
+      char byte[8];
+      std::snprintf(byte, sizeof byte, "0x%02x", static_cast<unsigned char>(value[at]));
+      return option->get_name() + " is not valid UTF-8 (byte " + std::to_string(at + 1) +
+             " of the argument is " + byte + ")";
+    }
+  }
+  for (const CLI::App* command : app.get_subcommands()) {
+    std::string invalid = InvalidArgument(*command);
+    if (!invalid.empty()) return invalid;
+  }
+  return "";
+}
+
+bool HasJsonFlag(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::string_view(argv[i]) == "--json") return true;
+  }
+  return false;
+}
+
 }  // namespace
 
-int Main(Output& output, int argc, char** argv) {
+int Main(Output& output, int argc, char** argv, bool* saved) {
   CLI::App app;
   CommandLine line;
   DescribeCommandLine(app, &line);
@@ -148,6 +177,9 @@ int Main(Output& output, int argc, char** argv) {
     return output.ToolError(error.what(), json);
   }
 
+  if (const std::string invalid = InvalidArgument(app); !invalid.empty()) {
+    return output.ToolError(invalid, json);
+  }
   global.langGiven = !line.lang.empty();
   global.lang = line.lang.empty() ? DefaultUiLanguage()
                                   : ParseUiLanguageTag(line.lang).value_or(UiLanguage::kEnglish);
@@ -157,9 +189,13 @@ int Main(Output& output, int argc, char** argv) {
   }
   global.host.wait = std::chrono::milliseconds(static_cast<std::int64_t>(line.waitSeconds * 1000));
   global.host.waitNotice = [&output](const std::string& notice) {
-    output.Write(stderr, "tolvane: " + notice + "\n");
+    output.Write(stderr, "tolvane: " + TerminalSafe(notice) + "\n");
   };
-  if (!line.hostExe.empty()) global.host.hostExe = line.hostExe;
+  global.host.saved = [saved] { *saved = true; };
+  if (app.count("--host-exe") > 0) {
+    if (line.hostExe.empty()) return output.ToolError("--host-exe wants a Windows path", json);
+    global.host.hostExe = line.hostExe;
+  }
   for (const std::string& text : line.drives) {
     std::pair<char, std::string> drive;
     if (!ParseDrive(text, &drive)) {
@@ -185,21 +221,30 @@ int Main(Output& output, int argc, char** argv) {
 
 // Runs the command and makes sure of its output: a write to stdout that
 // failed (a full disk, a closed pipe) turns any status into 2 with the
-// reason, and no exception ends the process without its one line.
+// reason, or into 3 when the hive was saved before (the change stands, its
+// report is lost); no exception ends the process without its one line
+// (and, with --json, its one object).
 int Run(int argc, char** argv) {
   Output output;
   int status = kExitUsage;
+  bool saved = false;
+  const bool json = HasJsonFlag(argc, argv);
   try {
-    status = Main(output, argc, argv);
+    status = Main(output, argc, argv, &saved);
   } catch (const std::bad_alloc&) {
-    status = output.ToolError("out of memory", false);
+    status = output.ToolError("out of memory", json);
   } catch (const std::exception& error) {
-    status = output.ToolError(std::string("internal error: ") + error.what(), false);
+    status = output.ToolError(std::string("internal error: ") + error.what(), json);
   } catch (...) {
-    status = output.ToolError("internal error", false);
+    status = output.ToolError("internal error", json);
   }
   std::string reason;
   if (!output.Finish(&reason)) {
+    if (saved) {
+      output.Write(stderr,
+                   "tolvane: the hive was saved, but its report was lost: " + reason + "\n");
+      return kExitReportLost;
+    }
     output.Write(stderr, "tolvane: " + reason + "\n");
     return kExitUsage;
   }
@@ -214,5 +259,10 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
 #endif
-  return tolvane::cli::Run(argc, argv);
+  try {
+    return tolvane::cli::Run(argc, argv);
+  } catch (...) {  // the report of an error itself ran out of memory
+    std::fputs("tolvane: out of memory\n", stderr);
+    return tolvane::cli::kExitUsage;
+  }
 }

@@ -12,7 +12,9 @@ const std::vector<HelpSection> kSections = {
     {"EXIT STATUS",
      {"0\tthe call succeeded by its export's own convention", "1\tthe export reported failure",
       "2\ta usage error, an unreadable or malformed hive file, or any other error of the tool "
-      "(one line on stderr; the registry or hive file is left as it was)"}},
+      "(one line on stderr; the registry or hive file is left as it was)",
+      "3\tthe hive file was saved, but the report could not be written (stdout failed); "
+      "the changes stand"}},
     {"EXAMPLES",
      {"tolvane register ZDW2008_MODULE \"C:\\Program Files\\Suite\\Bin\\\"",
       "tolvane --registry preview.reg --json register ZDW2008_MODULE C:\\Suite\\Bin\\",
@@ -23,7 +25,9 @@ const std::vector<HelpSection> kSections = {
     {"EXIT STATUS",
      {"0\tthe call succeeded by its export's own convention", "1\tthe export reported failure",
       "2\ta usage error, an unreadable or malformed hive file, or any other error of the tool "
-      "(one line on stderr; the hive file is left as it was)"}},
+      "(one line on stderr; the hive file is left as it was)",
+      "3\tthe hive file was saved, but the report could not be written (stdout failed); "
+      "the changes stand"}},
     {"ENVIRONMENT",
      {"TOLVANE_REGISTRY\tthe hive file when --registry is not given",
       "XDG_DATA_HOME\telse the hive file is $XDG_DATA_HOME/tolvane/registry.reg "

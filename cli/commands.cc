@@ -9,6 +9,8 @@
 #include "cli/output.h"
 #include "cli/probe_command.h"
 #include "cli/script_failure.h"
+#include "cli/safe_text.h"
+#include "cli/whole_number.h"
 #include "cli/verify_command.h"
 #include "platform/hive/hive_file.h"
 #include "platform/hive/hive_format.h"
@@ -174,7 +176,10 @@ CommandOutcome ApplyScriptCommand(Host& host, const CommandArgs& args, bool comm
     Text own;
     if (!platform.paths.OwnModulePath(&own))
       return ToolErrorOutcome("cannot tell the library's own path");
-    status = RunScriptResource(platform, map, own, static_cast<std::uint16_t>(args.scriptId));
+    const auto id = static_cast<std::uint16_t>(args.scriptId);
+    std::size_t stopOffset = kNoStopOffset;
+    status = RunScriptResource(platform, map, own, id, &stopOffset);
+    if (Failed(status)) place = EmbeddedScriptFailurePlace(platform, map, own, id, stopOffset);
     outcome.report.call = "RunScriptResource(" + std::to_string(args.scriptId) + ")";
   } else {
     std::string bytes;
@@ -202,15 +207,20 @@ CommandOutcome ApplyScriptCommand(Host& host, const CommandArgs& args, bool comm
   if (Succeeded(status)) {
     outcome.report.meaning = "the script was registered";
   } else {
-    const std::size_t remaining = RemainingChanges(host.changes());
+    std::vector<std::string> lost;
+    const std::size_t remaining = RemainingChanges(host.changes(), &lost);
     if (!place.empty()) outcome.report.extra["failure"] = place;
     outcome.report.extra["remaining"] = remaining;
+    outcome.report.extra["lost"] = lost;
+    std::string lostText;
+    for (const std::string& name : lost) lostText += (lostText.empty() ? "" : ", ") + name;
     outcome.report.meaning =
         "the script failed with " + StatusText(status) + (place.empty() ? "" : " (" + place + ")") +
-        (remaining == 0 ? "; nothing it changed remains"
+        (remaining == 0 ? "; nothing it added or changed remains"
                         : "; " + std::to_string(remaining) +
                               " change(s) remain (root blocks before the failure, and what "
-                              "undoing the failed block keeps)");
+                              "undoing the failed block keeps)") +
+        (lost.empty() ? "" : "; lost what was there before: " + lostText);
   }
   Finish(host, &outcome.report);
   outcome.exitCode = Succeeded(status) ? kExitOk : kExitFailure;
@@ -282,7 +292,7 @@ CommandOutcome Query(const CommandArgs& args, const GlobalArgs& global) {
   CommandOutcome outcome;
   if (ReadRegistryTree(host->platform().registry, root, path, &keys) != kErrorSuccess) {
     outcome.exitCode = kExitFailure;
-    std::fprintf(stderr, "tolvane: the key %s does not exist\n", args.key.c_str());
+    std::fprintf(stderr, "tolvane: the key %s does not exist\n", TerminalSafe(args.key).c_str());
     outcome.report.result = kErrorFileNotFound;
     outcome.report.extra["keys"] = nlohmann::json::array();
     outcome.raw = !global.json;
@@ -294,15 +304,16 @@ CommandOutcome Query(const CommandArgs& args, const GlobalArgs& global) {
   for (const StoredKey& key : keys) {
     const std::size_t level = std::count(key.path.begin(), key.path.end(), u'\\') - depth;
     if (!args.recursive && level > 0) {
-      if (level == 1) text += Utf16ToUtf8(key.path) + "\n";
+      if (level == 1) text += TerminalSafe(Utf16ToUtf8(key.path)) + "\n";
       continue;
     }
     nlohmann::json jsonKey;
     jsonKey["key"] = Utf16ToUtf8(key.path);
     nlohmann::json values = nlohmann::json::array();
-    text += "\n" + Utf16ToUtf8(key.path) + "\n";
+    text += "\n" + TerminalSafe(Utf16ToUtf8(key.path)) + "\n";
     for (const StoredValue& value : key.values) {
-      const std::string name = value.name.empty() ? "(Default)" : Utf16ToUtf8(value.name);
+      const std::string name =
+          value.name.empty() ? "(Default)" : TerminalSafe(Utf16ToUtf8(value.name));
       text += "    " + name + "    " + ValueTypeName(value.type) + "    " +
               ValueDataText(value.type, value.data) + "\n";
       values.push_back({{"name", value.name.empty() ? nlohmann::json()
@@ -344,7 +355,14 @@ CommandOutcome Export(const CommandArgs& args, const GlobalArgs& global) {
     if (!ParseKey(args.key, &root, &path))
       return ToolErrorOutcome("unknown registry root in '" + args.key + "'");
     if (ReadRegistryTree(store, root, path, &keys) != kErrorSuccess) {
-      return ToolErrorOutcome("the key " + args.key + " does not exist");
+      // As query answers: the store was read, the key is not in it.
+      CommandOutcome missing;
+      missing.exitCode = kExitFailure;
+      std::fprintf(stderr, "tolvane: the key %s does not exist\n", TerminalSafe(args.key).c_str());
+      missing.report.result = kErrorFileNotFound;
+      missing.report.extra["keys"] = 0;
+      missing.raw = !global.json;
+      return missing;
     }
   }
   std::string bytes;
@@ -391,8 +409,10 @@ CommandOutcome Import(const CommandArgs& args, const GlobalArgs& global) {
   }
   CommandOutcome outcome;
   outcome.report.call = "import " + Quoted(args.file);
-  outcome.report.meaning = std::to_string(operations) + " operation(s) merged";
   Finish(*host, &outcome.report);
+  // Operations that leave a key or value as it was are not changes.
+  outcome.report.meaning = std::to_string(operations) + " operation(s) read, " +
+                           std::to_string(outcome.report.changes.size()) + " changed the store";
   CommitOrFail(*host, &outcome);
   return outcome;
 }
@@ -447,11 +467,11 @@ void AddCommands(CLI::App& app, CommandArgs* args) {
   run->add_option("FILE", args->file, "8-bit script text, widened with the code page");
   run->add_option("--id", args->scriptId, "embedded script id")
       ->type_name("N")
-      ->check(CLI::Range(0, 65535));
+      ->transform(WholeNumber(65535));
   run->add_option("--set", args->sets, "replacement of %NAME% (repeatable, in order)")
       ->type_name("NAME=VALUE");
   CLI::App* show = script->add_subcommand("show", "print embedded script N as UTF-8");
-  show->add_option("N", args->scriptId)->required()->check(CLI::Range(0, 65535));
+  show->add_option("N", args->scriptId)->required()->transform(WholeNumber(65535));
   CLI::App* check = script->add_subcommand("check", "apply FILE to an empty scratch store");
   check->add_option("FILE", args->file)->required();
   check->add_option("--set", args->sets, "replacement of %NAME% (repeatable, in order)")

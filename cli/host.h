@@ -27,7 +27,8 @@ struct HostOptions {
   std::uint32_t codePage = kScriptCodePage;            // --codepage
   std::chrono::milliseconds wait{30000};               // --wait: longest wait for a held hive file
   std::function<void(const std::string&)> waitNotice;  // told once when a wait starts
-  bool dryRun = false;  // --dry-run: writes go to a layer that is thrown away
+  bool dryRun = false;          // --dry-run: writes go to a layer that is thrown away
+  std::function<void()> saved;  // told when a hive file was saved
 };
 
 // Whether the build can widen scripts with this code page (--codepage).

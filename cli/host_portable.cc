@@ -100,6 +100,7 @@ class PortableHost final : public Host {
     if (options_.dryRun || !session_.IsOpen() || !session_.Changed()) return true;
     const HiveStatus status = session_.Commit();
     if (!status.ok()) *error = status.message;
+    if (status.ok() && options_.saved) options_.saved();
     return status.ok();
   }
 

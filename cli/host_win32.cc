@@ -63,10 +63,13 @@ class Win32Host final : public Host {
   StreamUserNotice& notice() override { return notice_; }
   std::string hiveFile() const override { return hive_ ? hive_->path() : std::string(); }
 
+  std::function<void()> saved;  // told when the hive file was saved
+
   bool Commit(std::string* error) override {
     if (!hive_ || !hive_->IsOpen() || !hive_->Changed()) return true;
     const HiveStatus status = hive_->Commit();
     if (!status.ok()) *error = status.message;
+    if (status.ok() && saved) saved();
     return status.ok();
   }
 
@@ -117,7 +120,9 @@ std::unique_ptr<Host> OpenHost(const HostOptions& options, bool forWriting, std:
     *error = status.message;
     return nullptr;
   }
-  return std::make_unique<Win32Host>(std::move(session));
+  auto host = std::make_unique<Win32Host>(std::move(session));
+  host->saved = options.saved;
+  return host;
 }
 
 std::unique_ptr<Host> OpenScratchHost(const HostOptions& /*options*/) {

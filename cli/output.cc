@@ -12,6 +12,7 @@
 #include "platform/win32/wide.h"
 #endif
 
+#include "cli/safe_text.h"
 #include "platform/text.h"
 
 namespace tolvane::cli {
@@ -58,7 +59,7 @@ bool Output::Finish(std::string* reason) {
 }
 
 int Output::ToolError(const std::string& message, bool json) {
-  Write(stderr, "tolvane: " + message + "\n");
+  Write(stderr, "tolvane: " + TerminalSafe(message) + "\n");
   if (json) {
     const nlohmann::json error = {{"error", message}, {"exit", kExitUsage}};
     Write(stdout, error.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");

@@ -12,6 +12,8 @@ namespace tolvane::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
+// The hive was saved, but the report of what changed could not be written.
+inline constexpr int kExitReportLost = 3;
 
 // One run's output. Not copyable: it remembers the first write that failed.
 class Output {

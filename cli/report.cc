@@ -4,6 +4,7 @@
 #include <memory>
 #include <unordered_map>
 
+#include "cli/safe_text.h"
 #include "platform/registry_store.h"
 
 namespace tolvane::cli {
@@ -67,7 +68,8 @@ const char* KindName(ChangeKind kind) {
 }
 
 std::string ValueLabel(const Change& change) {
-  return change.hasName ? "\"" + Utf16ToUtf8(change.name) + "\"" : std::string("(default)");
+  return change.hasName ? "\"" + TerminalSafe(Utf16ToUtf8(change.name)) + "\""
+                        : std::string("(default)");
 }
 
 }  // namespace
@@ -107,7 +109,7 @@ nlohmann::json ValueDataJson(std::uint32_t type, const std::string& bytes) {
 std::string ValueDataText(std::uint32_t type, const std::string& bytes) {
   const nlohmann::json data = ValueDataJson(type, bytes);
   if (data.is_string() && (type == kRegSz || type == kRegExpandSz))
-    return "\"" + data.get<std::string>() + "\"";
+    return "\"" + TerminalSafe(data.get<std::string>()) + "\"";
   if (data.is_number()) {
     char text[32];
     std::snprintf(text, sizeof text, "0x%llx",
@@ -172,7 +174,7 @@ struct TreeNode {
 
 void Print(const TreeNode& node, int depth, std::string* out) {
   const std::string indent(static_cast<std::size_t>(depth) * 2, ' ');
-  *out += indent + node.name;
+  *out += indent + TerminalSafe(node.name);
   for (const std::string& line : node.lines) {
     if (line.front() == '[') *out += "  " + line;
   }
@@ -220,8 +222,8 @@ std::string ChangeTree(const std::vector<Change>& changes) {
 }
 
 std::string ReportText(const CallReport& report) {
-  std::string out = report.call + " returned " + std::to_string(report.result);
-  if (!report.meaning.empty()) out += ": " + report.meaning;
+  std::string out = TerminalSafe(report.call) + " returned " + std::to_string(report.result);
+  if (!report.meaning.empty()) out += ": " + TerminalSafe(report.meaning);
   out += "\n";
   out += report.dryRun ? "dry run, nothing written; association-changed notifications not sent: "
                        : "association-changed notifications sent: ";
@@ -230,7 +232,8 @@ std::string ReportText(const CallReport& report) {
     out += "module self-registration not run (dry run): " + std::to_string(report.modulesNotRun) +
            " module(s)\n";
   }
-  for (const std::string& message : report.messages) out += "notice shown: " + message + "\n";
+  for (const std::string& message : report.messages)
+    out += "notice shown: " + TerminalSafe(message) + "\n";
   if (report.changes.empty()) {
     out += "no changes\n";
   } else {

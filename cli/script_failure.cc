@@ -96,7 +96,21 @@ std::string ScriptFailurePlace(TextView script, const ReplacementMap& replacemen
   }
 }
 
-std::size_t RemainingChanges(const std::vector<Change>& changes) {
+std::string EmbeddedScriptFailurePlace(Platform& platform, const ReplacementMap& replacements,
+                                       TextView modulePath, std::uint16_t id,
+                                       std::size_t stopOffset) {
+  std::string bytes;
+  Text script;
+  if (platform.resources.LoadRegistryScript(modulePath, id, &bytes) != kErrorSuccess ||
+      platform.text.WidenAnsi(bytes, &script) != kErrorSuccess) {
+    return "";
+  }
+  const TextView text = TextView(script).substr(0, script.find(u'\0'));
+  const std::string place = ScriptFailurePlace(text, replacements, stopOffset);
+  return place.empty() ? place : "script " + std::to_string(id) + ", " + place;
+}
+
+std::size_t RemainingChanges(const std::vector<Change>& changes, std::vector<std::string>* lost) {
   struct Live {
     const Change* change;
     Text key;  // folded
@@ -135,7 +149,19 @@ std::size_t RemainingChanges(const std::vector<Change>& changes) {
       }
     }
   }
-  return live.size();
+  std::size_t remaining = 0;
+  for (const Live& l : live) {
+    const Change& change = *l.change;
+    if (change.kind == ChangeKind::kCreateKey || change.kind == ChangeKind::kSetValue) {
+      ++remaining;
+    } else if (lost != nullptr) {
+      lost->push_back(Utf16ToUtf8(change.key) +
+                      (change.kind == ChangeKind::kDeleteKey ? std::string()
+                       : change.hasName ? ": value \"" + Utf16ToUtf8(change.name) + "\""
+                                        : std::string(": its default value")));
+    }
+  }
+  return remaining;
 }
 
 }  // namespace tolvane::cli

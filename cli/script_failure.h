@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "cli/change_journal.h"
+#include "platform/platform.h"
 #include "platform/text.h"
 #include "script/replacement_map.h"
 
@@ -21,9 +23,19 @@ namespace tolvane::cli {
 std::string ScriptFailurePlace(TextView script, const ReplacementMap& replacements,
                                std::size_t stopOffset);
 
+// The same for embedded script id of the module at modulePath, read again
+// as the runner read it (up to its first NUL). Empty when the script cannot
+// be read (then the failure was reading it).
+std::string EmbeddedScriptFailurePlace(Platform& platform, const ReplacementMap& replacements,
+                                       TextView modulePath, std::uint16_t id,
+                                       std::size_t stopOffset);
+
 // How many of a run's changes still stand at its end: a key created and
 // deleted again, and a new value set and deleted again, cancel out (the undo
-// of a failed root block), everything else remains.
-std::size_t RemainingChanges(const std::vector<Change>& changes);
+// of a failed root block), everything else remains. A deletion that stands
+// removed something that was there before the run: it is not counted but
+// named in *lost ("HKEY_...\\Key", or "HKEY_...\\Key: value \"Name\"").
+std::size_t RemainingChanges(const std::vector<Change>& changes,
+                             std::vector<std::string>* lost = nullptr);
 
 }  // namespace tolvane::cli

@@ -9,7 +9,7 @@
 namespace tolvane {
 
 HResult RunScriptResource(Platform& platform, const ReplacementMap& map, TextView modulePath,
-                          std::uint16_t id) {
+                          std::uint16_t id, std::size_t* stopOffset) {
   try {
     // The platform loads the module as data, copies the resource and
     // releases the module again, whatever the outcome.
@@ -24,7 +24,7 @@ HResult RunScriptResource(Platform& platform, const ReplacementMap& map, TextVie
 
     // The script ends at its first NUL, wherever the resource put one.
     ScriptParser parser{map};
-    return ApplyScript(platform, parser, script.c_str());
+    return ApplyScript(platform, parser, script.c_str(), stopOffset);
   } catch (const std::bad_alloc&) {
     return kEOutOfMemory;
   }

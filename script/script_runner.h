@@ -2,6 +2,7 @@
 // "REGISTRY" resource of a module file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/platform.h"
@@ -13,8 +14,9 @@ namespace tolvane {
 // with the platform's ANSI code page and registers it with the replacements
 // of map (borrowed). Answers 0 on success, a negative result code on
 // failure (module or resource missing, text not widened, script fault after
-// the failing root block was undone).
+// the failing root block was undone). With stopOffset, a script fault also
+// tells where reading stopped, as ApplyScript tells it.
 HResult RunScriptResource(Platform& platform, const ReplacementMap& map, TextView modulePath,
-                          std::uint16_t id);
+                          std::uint16_t id, std::size_t* stopOffset = nullptr);
 
 }  // namespace tolvane

@@ -7,6 +7,8 @@ import fcntl
 import grp
 import json
 import os
+import re
+import resource
 import shutil
 import subprocess
 import sys
@@ -86,12 +88,22 @@ class CommandTest(unittest.TestCase):
         query = run(*self.base, "query", "HKCR\\Showra.Document.8\\shell\\open\\command",
                     check_exit=0)
         self.assertIn('Showra.exe "%1"', query.stdout.decode())
+        open(os.path.join(self.dir.name, "Zdw.exe"), "w").close()  # above the drive's folder
+        above = run_json(*self.base, *drive, "register", "ZDW2008_MODULE", "C:\\..\\")
+        self.assertFalse([c for c in above["changes"] if "_ROOT\\CLSID\\" in c["key"]])
 
     def test_text_output_is_a_key_tree(self):
         out = run(*self.base, "register", "SHOWRA2008_FILE_EXT", "C:\\Suite\\Bin\\", check_exit=0)
         text = out.stdout.decode()
         self.assertIn("returned 0", text)
         self.assertIn("HKEY_CLASSES_ROOT\n  .shw  [created]\n", text)
+        script = self.write("esc.rgs", b"HKCU { 'E\x1b[2J\rx' = s 'a\x07\nb' { 'v\x9b' = s x } }")
+        shown = run("--codepage", "28591", "script", "check", script, check_exit=0).stdout.decode()
+        self.assertIn("E\\x1b[2J\\x0dx  [created]\n", shown)
+        self.assertIn('(default) = "a\\x07\\x0ab"', shown)
+        self.assertIn("  v\\u009b  [created]\n", shown)
+        exact = run_json("--codepage", "28591", "script", "check", script)["changes"]
+        self.assertEqual(exact[0]["key"], "HKEY_CURRENT_USER\\E\x1b[2J\rx")
 
     def test_malformed_hive_is_refused_and_left_as_it_was(self):
         bad = b"\xff\xfeW\x00x\x00"  # not a regedit header
@@ -118,6 +130,10 @@ class CommandTest(unittest.TestCase):
         held = set(os.getgroups()) | {os.getegid()}
         admin = os.geteuid() == 0 or any(gid(n) in held for n in ("sudo", "wheel", "admin"))
         self.assertEqual(run_json("probe")["result"], 1 if admin else 0)
+        if os.geteuid() == 0 and gid("sudo") is not None:  # sudo as the effective group alone
+            proc = subprocess.run([TOLVANE, "--json", "probe"], capture_output=True, user=65534,
+                                  group=gid("sudo"), extra_groups=[])
+            self.assertEqual(json.loads(proc.stdout)["result"], 1, proc.stderr)
         # Without the library beside it (and nowhere on the search path).
         alone = shutil.copy(TOLVANE, self.dir.name)
         proc = subprocess.run([alone, "probe"], capture_output=True)
@@ -152,6 +168,7 @@ class CommandTest(unittest.TestCase):
             self.assertEqual(f.read(2), b"\xff\xfe")
         other = ["--registry", os.path.join(self.dir.name, "other.reg")]
         run(*other, "import", exported, check_exit=0)
+        self.assertEqual(run_json(*other, "import", exported)["changes"], [])
         self.assertEqual(run(*other, "export").stdout, run(*self.base, "export").stdout)
 
     def test_dry_run_reports_what_the_real_run_does_and_writes_nothing(self):
@@ -307,6 +324,16 @@ class CommandTest(unittest.TestCase):
             (["export", "--output", self.hive], "is the hive file itself"),
             (["export", "--output", os.path.join(self.dir.name, "nowhere", "x.reg")],
              "cannot write"),
+            # Control characters in a message are escaped; invalid UTF-8 and
+            # numbers that are not whole are refused, naming the argument.
+            (["export", "--output", os.path.join(self.dir.name, "no\nwhere\x1b[2J", "x.reg")],
+             "no\\x0awhere\\x1b[2J"),
+            (["assoc", b".a\xff", "Zdw.Document.8"], "EXT is not valid UTF-8"),
+            (["script", "check", nul, "--set", b"P=\xed\xa0\x80"], "--set is not valid UTF-8"),
+            (["--drive", b"C=/tmp/\xc0\xaf", "groups"], "--drive is not valid UTF-8"),
+            (["script", "show", "130.0"], "'130.0' is not a whole number"),
+            (["script", "run", "--id", "1e3"], "'1e3' is not a whole number"),
+            (["--host-exe", "", "register-is", "C:\\"], "--host-exe wants"),
         ]
         for args, words in cases:
             for json_flag in ([], ["--json"]):
@@ -315,11 +342,20 @@ class CommandTest(unittest.TestCase):
                 self.assertEqual(len(lines), 1, (args, lines))
                 self.assertIn(words, lines[0], args)
                 if json_flag:
-                    self.assertEqual(json.loads(out.stdout),
-                                     {"error": lines[0][len("tolvane: "):], "exit": 2})
+                    error = json.loads(out.stdout)["error"]
+                    self.assertEqual(re.sub("[\x00-\x1f]", lambda c: "\\x%02x" % ord(c[0]), error),
+                                     lines[0][len("tolvane: "):])
                 else:
                     self.assertEqual(out.stdout, b"", args)
                 self.assertEqual(self.hive_bytes(), before, args)
+        with open(TOLVANE, "rb") as f:
+            sanitized = b"__asan_init" in f.read()  # the sanitizers reserve more than the limit
+        if not sanitized:  # running out of memory is one JSON object too
+            big = self.write("big.reg", b"REGEDIT4\n[HKCU\\Big]\n" + b'"v"="x"\n' * 1000000)
+            out = subprocess.run([TOLVANE, "--json", *self.base, "import", big], capture_output=True,
+                                 preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_AS,
+                                                                       (32 << 20, 32 << 20)))
+            self.assertEqual(json.loads(out.stdout), {"error": "out of memory", "exit": 2})
         for hive in ("", os.path.join(self.dir.name, "fifo.reg"), self.dir.name):
             out = run("--json", "--registry", hive, "groups" if not hive else "query", "HKCU",
                       check_exit=2) if hive else run("--registry", "", "groups", check_exit=2)
@@ -327,13 +363,16 @@ class CommandTest(unittest.TestCase):
 
     def test_lost_output_is_an_error(self):
         run(*self.base, "register", "ZDW2008_FILE_EXT", "C:\\", check_exit=0)
-        for args in (["groups"], ["export"], ["--json", "query", "HKCR\\.zdw"],
-                     ["script", "show", "130"]):
+        new_key = self.write("new.reg", b"REGEDIT4\n[HKCU\\Saved]\n")
+        for args, code in ((["groups"], 2), (["export"], 2), (["--json", "query", "HKCR\\.zdw"], 2),
+                           (["script", "show", "130"], 2), (["import", new_key], 3)):
             with open("/dev/full", "wb") as full:
                 proc = subprocess.run([TOLVANE, *self.base, *args], stdout=full,
                                       stderr=subprocess.PIPE)
-            self.assertEqual(proc.returncode, 2, args)
+            self.assertEqual(proc.returncode, code, args)
             self.assertIn(b"No space left on device", proc.stderr, args)
+            self.assertEqual(b"was saved" in proc.stderr, code == 3, args)
+        run(*self.base, "query", "HKCU\\Saved", check_exit=0)
 
     def test_every_name_of_a_hive_shares_one_lock(self):
         link = os.path.join(self.dir.name, "link.reg")
@@ -365,6 +404,7 @@ class CommandTest(unittest.TestCase):
             self.assertEqual(run(*base, "export", check_exit=0).stdout.decode().strip(),
                              "Windows Registry Editor Version 5.00")
             run(*base, "query", "HKCU\\Software", check_exit=1)
+            self.assertEqual(run_json(*base, "export", "HKCU\\Software", check_exit=1)["result"], 2)
             run(*base, "groups", check_exit=0)
         self.assertFalse(os.path.exists(os.path.join(self.dir.name, "new")))
         run(*empty, "assoc", ".zdw", "Zdw.Document.8", check_exit=1)
@@ -402,6 +442,14 @@ class CommandTest(unittest.TestCase):
             out = run_json("script", "check", self.write("f.rgs", text), *sets, check_exit=1)
             self.assertIn(words, out["failure"], text)
             self.assertEqual(out["remaining"], remaining, text)
+        # An embedded script's failure is placed alike; what the undo deleted
+        # that was there before is named as lost, not counted as remaining.
+        out = run_json(*self.base, "script", "run", "--id", "0130", check_exit=1)
+        self.assertIn("script 130, line 6, column 20: %PATH% is not defined", out["failure"])
+        run(*self.base, "import", self.write("e.reg", b"REGEDIT4\n[HKCU\\Existing]\n"), check_exit=0)
+        out = run_json(*self.base, "script", "run",
+                       self.write("f.rgs", b"HKCU { Existing { A = s x\n B = q y } }"), check_exit=1)
+        self.assertEqual((out["remaining"], out["lost"]), (0, ["HKEY_CURRENT_USER\\Existing"]))
 
     def write_script(self, i):
         path = os.path.join(self.dir.name, f"c{i}.rgs")
