@@ -18,7 +18,7 @@ CLI::Validator WholeNumber(std::uint32_t largest) {
         }
         return "";
       },
-      "WHOLE NUMBER " + range);
+      "decimal " + range);
 }
 
 }  // namespace tolvane::cli
