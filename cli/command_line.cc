@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "cli/whole_number.h"
+
 namespace tolvane::cli {
 namespace {
 
@@ -92,7 +94,8 @@ void DescribeCommandLine(CLI::App& app, CommandLine* line) {
       ->type_name("PATH");
   app.add_option("--codepage", line->global.host.codePage,
                  "8-bit code page used to widen registrar scripts (default 949)")
-      ->type_name("N");
+      ->type_name("N")
+      ->transform(WholeNumber(65535));
   std::string tags;
   for (const char* tag : kLanguageTags) tags += std::string(tags.empty() ? "" : ", ") + tag;
   app.add_option("--lang", line->lang, "user-interface language: " + tags)->type_name("TAG");

@@ -333,6 +333,7 @@ class CommandTest(unittest.TestCase):
             (["--drive", b"C=/tmp/\xc0\xaf", "groups"], "--drive is not valid UTF-8"),
             (["script", "show", "130.0"], "'130.0' is not a whole number"),
             (["script", "run", "--id", "1e3"], "'1e3' is not a whole number"),
+            (["--codepage", "0949", "script", "check", nul], "line 2: a NUL byte"),  # decimal
             (["--host-exe", "", "register-is", "C:\\"], "--host-exe wants"),
         ]
         for args, words in cases:
