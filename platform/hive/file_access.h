@@ -31,8 +31,10 @@ HiveStatus ReadWholeFile(const std::string& path, std::string* bytes, bool pipes
 // beside it, flushed, renamed over it; a symbolic link keeps pointing at the
 // new file. An existing file keeps its permissions and (where the platform
 // has them) its owner and group; a file owned by another user whom the
-// saver cannot give it back to is refused rather than taken over. A path
-// that exists but is not a regular file is refused. On failure the file at
+// saver cannot give it back to is refused rather than taken over; on
+// Windows it keeps its security descriptor and its hidden and system
+// attributes, and a read-only file is refused. A path that exists but is not
+// a regular file is refused. On failure the file at
 // path is unchanged and no temporary file is left.
 HiveStatus WriteFileAtomically(const std::string& path, std::string_view bytes);
 
@@ -48,7 +50,9 @@ std::string TemporaryPath(const std::string& target, std::uint64_t process, int 
 
 // The file path names once symbolic links and "." and ".." are resolved
 // (as far as the path exists), so that every name of one hive finds the same
-// lock. The path unchanged when it cannot be resolved.
+// lock. On Windows the system resolves it (trailing dots and spaces, letter
+// case, short names, drive views, links). The path unchanged when it cannot
+// be resolved.
 std::string ResolvedPath(const std::string& path);
 
 // Whether the two paths name one existing file.

@@ -1,5 +1,7 @@
 // Reading, atomic replacement and locking of hive files on Windows:
-// renames with MoveFileExW, LockFileEx locks.
+// renames with MoveFileExW, LockFileEx locks, names resolved by the system
+// (GetFinalPathNameByHandleW), so that every spelling of one file is one
+// file here.
 #include <windows.h>
 
 #include <algorithm>
@@ -17,6 +19,8 @@ std::wstring Wide(const std::string& path) {
   const Text units = Utf8ToUtf16(path);
   return std::wstring(units.begin(), units.end());
 }
+
+std::string Narrow(const std::wstring& wide) { return Utf16ToUtf8(Text(wide.begin(), wide.end())); }
 
 // The system's words for an error code, on one line.
 std::string ErrorText(DWORD error) {
@@ -70,6 +74,28 @@ class TemporaryFile {
   std::wstring path_;
 };
 
+// The security descriptor of an existing file, as much of it as the saver
+// may give a new file: owner, group and access list, or the access list
+// alone when the owner cannot be read.
+HiveStatus ReadSecurity(const std::wstring& file, std::vector<BYTE>* descriptor,
+                        SECURITY_INFORMATION* parts) {
+  for (const SECURITY_INFORMATION wanted :
+       {OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+        SECURITY_INFORMATION{DACL_SECURITY_INFORMATION}}) {
+    DWORD size = 0;
+    ::GetFileSecurityW(file.c_str(), wanted, nullptr, 0, &size);
+    if (size == 0) continue;
+    descriptor->assign(size, 0);
+    if (::GetFileSecurityW(file.c_str(), wanted, descriptor->data(), size, &size)) {
+      *parts = wanted;
+      return HiveStatus::Ok();
+    }
+  }
+  descriptor->clear();
+  return HiveStatus::Fail(HiveError::kIo,
+                          "cannot read the file's security: " + ErrorText(::GetLastError()));
+}
+
 }  // namespace
 
 HiveStatus ReadWholeFile(const std::string& path, std::string* bytes, bool pipes) {
@@ -108,16 +134,96 @@ HiveStatus ReadWholeFile(const std::string& path, std::string* bytes, bool pipes
   return HiveStatus::Ok();
 }
 
+namespace {
+
+// The final path of an existing file or folder as the system resolves it:
+// links followed, the case and long names stored on disk, one drive for
+// every view of the volume. Empty when it cannot be opened.
+std::wstring FinalPathOf(const std::wstring& path) {
+  FileHandle file(::CreateFileW(path.c_str(), 0,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file.valid() || ::GetFileType(file.handle) != FILE_TYPE_DISK) return std::wstring();
+  std::wstring final(MAX_PATH, L'\0');
+  while (true) {
+    const DWORD length = ::GetFinalPathNameByHandleW(
+        file.handle, final.data(), static_cast<DWORD>(final.size()), VOLUME_NAME_DOS);
+    if (length == 0) return std::wstring();
+    if (length < final.size()) {
+      final.resize(length);
+      break;
+    }
+    final.resize(length);
+  }
+  // "\\?\C:\..." and "\\?\UNC\server\..." read as a person writes them
+  // while they are short enough to work without the prefix.
+  constexpr std::size_t kRoomForSuffix = 40;
+  const std::wstring prefix = L"\\\\?\\";
+  if (final.compare(0, prefix.size(), prefix) == 0 && final.size() + kRoomForSuffix < MAX_PATH) {
+    if (final.compare(prefix.size(), 4, L"UNC\\") == 0) return L"\\\\" + final.substr(8);
+    if (final.size() > prefix.size() + 1 && final[prefix.size() + 1] == L':') {
+      return final.substr(prefix.size());
+    }
+  }
+  return final;
+}
+
+// The path as the system reads it: absolute, trailing dots and spaces of
+// the name dropped ("C:\h.reg." is "C:\h.reg"), "C:name" on drive C's
+// current folder. Unchanged when the system cannot read it.
+std::wstring FullPathOf(const std::wstring& path) {
+  const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return path;
+  std::wstring full(size, L'\0');
+  const DWORD length = ::GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+  if (length == 0 || length >= size) return path;
+  full.resize(length);
+  return full;
+}
+
+}  // namespace
+
+std::string ResolvedPath(const std::string& path) {
+  const std::wstring full = FullPathOf(Wide(path));
+  std::wstring final = FinalPathOf(full);
+  if (final.empty()) {
+    // A file not made yet: its folder's final path and the name it will
+    // get.
+    const std::size_t slash = full.find_last_of(L"\\/");
+    if (slash != std::wstring::npos && slash + 1 < full.size()) {
+      const std::wstring folder = FinalPathOf(full.substr(0, slash + 1));
+      if (!folder.empty()) {
+        final = folder + (folder.back() == L'\\' ? L"" : L"\\") + full.substr(slash + 1);
+      }
+    }
+  }
+  return Narrow(final.empty() ? full : final);
+}
+
 HiveStatus WriteFileAtomically(const std::string& path, std::string_view bytes) {
-  const std::wstring target = Wide(path);
+  // The file the name resolves to is replaced (a link keeps pointing at
+  // it), and its temporary lies beside it, where writers clean up.
+  const std::string resolved = ResolvedPath(path);
+  const std::wstring target = Wide(resolved);
   const DWORD attributes = ::GetFileAttributesW(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return HiveStatus::Fail(HiveError::kIo, path + ": is a directory");
   }
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    return HiveStatus::Fail(HiveError::kIo, path +
+                                                ": the file is read-only; not replacing it "
+                                                "(attrib -r clears the attribute)");
+  }
+  std::vector<BYTE> security;
+  SECURITY_INFORMATION kept = 0;
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    const HiveStatus read = ReadSecurity(target, &security, &kept);
+    if (!read.ok()) return HiveStatus::Fail(HiveError::kIo, path + ": " + read.message);
+  }
   std::wstring temporaryPath;
   FileHandle file;
   for (int attempt = 0; attempt < 100 && !file.valid(); ++attempt) {
-    temporaryPath = Wide(TemporaryPath(path, CurrentProcessId(), attempt));
+    temporaryPath = Wide(TemporaryPath(resolved, CurrentProcessId(), attempt));
     file.handle = ::CreateFileW(temporaryPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (!file.valid() && ::GetLastError() != ERROR_FILE_EXISTS) {
@@ -137,6 +243,17 @@ HiveStatus WriteFileAtomically(const std::string& path, std::string_view bytes) 
   if (!::FlushFileBuffers(file.handle)) return IoFailure(path, "cannot flush", ::GetLastError());
   ::CloseHandle(file.handle);
   file.handle = INVALID_HANDLE_VALUE;
+  // The new file keeps the old one's access rights and its hidden, system
+  // and other attributes.
+  if (!security.empty() && !::SetFileSecurityW(temporary.path().c_str(), kept, security.data())) {
+    return IoFailure(path, "cannot give the new file the old one's security", ::GetLastError());
+  }
+  constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                    FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kKeptAttributes) != 0 &&
+      !::SetFileAttributesW(temporary.path().c_str(), attributes & kKeptAttributes)) {
+    return IoFailure(path, "cannot give the new file the old one's attributes", ::GetLastError());
+  }
   if (!::MoveFileExW(temporary.path().c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return IoFailure(path, "cannot replace the file", ::GetLastError());

@@ -64,6 +64,9 @@ std::string TemporaryPath(const std::string& target, std::uint64_t process, int 
                                    std::to_string(attempt));
 }
 
+#ifndef _WIN32
+// Windows resolves names its own way (trailing dots, short names, drive
+// views): file_access_win32.cc asks the system.
 std::string ResolvedPath(const std::string& path) {
   constexpr int kMaxLinks = 40;
   std::error_code error;
@@ -82,6 +85,7 @@ std::string ResolvedPath(const std::string& path) {
   if (error || resolved.empty()) return path;
   return Utf8Of(resolved);
 }
+#endif  // _WIN32
 
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code error;

@@ -7,7 +7,11 @@
 
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+// sddl.h needs windows.h first.
+#include <sddl.h>
+#else
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -149,6 +153,46 @@ TEST_F(HiveFileTest, SaveReplacesTheFileWholeAndKeepsItsPermissionsAndLinks) {
   EXPECT_EQ(Entries(), (std::vector<std::string>{"link.reg", "registry.reg"}));
 }
 
+#else
+// A save keeps what Windows keeps on a file besides its bytes (its access
+// list, hidden and system attributes), and a read-only file is refused.
+TEST_F(HiveFileTest, SaveKeepsAttributesAndSecurityAndRefusesReadOnly) {
+  const std::wstring file = fs::path(std::u8string(hive_.begin(), hive_.end())).wstring();
+  MemoryRegistryStore store;
+  testing::WriteString(store, kHkeyCurrentUser, u"A", u"v", u"1");
+  // Everyone may read, nobody else anything; not inherited from the folder.
+  const wchar_t *kDescriptor = L"D:P(A;;FR;;;WD)(A;;FA;;;OW)";
+  const struct {
+    DWORD attributes;
+    bool saved;
+  } kCases[] = {{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, true},
+                {FILE_ATTRIBUTE_READONLY, false}};
+  for (const auto &c : kCases) {
+    SCOPED_TRACE(c.attributes);
+    WriteBytes(hive_, "old");
+    PSECURITY_DESCRIPTOR wanted = nullptr;
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(kDescriptor, SDDL_REVISION_1,
+                                                                       &wanted, nullptr));
+    ASSERT_TRUE(::SetFileSecurityW(file.c_str(), DACL_SECURITY_INFORMATION, wanted));
+    ::LocalFree(wanted);
+    ASSERT_TRUE(::SetFileAttributesW(file.c_str(), c.attributes));
+    const HiveStatus status = SaveHive(hive_, store);
+    EXPECT_EQ(status.ok(), c.saved) << status.message;
+    EXPECT_EQ(::GetFileAttributesW(file.c_str()) & ~FILE_ATTRIBUTE_ARCHIVE, c.attributes);
+    EXPECT_EQ(ReadBytes(hive_) == "old", !c.saved);
+    wchar_t *text = nullptr;
+    DWORD size = 0;
+    std::vector<BYTE> kept(4096);
+    ASSERT_TRUE(::GetFileSecurityW(file.c_str(), DACL_SECURITY_INFORMATION, kept.data(),
+                                   static_cast<DWORD>(kept.size()), &size));
+    ASSERT_TRUE(::ConvertSecurityDescriptorToStringSecurityDescriptorW(
+        kept.data(), SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr));
+    EXPECT_NE(std::wstring(text).find(L"(A;;FR;;;WD)"), std::wstring::npos);
+    ::LocalFree(text);
+    ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(Entries(), std::vector<std::string>{"registry.reg"});
+  }
+}
 #endif  // _WIN32
 
 TEST_F(HiveFileTest, SessionOnAMissingFileCreatesItOnlyOnCommit) {
@@ -364,6 +408,15 @@ TEST_F(HiveFileTest, SessionsLockTheFileNotTheNameAndRefuseWhatIsNoFile) {
 #ifndef _WIN32
   fs::create_symlink("registry.reg", dir_ / "link.reg");
   otherNames.push_back(Utf8(dir_ / "link.reg"));
+#else
+  // The spellings the system takes for the same file: trailing dots and
+  // spaces, other letter case, the folder's short name.
+  wchar_t shortDir[MAX_PATH] = {};
+  ASSERT_NE(::GetShortPathNameW(dir_.c_str(), shortDir, MAX_PATH), 0u);
+  for (const std::string &name : {hive_ + ".", hive_ + " . ", Utf8(dir_ / "REGISTRY.Reg"),
+                                  Utf8(fs::path(shortDir) / "registry.reg")}) {
+    otherNames.push_back(name);
+  }
 #endif
   for (const std::string &name : otherNames) {
     SCOPED_TRACE(name);
