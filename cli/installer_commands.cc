@@ -8,6 +8,7 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -38,9 +39,13 @@ std::uint16_t LanguageId(UiLanguage language) {
   return kLanguageEnglishUs;
 }
 
+// On Windows only a console is a terminal: _isatty also answers yes for
+// the NUL device and serial ports, where nobody could press Enter.
 bool IsTerminal(int descriptor) {
 #ifdef _WIN32
-  return ::_isatty(descriptor) != 0;
+  DWORD mode = 0;
+  const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor));
+  return handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode) != 0;
 #else
   return ::isatty(descriptor) != 0;
 #endif
