@@ -5,10 +5,12 @@
 //   call_exports RegProduct GROUP [DIR]         (no DIR: a null directory)
 //   call_exports ChangeFileExtAssociation EXT PROGID
 //   call_exports SendAssocChangedNotify
+//   call_exports cycles N GROUP DIR   (load, RegProduct, free; N times)
 //
 // Prints "NAME returned N" and exits 0 once the export ran, whatever it
-// returned; exits 2 when the library or the export cannot be found or the
-// arguments are wrong.
+// returned ("handles A B" for cycles: the process's handle count after
+// the first cycle and after the last); exits 2 when the library or the export cannot be found or
+// the arguments are wrong.
 #include <windows.h>
 // shellapi.h needs windows.h first.
 #include <shellapi.h>
@@ -90,6 +92,21 @@ int main() {
   if (!LibraryPath(&path)) {
     std::fputs("call_exports: cannot tell this program's folder\n", stderr);
     return kExitUsage;
+  }
+  if (name == L"cycles" && args.size() == 5) {
+    const int cycles = std::stoi(args[2]);
+    DWORD first = 0;
+    DWORD last = 0;
+    for (int i = 0; i < cycles; ++i) {
+      Library library(::LoadLibraryW(path.c_str()));
+      const auto call = Find<decltype(&RegProduct)>(library.get(), "RegProduct");
+      if (call == nullptr) return Missing("RegProduct");
+      call(args[3].c_str(), args[4].c_str());
+      library.Reset();
+      ::GetProcessHandleCount(::GetCurrentProcess(), i == 0 ? &first : &last);
+    }
+    std::printf("handles %lu %lu\n", first, last);
+    return 0;
   }
   const Library library(::LoadLibraryW(path.c_str()));
   if (!library) {
