@@ -34,34 +34,48 @@ ErrorCode ReadValues(RegistryStore& store, RegKey key, std::vector<StoredValue>*
 
 // The names of an open key's subkeys, in registry name order.
 ErrorCode ReadSubkeyNames(RegistryStore& store, RegKey key, std::vector<Text>* names) {
-  char16_t name[kMaxKeyNameUnits + 1];
+  // Some registries hold names longer than the limit (the system's under
+  // Wine): read those too.
+  constexpr std::uint32_t kLongestName = 16383;
+  std::u16string name(kMaxKeyNameUnits + 1, u'\0');
   for (std::uint32_t index = 0;; ++index) {
-    std::uint32_t units = kMaxKeyNameUnits + 1;
-    const ErrorCode code = store.EnumKey(key, index, name, &units);
+    auto units = static_cast<std::uint32_t>(name.size());
+    ErrorCode code = store.EnumKey(key, index, name.data(), &units);
+    if (code == kErrorMoreData && name.size() <= kLongestName) {
+      name.resize(kLongestName + 1);
+      units = kLongestName + 1;
+      code = store.EnumKey(key, index, name.data(), &units);
+    }
     if (code == kErrorNoMoreItems) break;
     if (code != kErrorSuccess) return code;
-    names->emplace_back(name, units);
+    names->emplace_back(name.data(), units);
   }
   std::sort(names->begin(), names->end(),
             [](const Text& a, const Text& b) { return CompareRegistryNames(a, b) < 0; });
   return kErrorSuccess;
 }
 
-// Appends key (open, borrowed) at path and its subtree.
+// Appends key (open, borrowed) at path and its subtree. With unread, what
+// cannot be read is named there and passed over.
 ErrorCode Collect(RegistryStore& store, RegKey key, const Text& path, bool includeSelf,
-                  std::vector<StoredKey>* keys) {
+                  std::vector<StoredKey>* keys, std::vector<UnreadKey>* unread) {
+  const auto passOver = [unread](const Text& at, ErrorCode code) {
+    if (code != kErrorSuccess && unread != nullptr) unread->push_back(UnreadKey{at, code});
+    return unread != nullptr ? kErrorSuccess : code;
+  };
   if (includeSelf) {
     keys->push_back(StoredKey{path, {}});
-    const ErrorCode code = ReadValues(store, key, &keys->back().values);
+    const ErrorCode code = passOver(path, ReadValues(store, key, &keys->back().values));
     if (code != kErrorSuccess) return code;
   }
   std::vector<Text> children;
-  ErrorCode code = ReadSubkeyNames(store, key, &children);
+  ErrorCode code = passOver(path, ReadSubkeyNames(store, key, &children));
   for (std::size_t i = 0; code == kErrorSuccess && i < children.size(); ++i) {
     ScopedKey child(store);
-    code = store.OpenKey(key, children[i].c_str(), kKeyRead, child.Receive());
-    if (code == kErrorSuccess)
-      code = Collect(store, child.get(), path + u'\\' + children[i], true, keys);
+    const Text childPath = path + u'\\' + children[i];
+    code = passOver(childPath, store.OpenKey(key, children[i].c_str(), kKeyRead, child.Receive()));
+    if (code == kErrorSuccess && child.get() != kNoKey)
+      code = Collect(store, child.get(), childPath, true, keys, unread);
   }
   return code;
 }
@@ -83,8 +97,9 @@ bool StoredSpelling(RegistryStore& store, RegKey key, TextView name, Text* spell
 }  // namespace
 
 ErrorCode ReadRegistryTree(RegistryStore& store, RegKey root, TextView path,
-                           std::vector<StoredKey>* keys) {
+                           std::vector<StoredKey>* keys, std::vector<UnreadKey>* unread) {
   keys->clear();
+  if (unread != nullptr) unread->clear();
   const TextView rootName = RootKeyName(root);
   if (rootName.empty()) return kErrorInvalidHandle;
   const Text subkey(path);
@@ -110,19 +125,21 @@ ErrorCode ReadRegistryTree(RegistryStore& store, RegKey root, TextView path,
     below += name;
     spelled += u'\\' + name;
   }
-  code = Collect(store, top.get(), spelled, true, keys);
+  code = Collect(store, top.get(), spelled, true, keys, unread);
   if (code != kErrorSuccess) keys->clear();
   return code;
 }
 
-ErrorCode ReadWholeRegistry(RegistryStore& store, std::vector<StoredKey>* keys) {
+ErrorCode ReadWholeRegistry(RegistryStore& store, std::vector<StoredKey>* keys,
+                            std::vector<UnreadKey>* unread) {
   keys->clear();
+  if (unread != nullptr) unread->clear();
   for (const RootKeyEntry& entry : kRootKeys) {
     const RegKey root = entry.key;
     std::uint32_t subkeys = 0;
     std::uint32_t values = 0;
     if (store.QueryInfoKey(root, &subkeys, &values) != kErrorSuccess) continue;
-    const ErrorCode code = Collect(store, root, Text(RootKeyName(root)), values > 0, keys);
+    const ErrorCode code = Collect(store, root, Text(RootKeyName(root)), values > 0, keys, unread);
     if (code != kErrorSuccess) {
       keys->clear();
       return code;
