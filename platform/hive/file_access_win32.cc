@@ -79,9 +79,10 @@ class TemporaryFile {
 // alone when the owner cannot be read.
 HiveStatus ReadSecurity(const std::wstring& file, std::vector<BYTE>* descriptor,
                         SECURITY_INFORMATION* parts) {
-  for (const SECURITY_INFORMATION wanted :
-       {OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-        SECURITY_INFORMATION{DACL_SECURITY_INFORMATION}}) {
+  constexpr SECURITY_INFORMATION kWithOwner =
+      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  constexpr SECURITY_INFORMATION kAccessList = DACL_SECURITY_INFORMATION;
+  for (const SECURITY_INFORMATION wanted : {kWithOwner, kAccessList}) {
     DWORD size = 0;
     ::GetFileSecurityW(file.c_str(), wanted, nullptr, 0, &size);
     if (size == 0) continue;

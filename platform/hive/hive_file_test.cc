@@ -160,8 +160,8 @@ TEST_F(HiveFileTest, SaveKeepsAttributesAndSecurityAndRefusesReadOnly) {
   const std::wstring file = fs::path(std::u8string(hive_.begin(), hive_.end())).wstring();
   MemoryRegistryStore store;
   testing::WriteString(store, kHkeyCurrentUser, u"A", u"v", u"1");
-  // Everyone may read, nobody else anything; not inherited from the folder.
-  const wchar_t *kDescriptor = L"D:P(A;;FR;;;WD)(A;;FA;;;OW)";
+  // Everyone may read, administrators anything; not inherited from the folder.
+  const wchar_t *kDescriptor = L"D:P(A;;FR;;;WD)(A;;FA;;;BA)";
   const struct {
     DWORD attributes;
     bool saved;
