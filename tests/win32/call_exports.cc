@@ -95,6 +95,12 @@ int main() {
   }
   if (name == L"cycles" && args.size() == 5) {
     const int cycles = std::stoi(args[2]);
+    // The system libraries tolvane.dll imports stay loaded, as in an
+    // installer's process: the cycles count the library's own handles.
+    std::vector<Library> system;
+    for (const wchar_t* name : {L"msi.dll", L"ole32.dll", L"oleaut32.dll", L"user32.dll"}) {
+      system.emplace_back(::LoadLibraryW(name));
+    }
     DWORD first = 0;
     DWORD last = 0;
     for (int i = 0; i < cycles; ++i) {
