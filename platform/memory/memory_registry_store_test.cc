@@ -109,6 +109,44 @@ TEST(MemoryRegistryStoreTest, ManySubkeysAreFoundAndListedWhateverTheOrder) {
   }
 }
 
+// Values keep the order they were first written through rewrites and
+// deletions, however many a key holds.
+TEST(MemoryRegistryStoreTest, ManyValuesKeepTheirOrderThroughRewritesAndDeletions) {
+  const struct {
+    int count;
+    int deleteEvery;
+  } kCases[] = {{10, 3}, {3000, 2}, {3000, 1}, {500, 7}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.count * 10 + c.deleteEvery);
+    MemoryRegistryStore store;
+    std::vector<Text> left;
+    for (int i = 0; i < c.count; ++i) {
+      const std::string digits = std::to_string(c.count - i);
+      left.push_back(u"V" + Text(digits.begin(), digits.end()));
+      WriteString(store, kHkeyCurrentUser, u"P", left.back().c_str(), u"1");
+    }
+    RegKey key = kNoKey;
+    ASSERT_EQ(store.OpenKey(kHkeyCurrentUser, u"P", kKeyAllAccess, &key), kErrorSuccess);
+    for (int i = 0; i < c.count; i += c.deleteEvery) {
+      Text lower = left[static_cast<std::size_t>(i)];
+      lower[0] = u'v';
+      ASSERT_EQ(store.DeleteValue(key, lower.c_str()), kErrorSuccess);
+      EXPECT_EQ(store.DeleteValue(key, lower.c_str()), kErrorFileNotFound);
+      left[static_cast<std::size_t>(i)].clear();
+    }
+    ASSERT_EQ(store.CloseKey(key), kErrorSuccess);
+    std::erase(left, Text());
+    for (const Text& n : left) WriteString(store, kHkeyCurrentUser, u"P", n.c_str(), u"2");
+    const std::vector<StoredKey> keys = store.Snapshot();
+    std::vector<Text> listed;
+    for (const StoredKey& key : keys) {
+      for (const StoredValue& v : key.values) listed.push_back(v.name);
+    }
+    EXPECT_EQ(listed, left);
+    EXPECT_EQ(ReadString(store, kHkeyCurrentUser, u"P", u"missing"), u"<missing>");
+  }
+}
+
 TEST(MemoryRegistryStoreTest, SnapshotListsKeysDepthFirstInRegeditOrder) {
   MemoryRegistryStore store;
   for (const char16_t* path : {u"S\\Zeta", u"S\\beta", u"S\\Alpha\\Inner", u"S\\10", u"S\\9"}) {
