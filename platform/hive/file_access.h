@@ -105,10 +105,11 @@ class FileLock {
   // through a symbolic link nor emptied on opening; one that is not a
   // regular file, has other names (hard links) or holds anything but a
   // holder's process id is refused. A lock file removed or replaced while
-  // Acquire waited is locked again under its new identity. A shared lock whose lock file cannot be made (a
-  // read-only medium, a folder the caller may not write to, a folder that
-  // does not exist) succeeds without holding anything: no writer can replace
-  // the file through that folder's lock, and saves are atomic renames.
+  // Acquire waited is locked again under its new identity. A shared lock
+  // whose lock file cannot be made (a read-only medium, a folder the caller
+  // may not write to, a folder that does not exist) succeeds without
+  // holding anything: no writer can replace the file through that folder's
+  // lock, and saves are atomic renames.
   HiveStatus Acquire(const std::string& lockPath, LockMode mode, const LockWait& wait);
   void Release();
   bool held() const { return handle_ != kNoHandle; }

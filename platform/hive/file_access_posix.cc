@@ -236,9 +236,11 @@ HiveStatus CheckLockFile(int fd, const std::string &lockPath) {
   if (::fstat(fd, &info) != 0) return IoFailure(lockPath, "cannot read", errno);
   if (!S_ISREG(info.st_mode)) return NotRegular(lockPath, info.st_mode);
   char text[64] = {};
-  const ssize_t got = info.st_size < static_cast<off_t>(sizeof text) ? ::pread(fd, text, sizeof text, 0) : -1;
+  const ssize_t got =
+      info.st_size < static_cast<off_t>(sizeof text) ? ::pread(fd, text, sizeof text, 0) : -1;
   const std::string_view held(text, got > 0 ? static_cast<std::size_t>(got) : 0);
-  const bool idOnly = got >= 0 && held.find_first_not_of("0123456789 \r\n") == std::string_view::npos;
+  const bool idOnly =
+      got >= 0 && held.find_first_not_of("0123456789 \r\n") == std::string_view::npos;
   if (info.st_nlink > 1 || !idOnly) {
     return HiveStatus::Fail(HiveError::kIo, lockPath +
                                                 ": is not a lock file (it has other names or "

@@ -253,8 +253,7 @@ bool FileLock::StillNamed() const {
                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   BY_HANDLE_FILE_INFORMATION held{};
   BY_HANDLE_FILE_INFORMATION now{};
-  return named.valid() &&
-         ::GetFileInformationByHandle(reinterpret_cast<HANDLE>(handle_), &held) &&
+  return named.valid() && ::GetFileInformationByHandle(reinterpret_cast<HANDLE>(handle_), &held) &&
          ::GetFileInformationByHandle(named.handle, &now) &&
          held.dwVolumeSerialNumber == now.dwVolumeSerialNumber &&
          held.nFileIndexHigh == now.nFileIndexHigh && held.nFileIndexLow == now.nFileIndexLow;

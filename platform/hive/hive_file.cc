@@ -100,10 +100,9 @@ HiveStatus HiveSession::Open(const std::string &path, LockMode mode, const LockW
   }
   if (kind != std::filesystem::file_type::not_found &&
       kind != std::filesystem::file_type::regular) {
-    return HiveStatus::Fail(HiveError::kIo,
-                            path + (kind == std::filesystem::file_type::directory
-                                        ? ": is a directory"
-                                        : ": not a regular file"));
+    return HiveStatus::Fail(HiveError::kIo, path + (kind == std::filesystem::file_type::directory
+                                                        ? ": is a directory"
+                                                        : ": not a regular file"));
   }
   HiveStatus status = lock_.Acquire(CompanionPath(resolved, kLockSuffix), mode, wait);
   if (!status.ok()) return status;

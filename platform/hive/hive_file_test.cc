@@ -467,8 +467,7 @@ TEST_F(HiveFileTest, CompanionFilesAreNeverWrittenThroughNorTakenForHives) {
 #ifndef _WIN32
       {"lock holding another file's data", a250 + "b",
        [&] { WriteBytes(a250 + ".lock", "Windows Registry Editor Version 5.00\r\n"); }},
-      {"lock planted as a link", hive_,
-       [&] { fs::create_symlink(victim, hive_ + ".lock"); }},
+      {"lock planted as a link", hive_, [&] { fs::create_symlink(victim, hive_ + ".lock"); }},
       {"lock planted as a hard link", hive_,
        [&] { fs::create_hard_link(victim, hive_ + ".lock"); }},
 #endif

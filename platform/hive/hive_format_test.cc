@@ -273,7 +273,8 @@ TEST(HiveFormatTest, AcceptsEveryToleratedForm) {
       {"odd key paths", Hive("[HKCU\\A\\\\B\\]\n[HKEY_CURRENT_USER\\with [br]] ; c\n[HKCU]\n"),
        "[HKEY_CURRENT_USER\\A\\B]\n[HKEY_CURRENT_USER\\with "
        "[br]]\n[HKEY_CURRENT_USER]\n"},
-      {"REGEDIT4 8-bit text", "REGEDIT4\n[HKCU\\A]\n\"e\"=hex(2):25,50,25,00\n\"m\"=hex(7):61,00,00\n",
+      {"REGEDIT4 8-bit text",
+       "REGEDIT4\n[HKCU\\A]\n\"e\"=hex(2):25,50,25,00\n\"m\"=hex(7):61,00,00\n",
        "[HKEY_CURRENT_USER\\A]\ne=2:2500500025000000\nm=7:610000000000\n"},
       {"header only", "Windows Registry Editor Version 5.00", ""},
       {"key 512 levels deep", Hive("[" + DeepPath(512) + "]\n"),
@@ -420,10 +421,13 @@ TEST(HiveFormatTest, ApplyReportsTheLineTheStoreRefused) {
 TEST(HiveFormatTest, FindsLineEndsAndNulsAtEveryOffsetOfALine) {
   const struct {
     const char *name;
-    TextView mark;  // put between a comment and a key line
+    TextView mark;              // put between a comment and a key line
     std::size_t refusedOnLine;  // 0: read as two lines
   } kCases[] = {
-      {"CR", u"\r", 0}, {"LF", u"\n", 0}, {"CR LF", u"\r\n", 0}, {"NUL", TextView(u"\0", 1), 3},
+      {"CR", u"\r", 0},
+      {"LF", u"\n", 0},
+      {"CR LF", u"\r\n", 0},
+      {"NUL", TextView(u"\0", 1), 3},
   };
   for (const auto &c : kCases) {
     for (std::size_t offset = 0; offset < 17; ++offset) {
@@ -478,8 +482,8 @@ TEST(HiveFormatTest, ApplyRefusesAValueWithNoCurrentKey) {
   } kCases[] = {
       {"set first", {op(Kind::kSetValue, 3)}},
       {"delete first", {op(Kind::kDeleteValue, 3)}},
-      {"after a key deletion", {op(Kind::kCreateKey, 3), op(Kind::kDeleteTree, 4),
-                                op(Kind::kSetValue, 5)}},
+      {"after a key deletion",
+       {op(Kind::kCreateKey, 3), op(Kind::kDeleteTree, 4), op(Kind::kSetValue, 5)}},
   };
   for (const auto &c : kCases) {
     SCOPED_TRACE(c.name);

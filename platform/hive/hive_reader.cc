@@ -305,7 +305,7 @@ class LineReader {
   std::string_view bytes_;
   Encoding encoding_;
   std::size_t pos_ = 0;  // in units of the encoding: bytes or byte pairs
-  Text buffer_;  // the decoded units of the current line, and room
+  Text buffer_;          // the decoded units of the current line, and room
   TextView line_;
   bool hasNul_ = false;
   std::size_t number_ = 0;
@@ -617,9 +617,9 @@ class HiveParser {
       }
       op.kind = HiveOperationKind::kSetValue;
       op.type = kRegDword;
-      const char little[4] = {static_cast<char>(value & 0xFF), static_cast<char>((value >> 8) & 0xFF),
-                              static_cast<char>((value >> 16) & 0xFF),
-                              static_cast<char>(value >> 24)};
+      const char little[4] = {
+          static_cast<char>(value & 0xFF), static_cast<char>((value >> 8) & 0xFF),
+          static_cast<char>((value >> 16) & 0xFF), static_cast<char>(value >> 24)};
       op.data.assign(little, sizeof little);
     } else if (cursor.Consume(u"hex:")) {
       op.kind = HiveOperationKind::kSetValue;

@@ -301,9 +301,9 @@ void KeyNode::EraseValue(Value* value) {
 
 void KeyNode::CloseValueHoles() const {
   if (erasedValues_ == 0) return;
-  values_.erase(std::remove_if(values_.begin(), values_.end(),
-                               [](const Value& v) { return v.erased; }),
-                values_.end());
+  values_.erase(
+      std::remove_if(values_.begin(), values_.end(), [](const Value& v) { return v.erased; }),
+      values_.end());
   erasedValues_ = 0;
   valueIndex_.reset();
   if (values_.size() >= kIndexedChildren) valueIndex_ = std::make_unique<ValueIndex>(values_);

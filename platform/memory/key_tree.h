@@ -89,9 +89,9 @@ struct KeyNode {
   static constexpr std::size_t kIndexedChildren = 16;
 
   NameBuffer name;
-  KeyNode* parent = nullptr;  // null for a root and for a deleted key
+  KeyNode* parent = nullptr;    // null for a root and for a deleted key
   std::uint32_t pathUnits = 0;  // of the key's full path, root included
-  std::uint32_t handles = 0;  // open handles on this key
+  std::uint32_t handles = 0;    // open handles on this key
   bool deleted = false;
 
   // The subkeys in folded-name order.

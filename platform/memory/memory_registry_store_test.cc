@@ -52,8 +52,7 @@ TEST(MemoryRegistryStoreTest, CreateThroughAHandleWithoutTheCreateRightMakesNoth
   RegKey reader = kNoKey;
   ASSERT_EQ(store.OpenKey(kHkeyCurrentUser, u"K", kKeyRead, &reader), kErrorSuccess);
   RegKey made = kNoKey;
-  EXPECT_EQ(store.CreateKey(reader, u"New\\Deeper", kKeyRead, &made, nullptr),
-            kErrorAccessDenied);
+  EXPECT_EQ(store.CreateKey(reader, u"New\\Deeper", kKeyRead, &made, nullptr), kErrorAccessDenied);
   EXPECT_EQ(made, kNoKey);
   EXPECT_FALSE(KeyExists(store, kHkeyCurrentUser, u"K\\New"));
   EXPECT_EQ(store.CloseKey(reader), kErrorSuccess);
