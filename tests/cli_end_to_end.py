@@ -413,6 +413,8 @@ class CommandTest(unittest.TestCase):
         os.mkdir(locked, 0o555)
         loop = os.path.join(self.dir.name, "loop.reg")
         os.symlink("loop.reg", loop)
+        fifo = os.path.join(self.dir.name, "fifo.reg")
+        os.mkfifo(fifo)
         nobody = lambda: os.setuid(65534)  # noqa: E731
         small = lambda: __import__("resource").setrlimit(  # noqa: E731
             __import__("resource").RLIMIT_FSIZE, (512, 512))
@@ -420,7 +422,8 @@ class CommandTest(unittest.TestCase):
             (os.path.join(locked, "r.reg"), None, nobody if os.geteuid() == 0 else None,
              "Permission denied"),
             (loop, None, None, "loop.reg: "),
-            ("/dev/zero", None, None, "not a regular file"),
+            (fifo, None, None, "not a regular file"),
+            (locked, None, None, "is a directory"),
             (self.hive, None, small, "File too large"),
             (None, {"HOME": "", "XDG_DATA_HOME": ""}, None, "HOME is not"),
             (None, {"XDG_DATA_HOME": "rel"}, None, "XDG_DATA_HOME is a relative path"),
@@ -432,14 +435,16 @@ class CommandTest(unittest.TestCase):
                 environment[name] = value
                 if not value:
                     del environment[name]
-            proc = subprocess.run([TOLVANE, *args, "register", "ZDW2008_FILE_EXT", "C:\\"],
+            proc = subprocess.run([os.path.abspath(TOLVANE), *args, "register",
+                                   "ZDW2008_FILE_EXT", "C:\\"],
                                   capture_output=True, env=environment, preexec_fn=before,
                                   cwd=self.dir.name)
             lines = proc.stderr.decode().strip().splitlines()
             self.assertEqual((proc.returncode, len(lines)), (2, 1), (words, lines))
             self.assertIn(words, lines[0])
-        self.assertEqual(sorted(os.listdir(self.dir.name)), ["loop.reg", "ro"])
-        self.assertFalse(os.path.exists("/dev/zero.lock"))
+        # Only the lock of the hive that could be used (the save that was too large).
+        self.assertEqual(sorted(os.listdir(self.dir.name)),
+                         ["fifo.reg", "loop.reg", "registry.reg.lock", "ro"])
 
     def test_input_is_read_before_the_hive_is_locked(self):
         for command in (["import", "/dev/stdin"], ["script", "run", "/dev/stdin"]):
