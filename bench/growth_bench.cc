@@ -200,5 +200,36 @@ void BM_HiveSaveGrowth(benchmark::State& state) {
 }
 BENCHMARK(BM_HiveSaveGrowth)->Apply(HiveSizes)->Unit(benchmark::kMillisecond);
 
+// Guards values in one key: importing a hive whose one key holds 20,000 or
+// 200,000 values, then looking up one it lacks. per_value should be the
+// same at both sizes (within 1.2x).
+void BM_ValuesInOneKeyGrowth(benchmark::State& state) {
+  const auto values = static_cast<std::size_t>(state.range(0));
+  std::string text = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Many]\r\n";
+  for (std::size_t i = 0; i < values; ++i) {
+    text += "\"Value" + std::to_string(i * 7919 % values) + "\"=dword:00000001\r\n";
+  }
+  std::vector<HiveOperation> operations;
+  if (!ParseHive(text, &operations).ok()) state.SkipWithError("the hive did not parse");
+  MemoryRegistryStore store;
+  for (auto _ : state) {
+    state.PauseTiming();
+    store.Clear();
+    state.ResumeTiming();
+    if (!ApplyHive(operations, store).ok()) {
+      state.SkipWithError("the hive did not apply");
+      break;
+    }
+    ScopedKey key(store);
+    store.OpenKey(kHkeyCurrentUser, u"Many", kKeyRead, key.Receive());
+    std::uint32_t size = 0;
+    benchmark::DoNotOptimize(store.QueryValue(key.get(), u"Missing", nullptr, nullptr, &size));
+  }
+  state.counters["per_value"] = benchmark::Counter(
+      static_cast<double>(values),
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_ValuesInOneKeyGrowth)->Arg(20000)->Arg(200000)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 }  // namespace tolvane::bench

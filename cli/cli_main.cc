@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <csignal>
 #include <chrono>
 #include <cstdio>
 #include <cwchar>
@@ -187,6 +188,10 @@ int Main(Output& output, int argc, char** argv, bool* saved) {
     if (line.registryFile.empty()) return output.ToolError("--registry wants a file name", json);
     global.host.registryFile = line.registryFile;
   }
+  // NaN passes any range check; it is refused here before it is converted.
+  if (!(line.waitSeconds >= 0 && line.waitSeconds <= 86400)) {
+    return output.ToolError("--wait wants a number of seconds from 0 to 86400", json);
+  }
   global.host.wait = std::chrono::milliseconds(static_cast<std::int64_t>(line.waitSeconds * 1000));
   global.host.waitNotice = [&output](const std::string& notice) {
     output.Write(stderr, "tolvane: " + TerminalSafe(notice) + "\n");
@@ -258,6 +263,10 @@ int main(int argc, char** argv) {
   // Output is UTF-8 bytes, written as they are.
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
+#else
+  // A file-size limit (ulimit -f) makes a write fail with its reason
+  // instead of ending the process mid-save without a word.
+  std::signal(SIGXFSZ, SIG_IGN);
 #endif
   try {
     return tolvane::cli::Run(argc, argv);

@@ -162,8 +162,10 @@ std::string StatusText(HResult status) {
   return text;
 }
 
-// Applies the script of a file or an embedded id on host's platform.
-CommandOutcome ApplyScriptCommand(Host& host, const CommandArgs& args, bool commit) {
+// Applies the script of a file (its bytes, read before the hive was locked)
+// or an embedded id on host's platform.
+CommandOutcome ApplyScriptCommand(Host& host, const CommandArgs& args, const std::string& bytes,
+                                  bool commit) {
   CommandOutcome outcome;
   Platform& platform = host.platform();
   ReplacementMap map(platform.text);
@@ -182,8 +184,6 @@ CommandOutcome ApplyScriptCommand(Host& host, const CommandArgs& args, bool comm
     if (Failed(status)) place = EmbeddedScriptFailurePlace(platform, map, own, id, stopOffset);
     outcome.report.call = "RunScriptResource(" + std::to_string(args.scriptId) + ")";
   } else {
-    std::string bytes;
-    if (!ReadInput(args.file, &bytes, &error)) return ToolErrorOutcome(error);
     if (const std::size_t nul = bytes.find('\0'); nul != std::string::npos) {
       const auto line =
           1 + std::count(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(nul), '\n');
@@ -229,15 +229,20 @@ CommandOutcome ApplyScriptCommand(Host& host, const CommandArgs& args, bool comm
 }
 
 CommandOutcome ScriptRun(const CommandArgs& args, const GlobalArgs& global) {
+  std::string bytes;
   std::string error;
+  if (args.scriptId < 0 && !ReadInput(args.file, &bytes, &error)) return ToolErrorOutcome(error);
   auto host = OpenHost(global.host, true, &error);
   if (!host) return ToolErrorOutcome(error);
-  return ApplyScriptCommand(*host, args, true);
+  return ApplyScriptCommand(*host, args, bytes, true);
 }
 
 CommandOutcome ScriptCheck(const CommandArgs& args, const GlobalArgs& global) {
+  std::string bytes;
+  std::string error;
+  if (!ReadInput(args.file, &bytes, &error)) return ToolErrorOutcome(error);
   auto host = OpenScratchHost(global.host);
-  return ApplyScriptCommand(*host, args, false);
+  return ApplyScriptCommand(*host, args, bytes, false);
 }
 
 CommandOutcome ScriptShow(const CommandArgs& args, const GlobalArgs& global) {
@@ -377,6 +382,11 @@ CommandOutcome Export(const CommandArgs& args, const GlobalArgs& global) {
       return ToolErrorOutcome("--output " + args.output +
                               " is the hive file itself; choose another file");
     }
+    if (IsCompanionName(args.output) || IsCompanionName(ResolvedPath(args.output))) {
+      return ToolErrorOutcome("--output " + args.output +
+                              ": a name ending in .lock or .tmpN-N is a lock or temporary "
+                              "file's; choose another file");
+    }
     const HiveStatus status = SerializeHiveUtf16(keys, &bytes);
     if (!status.ok()) return ToolErrorOutcome(status.message);
     const HiveStatus written = WriteFileAtomically(args.output, bytes);
@@ -394,13 +404,22 @@ CommandOutcome Export(const CommandArgs& args, const GlobalArgs& global) {
 }
 
 CommandOutcome Import(const CommandArgs& args, const GlobalArgs& global) {
-  std::string error;
-  auto host = OpenHost(global.host, true, &error);
-  if (!host) return ToolErrorOutcome(error);
-  // The file is read and checked whole before its first change; a file
+  // The file is read and checked whole before the hive is locked (a slow
+  // pipe keeps nobody else waiting) and before its first change; a file
   // that fails part-way is not committed, so the hive stays as it was.
-  std::size_t operations = 0;
-  const HiveStatus imported = ImportHiveFile(args.file, host->platform().registry, &operations);
+  // A REGEDIT4 file's 8-bit text is widened with --codepage.
+  const std::unique_ptr<Host> scratch = OpenScratchHost(global.host);
+  std::vector<HiveOperation> parsed;
+  HiveStatus imported = ReadHiveFile(args.file, &parsed, &scratch->platform().text);
+  std::string error;
+  std::unique_ptr<Host> host;
+  if (imported.ok()) {
+    host = OpenHost(global.host, true, &error);
+    if (!host) return ToolErrorOutcome(error);
+    imported = ApplyHive(parsed, host->platform().registry);
+    if (!imported.ok()) imported.message = args.file + ": " + imported.message;
+  }
+  const std::size_t operations = parsed.size();
   if (!imported.ok()) {
     return ToolErrorOutcome(imported.error == HiveError::kNotFound ||
                                     imported.error == HiveError::kIo

@@ -14,14 +14,36 @@ namespace {
 
 // The hive file the options name: --registry, else $TOLVANE_REGISTRY, else
 // $XDG_DATA_HOME/tolvane/registry.reg, else ~/.local/share/tolvane/registry.reg.
-std::string HivePath(const HostOptions& options) {
-  if (options.registryFile) return *options.registryFile;
-  if (const char* env = std::getenv("TOLVANE_REGISTRY"); env != nullptr && *env != '\0') return env;
+// A relative XDG_DATA_HOME, and a missing or relative HOME, are refused
+// rather than resolved against the current folder.
+bool HivePath(const HostOptions& options, std::string* path, std::string* error) {
+  if (options.registryFile) {
+    *path = *options.registryFile;
+    return true;
+  }
+  if (const char* env = std::getenv("TOLVANE_REGISTRY"); env != nullptr && *env != '\0') {
+    *path = env;
+    return true;
+  }
   if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && *data != '\0') {
-    return std::string(data) + "/tolvane/registry.reg";
+    if (*data != '/') {
+      *error = std::string("XDG_DATA_HOME is a relative path (") + data +
+               "); it must be absolute, or give --registry FILE";
+      return false;
+    }
+    *path = std::string(data) + "/tolvane/registry.reg";
+    return true;
   }
   const char* home = std::getenv("HOME");
-  return std::string(home != nullptr ? home : ".") + "/.local/share/tolvane/registry.reg";
+  if (home == nullptr || *home != '/') {
+    *error = home == nullptr ? "HOME is not set, so there is no default hive file; give "
+                               "--registry FILE or set TOLVANE_REGISTRY"
+                             : "HOME is not an absolute path, so there is no default hive "
+                               "file; give --registry FILE or set TOLVANE_REGISTRY";
+    return false;
+  }
+  *path = std::string(home) + "/.local/share/tolvane/registry.reg";
+  return true;
 }
 
 // A dry run's module registrar: modules load as they would, but none is
@@ -126,8 +148,10 @@ bool CodePageIsKnown(std::uint32_t codePage) {
 }
 
 std::unique_ptr<Host> OpenHost(const HostOptions& options, bool forWriting, std::string* error) {
+  std::string path;
+  if (!HivePath(options, &path, error)) return nullptr;
   auto host = std::make_unique<PortableHost>(options);
-  if (!host->Open(HivePath(options), forWriting, error)) return nullptr;
+  if (!host->Open(path, forWriting, error)) return nullptr;
   return host;
 }
 

@@ -53,9 +53,19 @@ bool IsTerminal(int descriptor) {
 
 // A person at a terminal confirms the notice with Enter, as a message box
 // waits for OK; pipes, files and --json never wait.
+bool WaitsForEnter(const GlobalArgs& global) {
+  return !global.json && IsTerminal(0) && IsTerminal(2);
+}
+
+// A notice that waits is held until the hive is saved and unlocked
+// (ShowHeldNotices), so that nobody else waits for the person's Enter.
 void PrepareNotice(Host& host, const GlobalArgs& global) {
   host.notice().SetLanguage(LanguageId(global.lang));
-  host.notice().SetWaitForEnter(!global.json && IsTerminal(0) && IsTerminal(2));
+  host.notice().SetHeld(WaitsForEnter(global));
+}
+
+void ShowHeldNotices(const CommandOutcome& outcome, const GlobalArgs& global) {
+  if (WaitsForEnter(global)) ShowNotices(stderr, stdin, outcome.report.messages, true);
 }
 
 // Fills the report from what the call did, and saves the store.
@@ -109,9 +119,8 @@ bool SplitPair(const std::string& text, std::string* name, std::string* value) {
   return true;
 }
 
-}  // namespace
-
-CommandOutcome RegisterIs(const CommandArgs& args, const GlobalArgs& global) {
+// The commands' work while the hive is locked (the host alive).
+CommandOutcome RegisterIsLocked(const CommandArgs& args, const GlobalArgs& global) {
   std::string error;
   auto host = OpenHost(global.host, true, &error);
   if (!host) return ToolErrorOutcome(error);
@@ -129,7 +138,7 @@ CommandOutcome RegisterIs(const CommandArgs& args, const GlobalArgs& global) {
   return outcome;
 }
 
-CommandOutcome CustomAction(const CommandArgs& args, const GlobalArgs& global) {
+CommandOutcome CustomActionLocked(const CommandArgs& args, const GlobalArgs& global) {
   const bool product = args.actionName == "_RegProduct";
   if (!product && args.actionName != "_RegKorvo") {
     return ToolErrorOutcome("unknown custom action '" + args.actionName +
@@ -172,6 +181,20 @@ CommandOutcome CustomAction(const CommandArgs& args, const GlobalArgs& global) {
                                                       : "a registration failed; the user was told";
   outcome.exitCode = result == kActionSucceeded ? kExitOk : kExitFailure;
   Finish(*host, &outcome);
+  return outcome;
+}
+
+}  // namespace
+
+CommandOutcome RegisterIs(const CommandArgs& args, const GlobalArgs& global) {
+  CommandOutcome outcome = RegisterIsLocked(args, global);
+  ShowHeldNotices(outcome, global);
+  return outcome;
+}
+
+CommandOutcome CustomAction(const CommandArgs& args, const GlobalArgs& global) {
+  CommandOutcome outcome = CustomActionLocked(args, global);
+  ShowHeldNotices(outcome, global);
   return outcome;
 }
 

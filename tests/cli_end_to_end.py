@@ -13,6 +13,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 TOLVANE = None
@@ -322,6 +323,8 @@ class CommandTest(unittest.TestCase):
             (["frobnicate"], "unknown command 'frobnicate'"),
             (["script", "frob"], "unknown command 'frob'"),
             (["export", "--output", self.hive], "is the hive file itself"),
+            (["export", "--output", self.hive + ".tmp1-0"], "lock or temporary file's"),
+            (["--wait", "nan", "query", "HKCU"], "--wait wants a number of seconds"),
             (["export", "--output", os.path.join(self.dir.name, "nowhere", "x.reg")],
              "cannot write"),
             # Control characters in a message are escaped; invalid UTF-8 and
@@ -451,6 +454,78 @@ class CommandTest(unittest.TestCase):
         out = run_json(*self.base, "script", "run",
                        self.write("f.rgs", b"HKCU { Existing { A = s x\n B = q y } }"), check_exit=1)
         self.assertEqual((out["remaining"], out["lost"]), (0, ["HKEY_CURRENT_USER\\Existing"]))
+
+    def test_lock_files_are_never_written_through(self):
+        victim = self.write("victim.txt", b"keep me")
+        long_hive = os.path.join(self.dir.name, "a" * 251)
+        long_lock = long_hive[:-1] + ".lock"
+        cases = [  # hive, its lock file, how the lock is planted, words of the refusal
+            (self.hive, self.hive + ".lock", os.symlink, "symbolic link"),
+            (self.hive, self.hive + ".lock", os.link, "not a lock file"),
+            (long_hive, long_lock, shutil.copy, "not a lock file"),
+            (long_lock, None, None, "choose another name"),
+        ]
+        for hive, lock, plant, words in cases:
+            for name in os.listdir(self.dir.name):
+                if name != "victim.txt":
+                    os.unlink(os.path.join(self.dir.name, name))
+            if plant:
+                plant(victim, lock)
+            out = run("--registry", hive, "assoc", ".zdw", "Zdw.Document.8", check_exit=2)
+            self.assertIn(words, out.stderr.decode(), words)
+            with open(lock or victim, "rb") as f:
+                self.assertEqual(f.read(), b"keep me", words)
+
+    def test_hives_that_cannot_be_used_are_refused_before_anything_is_made(self):
+        os.chmod(self.dir.name, 0o755)
+        locked = os.path.join(self.dir.name, "ro")
+        os.mkdir(locked, 0o555)
+        loop = os.path.join(self.dir.name, "loop.reg")
+        os.symlink("loop.reg", loop)
+        fifo = os.path.join(self.dir.name, "fifo.reg")
+        os.mkfifo(fifo)
+        nobody = lambda: os.setuid(65534)  # noqa: E731
+        small = lambda: __import__("resource").setrlimit(  # noqa: E731
+            __import__("resource").RLIMIT_FSIZE, (512, 512))
+        cases = [  # hive, environment, before the command, words of the refusal
+            (os.path.join(locked, "r.reg"), None, nobody if os.geteuid() == 0 else None,
+             "Permission denied"),
+            (loop, None, None, "loop.reg: "),
+            (fifo, None, None, "not a regular file"),
+            (locked, None, None, "is a directory"),
+            (self.hive, None, small, "File too large"),
+            (None, {"HOME": "", "XDG_DATA_HOME": ""}, None, "HOME is not"),
+            (None, {"XDG_DATA_HOME": "rel"}, None, "XDG_DATA_HOME is a relative path"),
+        ]
+        for hive, env, before, words in cases:
+            args = ["--registry", hive] if hive else []
+            environment = {k: v for k, v in os.environ.items() if k != "TOLVANE_REGISTRY"}
+            for name, value in (env or {}).items():
+                environment[name] = value
+                if not value:
+                    del environment[name]
+            proc = subprocess.run([os.path.abspath(TOLVANE), *args, "register",
+                                   "ZDW2008_FILE_EXT", "C:\\"],
+                                  capture_output=True, env=environment, preexec_fn=before,
+                                  cwd=self.dir.name)
+            lines = proc.stderr.decode().strip().splitlines()
+            self.assertEqual((proc.returncode, len(lines)), (2, 1), (words, lines))
+            self.assertIn(words, lines[0])
+        # Only the lock of the hive that could be used (the save that was too large).
+        self.assertEqual(sorted(os.listdir(self.dir.name)),
+                         ["fifo.reg", "loop.reg", "registry.reg.lock", "ro"])
+
+    def test_input_is_read_before_the_hive_is_locked(self):
+        for command in (["import", "/dev/stdin"], ["script", "run", "/dev/stdin"]):
+            slow = subprocess.Popen([TOLVANE, *self.base, *command], stdin=subprocess.PIPE,
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+            try:
+                time.sleep(0.2)
+                run(*self.base, "--wait", "0", "assoc", ".zdw", "Zdw.Document.8", check_exit=1)
+            finally:
+                _, err = slow.communicate(b"REGEDIT4\n[HKCU\\Slow]\n" if command[0] == "import"
+                                          else b"HKCU { Slow2 }")
+            self.assertEqual(slow.returncode, 0, err)
 
     def write_script(self, i):
         path = os.path.join(self.dir.name, f"c{i}.rgs")

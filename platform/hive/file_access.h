@@ -44,6 +44,12 @@ HiveStatus WriteFileAtomically(const std::string& path, std::string_view bytes);
 // lock file.
 std::string CompanionPath(const std::string& path, std::string_view suffix);
 
+// Whether the file name of path has the shape of a companion file (ending
+// in ".lock", or in ".tmp<process>-<attempt>"). Such a name is refused as a
+// hive or an export file: the lock or temporary of another file may have
+// that name, and would be written into or removed as stale.
+bool IsCompanionName(const std::string& path);
+
 // The temporary name WriteFileAtomically uses for the file at `target`, for
 // a writer process and attempt number.
 std::string TemporaryPath(const std::string& target, std::uint64_t process, int attempt);
@@ -99,19 +105,29 @@ class FileLock {
   ~FileLock();
 
   // Takes the lock, waiting at most wait.limit while another process holds
-  // it (kIo naming the holder after that). A lock file that is not a regular
-  // file is refused. A shared lock whose lock file cannot be made (a
-  // read-only medium, a folder the caller may not write to, a folder that
-  // does not exist) succeeds without holding anything: no writer can replace
-  // the file through that folder's lock, and saves are atomic renames.
+  // it (kIo naming the holder after that). The lock file is never opened
+  // through a symbolic link nor emptied on opening; one that is not a
+  // regular file, has other names (hard links) or holds anything but a
+  // holder's process id is refused. A lock file removed or replaced while
+  // Acquire waited is locked again under its new identity. A shared lock
+  // whose lock file cannot be made (a read-only medium, a folder the caller
+  // may not write to, a folder that does not exist) succeeds without
+  // holding anything: no writer can replace the file through that folder's
+  // lock, and saves are atomic renames.
   HiveStatus Acquire(const std::string& lockPath, LockMode mode, const LockWait& wait);
   void Release();
   bool held() const { return handle_ != kNoHandle; }
+
+  // Whether the lock path still names the file this lock holds: false once
+  // someone removed or replaced the lock file, after which another process
+  // may hold a lock of its own on the new one. True when nothing is held.
+  bool StillNamed() const;
 
  private:
   static constexpr std::intptr_t kNoHandle = -1;
   std::intptr_t handle_ = kNoHandle;  // a file descriptor, or a HANDLE
   LockMode mode_ = LockMode::kShared;
+  std::string path_;
 };
 
 }  // namespace tolvane

@@ -210,45 +210,107 @@ std::string LockHolder(int fd) {
 
 FileLock::~FileLock() { Release(); }
 
+namespace {
+
+// Opens the lock file as it is, never through a symbolic link and never
+// emptying it: a link planted in the hive's folder must not let a writer
+// write into the file it points to.
+int OpenLockFile(const std::string &lockPath, int *error) {
+  constexpr int kFlags = O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW;
+  int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | kFlags, 0666);
+  *error = fd < 0 ? errno : 0;
+  if (fd < 0 && (errno == EACCES || errno == EROFS)) {
+    // A lock file made by someone else in a directory we may only read;
+    // when there is none, the reason is still the folder's.
+    fd = ::open(lockPath.c_str(), O_RDONLY | kFlags);
+    if (fd >= 0 || errno != ENOENT) *error = fd < 0 ? errno : 0;
+  }
+  return fd;
+}
+
+// Whether an open lock file can be one: a regular file with no other name
+// (a hard link to someone's file would be written through), holding nothing
+// but a holder's process id.
+HiveStatus CheckLockFile(int fd, const std::string &lockPath) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return IoFailure(lockPath, "cannot read", errno);
+  if (!S_ISREG(info.st_mode)) return NotRegular(lockPath, info.st_mode);
+  char text[64] = {};
+  const ssize_t got =
+      info.st_size < static_cast<off_t>(sizeof text) ? ::pread(fd, text, sizeof text, 0) : -1;
+  const std::string_view held(text, got > 0 ? static_cast<std::size_t>(got) : 0);
+  const bool idOnly =
+      got >= 0 && held.find_first_not_of("0123456789 \r\n") == std::string_view::npos;
+  if (info.st_nlink > 1 || !idOnly) {
+    return HiveStatus::Fail(HiveError::kIo, lockPath +
+                                                ": is not a lock file (it has other names or "
+                                                "holds other data); not using it");
+  }
+  return HiveStatus::Ok();
+}
+
+// Whether path still names the file open as fd (it was not deleted or
+// replaced since it was opened).
+bool PathNamesFile(const std::string &path, int fd) {
+  struct stat open {};
+  struct stat named {};
+  return ::fstat(fd, &open) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+         open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+}  // namespace
+
 HiveStatus FileLock::Acquire(const std::string &lockPath, LockMode mode, const LockWait &wait) {
   Release();
-  constexpr int kFlags = O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
-  UniqueFd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | kFlags, 0666));
-  if (lock.get() < 0 && (errno == EACCES || errno == EROFS)) {
-    // A lock file made by someone else in a directory we may only read.
-    lock.Reset(::open(lockPath.c_str(), O_RDONLY | kFlags));
-  }
-  if (lock.get() < 0) {
-    const int error = errno;
-    if (mode == LockMode::kShared && (error == EACCES || error == EROFS || error == ENOENT)) {
-      return HiveStatus::Ok();  // a reader on a medium nobody writes through this folder
-    }
-    return IoFailure(lockPath, "cannot open the lock file", error);
-  }
-  struct stat info {};
-  if (::fstat(lock.get(), &info) != 0) return IoFailure(lockPath, "cannot read", errno);
-  if (!S_ISREG(info.st_mode)) return NotRegular(lockPath, info.st_mode);
-
   const int operation = (mode == LockMode::kExclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
   const auto start = std::chrono::steady_clock::now();
   bool told = false;
   auto pause = std::chrono::milliseconds(5);
-  while (::flock(lock.get(), operation) != 0) {
-    if (errno == EINTR) continue;
-    if (errno != EWOULDBLOCK) return IoFailure(lockPath, "cannot lock", errno);
-    const auto waited = std::chrono::steady_clock::now() - start;
-    if (waited >= wait.limit) {
+  UniqueFd lock;
+  // A lock taken on a file that someone removed or replaced meanwhile locks
+  // nothing another process can see: take it again on the file the path
+  // names now.
+  while (true) {
+    int error = 0;
+    lock.Reset(OpenLockFile(lockPath, &error));
+    if (lock.get() < 0) {
+      if (mode == LockMode::kShared && (error == EACCES || error == EROFS || error == ENOENT)) {
+        return HiveStatus::Ok();  // a reader on a medium nobody writes through this folder
+      }
+      if (error == ELOOP) {
+        return HiveStatus::Fail(HiveError::kIo,
+                                lockPath + ": is a symbolic link, not a lock file; not using it");
+      }
+      return IoFailure(lockPath, "cannot open the lock file", error);
+    }
+    HiveStatus checked = CheckLockFile(lock.get(), lockPath);
+    if (!checked.ok()) return checked;
+    while (::flock(lock.get(), operation) != 0) {
+      if (errno == EINTR) continue;
+      if (errno != EWOULDBLOCK) return IoFailure(lockPath, "cannot lock", errno);
+      const auto waited = std::chrono::steady_clock::now() - start;
+      if (waited >= wait.limit) {
+        return HiveStatus::Fail(HiveError::kIo,
+                                LockGaveUpMessage(lockPath, LockHolder(lock.get()), wait.limit));
+      }
+      if (!told && wait.notice) {
+        wait.notice(LockWaitingNotice(lockPath, LockHolder(lock.get()), wait.limit));
+      }
+      told = true;
+      std::this_thread::sleep_for(pause);
+      pause = std::min(pause * 2, std::chrono::milliseconds(100));
+    }
+    if (PathNamesFile(lockPath, lock.get())) break;
+    if (std::chrono::steady_clock::now() - start >= wait.limit) {
       return HiveStatus::Fail(HiveError::kIo,
-                              LockGaveUpMessage(lockPath, LockHolder(lock.get()), wait.limit));
+                              lockPath + ": the lock file keeps being replaced; gave up");
     }
-    if (!told && wait.notice) {
-      wait.notice(LockWaitingNotice(lockPath, LockHolder(lock.get()), wait.limit));
-    }
-    told = true;
-    std::this_thread::sleep_for(pause);
-    pause = std::min(pause * 2, std::chrono::milliseconds(100));
   }
   if (mode == LockMode::kExclusive) {
+    // Checked again under the lock: another process may have written it
+    // between the check and the lock.
+    HiveStatus checked = CheckLockFile(lock.get(), lockPath);
+    if (!checked.ok()) return checked;
     // Best effort: the id only makes a waiting process's message clearer.
     const std::string id = std::to_string(::getpid()) + "\n";
     if (::ftruncate(lock.get(), 0) == 0) {
@@ -256,8 +318,13 @@ HiveStatus FileLock::Acquire(const std::string &lockPath, LockMode mode, const L
     }
   }
   mode_ = mode;
+  path_ = lockPath;
   handle_ = lock.Release();
   return HiveStatus::Ok();
+}
+
+bool FileLock::StillNamed() const {
+  return handle_ == kNoHandle || PathNamesFile(path_, static_cast<int>(handle_));
 }
 
 void FileLock::Release() {

@@ -347,6 +347,7 @@ HiveStatus FileLock::Acquire(const std::string& lockPath, LockMode mode, const L
     }
   }
   mode_ = mode;
+  path_ = lockPath;
   handle_ = reinterpret_cast<std::intptr_t>(file.handle);
   file.handle = INVALID_HANDLE_VALUE;
   return HiveStatus::Ok();
@@ -361,6 +362,19 @@ void FileLock::Release() {
   }
   ::CloseHandle(file);  // closing unlocks
   handle_ = kNoHandle;
+}
+
+bool FileLock::StillNamed() const {
+  if (handle_ == kNoHandle) return true;
+  constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  FileHandle named(::CreateFileW(Wide(path_).c_str(), 0, kShare, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  BY_HANDLE_FILE_INFORMATION held{};
+  BY_HANDLE_FILE_INFORMATION now{};
+  return named.valid() && ::GetFileInformationByHandle(reinterpret_cast<HANDLE>(handle_), &held) &&
+         ::GetFileInformationByHandle(named.handle, &now) &&
+         held.dwVolumeSerialNumber == now.dwVolumeSerialNumber &&
+         held.nFileIndexHigh == now.nFileIndexHigh && held.nFileIndexLow == now.nFileIndexLow;
 }
 
 }  // namespace tolvane

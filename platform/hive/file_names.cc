@@ -64,6 +64,19 @@ std::string TemporaryPath(const std::string& target, std::uint64_t process, int 
                                    std::to_string(attempt));
 }
 
+bool IsCompanionName(const std::string& path) {
+  const std::string_view name = std::string_view(path).substr(FileNameStart(path));
+  constexpr std::string_view kLock = ".lock";
+  if (name.size() >= kLock.size() && name.substr(name.size() - kLock.size()) == kLock) return true;
+  const std::size_t mark = name.rfind(kTemporaryMark);
+  if (mark == std::string_view::npos) return false;
+  std::size_t at = mark + kTemporaryMark.size();
+  std::uint64_t number = 0;
+  if (!ReadNumber(name, &at, &number) || at >= name.size() || name[at] != '-') return false;
+  ++at;
+  return ReadNumber(name, &at, &number) && at == name.size();
+}
+
 #ifndef _WIN32
 // Windows resolves names its own way (trailing dots, short names, drive
 // views): file_access_win32.cc asks the system.
@@ -117,6 +130,9 @@ std::size_t RemoveStaleTemporaries(const std::string& path) {
     const std::string expected = TemporaryPath(target, process, static_cast<int>(attempt));
     if (expected.compare(nameStart, std::string::npos, name) != 0) continue;
     if (ProcessIsRunning(process)) continue;
+    // A file that has a lock file of its own was used as a hive, not left
+    // by a save.
+    if (fs::exists(fs::path(entry.path()) += ".lock", error)) continue;
     if (!entry.is_regular_file(error) || error) continue;
     if (fs::remove(entry.path(), error) && !error) ++removed;
   }

@@ -52,16 +52,22 @@ HiveStatus SaveHive(const std::string &path, const MemoryRegistryStore &store) {
   return WriteFileAtomically(path, bytes);
 }
 
-HiveStatus ImportHiveFile(const std::string &path, RegistryStore &store,
-                          std::size_t *operationCount) {
+HiveStatus ReadHiveFile(const std::string &path, std::vector<HiveOperation> *operations,
+                        TextServices *text) {
+  operations->clear();
   std::string bytes;
   HiveStatus status = ReadWholeFile(path, &bytes, /*pipes=*/true);
   if (!status.ok()) return status;
+  return InFile(path, ParseHive(bytes, operations, text));
+}
+
+HiveStatus ImportHiveFile(const std::string &path, RegistryStore &store,
+                          std::size_t *operationCount) {
   std::vector<HiveOperation> operations;
-  status = ParseHive(bytes, &operations);
+  HiveStatus status = ReadHiveFile(path, &operations);
   if (operationCount != nullptr) *operationCount = operations.size();
-  if (status.ok()) status = ApplyHive(operations, store);
-  return InFile(path, status);
+  if (status.ok()) status = InFile(path, ApplyHive(operations, store));
+  return status;
 }
 
 HiveStatus CreateHiveDirectory(const std::string &path) {
@@ -79,7 +85,26 @@ HiveSession::~HiveSession() = default;
 HiveStatus HiveSession::Open(const std::string &path, LockMode mode, const LockWait &wait) {
   Close();
   if (path.empty()) return HiveStatus::Fail(HiveError::kIo, "the hive file name is empty");
-  HiveStatus status = lock_.Acquire(CompanionPath(ResolvedPath(path), kLockSuffix), mode, wait);
+  const std::string resolved = ResolvedPath(path);
+  if (IsCompanionName(path) || IsCompanionName(resolved)) {
+    return HiveStatus::Fail(HiveError::kIo, path +
+                                                ": a name ending in .lock or .tmpN-N is a lock or "
+                                                "temporary file's; choose another name for a hive");
+  }
+  // A directory, a device or a link loop is refused before the lock file
+  // is made beside it.
+  std::error_code error;
+  const auto kind = std::filesystem::status(PathOf(path), error).type();
+  if (error && kind != std::filesystem::file_type::not_found) {
+    return HiveStatus::Fail(HiveError::kIo, path + ": " + error.message());
+  }
+  if (kind != std::filesystem::file_type::not_found &&
+      kind != std::filesystem::file_type::regular) {
+    return HiveStatus::Fail(HiveError::kIo, path + (kind == std::filesystem::file_type::directory
+                                                        ? ": is a directory"
+                                                        : ": not a regular file"));
+  }
+  HiveStatus status = lock_.Acquire(CompanionPath(resolved, kLockSuffix), mode, wait);
   if (!status.ok()) return status;
   if (mode == LockMode::kExclusive) RemoveStaleTemporaries(path);
 
@@ -109,6 +134,13 @@ HiveStatus HiveSession::Commit() {
   if (!IsOpen()) return HiveStatus::Fail(HiveError::kIo, "no hive file is open");
   if (mode_ != LockMode::kExclusive) {
     return HiveStatus::Fail(HiveError::kIo, path_ + ": opened for reading only");
+  }
+  // Someone removed or replaced the lock file: another command may hold a
+  // lock of its own on the new one and save too; one of the two would lose.
+  if (!lock_.StillNamed()) {
+    return HiveStatus::Fail(HiveError::kIo, path_ +
+                                                ": its lock file was removed or replaced while "
+                                                "this command held it; not saving");
   }
   std::string bytes;
   HiveStatus status = SerializeHiveUtf16(store_.Snapshot(), &bytes);

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/memory/memory_registry_store.h"
 #include "platform/hive/file_access.h"
@@ -46,6 +47,13 @@ HiveStatus SaveHive(const std::string &path, const MemoryRegistryStore &store);
 // *operationCount, when given, receives how many operations the file holds.
 HiveStatus ImportHiveFile(const std::string &path, RegistryStore &store,
                           std::size_t *operationCount = nullptr);
+
+// ImportHiveFile's first half: reads and checks the whole file (a pipe
+// too) without touching any store, so a command can read its input before
+// it locks the hive.
+// `text` widens a REGEDIT4 file's 8-bit text (see ParseHive).
+HiveStatus ReadHiveFile(const std::string &path, std::vector<HiveOperation> *operations,
+                        TextServices *text = nullptr);
 
 // Creates the directory that will hold the hive file at path, with any
 // missing parents (for a default location that may not exist yet).

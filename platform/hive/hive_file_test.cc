@@ -510,6 +510,66 @@ TEST_F(HiveFileTest, WritersRemoveTheTemporariesOfDeadWriters) {
   EXPECT_TRUE(fs::exists(other));
 }
 
+// A lock or temporary file never stands for a hive, and a lock file is never
+// written through: a link, another name of someone's file, or a file
+// holding data is refused and left as it was, and a name that would make
+// one hive's companion another hive is refused before anything is touched.
+TEST_F(HiveFileTest, CompanionFilesAreNeverWrittenThroughNorTakenForHives) {
+  const std::string victim = Utf8(dir_ / "victim.txt");
+  const std::string a250 = Utf8(dir_ / std::string(250, 'a'));
+  const struct {
+    const char *name;
+    std::string hive;
+    std::function<void()> plant;  // beside the hive, before the command
+  } kCases[] = {
+      {"hive named as a lock", hive_ + ".lock", [] {}},
+      {"hive named as a temporary", hive_ + ".tmp2147483632-0", [] {}},
+      {"hive at 255 bytes named as a lock", a250 + ".lock", [] {}},
+#ifndef _WIN32
+      {"lock holding another file's data", a250 + "b",
+       [&] { WriteBytes(a250 + ".lock", "Windows Registry Editor Version 5.00\r\n"); }},
+      {"lock planted as a link", hive_, [&] { fs::create_symlink(victim, hive_ + ".lock"); }},
+      {"lock planted as a hard link", hive_,
+       [&] { fs::create_hard_link(victim, hive_ + ".lock"); }},
+#endif
+  };
+  for (const auto &c : kCases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(dir_);
+    fs::create_directory(dir_);
+    WriteBytes(victim, "keep me");
+    c.plant();
+    const std::vector<std::string> before = Entries();
+    HiveSession session;
+    const HiveStatus status = session.Open(c.hive, LockMode::kExclusive, NoWait());
+    EXPECT_EQ(status.error, HiveError::kIo) << status.message;
+    EXPECT_EQ(ReadBytes(victim), "keep me");
+    EXPECT_EQ(Entries(), before);
+  }
+}
+
+#ifndef _WIN32
+// A lock file removed while a writer holds it lets a second writer lock a
+// new one; the first writer then refuses to save rather than lose the
+// second's change.
+TEST_F(HiveFileTest, AWriterWhoseLockFileWasReplacedDoesNotSave) {
+  HiveSession first;
+  ASSERT_TRUE(first.Open(hive_, LockMode::kExclusive, NoWait()).ok());
+  testing::WriteString(first.store(), kHkeyCurrentUser, u"First", u"v", u"1");
+  fs::remove(hive_ + ".lock");
+  HiveSession second;
+  ASSERT_TRUE(second.Open(hive_, LockMode::kExclusive, NoWait()).ok());
+  testing::WriteString(second.store(), kHkeyCurrentUser, u"Second", u"v", u"1");
+  const HiveStatus refused = first.Commit();
+  EXPECT_NE(refused.message.find("lock file was removed or replaced"), std::string::npos)
+      << refused.message;
+  ASSERT_TRUE(second.Commit().ok());
+  MemoryRegistryStore loaded;
+  ASSERT_TRUE(LoadHive(hive_, loaded).ok());
+  EXPECT_EQ(testing::ReadString(loaded, kHkeyCurrentUser, u"Second", u"v"), u"1");
+}
+#endif
+
 #ifndef _WIN32
 // A hive of another user keeps its owner when saved by one who may give it
 // back (root), and is refused by one who may not.

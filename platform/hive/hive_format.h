@@ -25,6 +25,7 @@
 #include "platform/registry_store.h"
 #include "platform/stored_key.h"
 #include "platform/text.h"
+#include "platform/text_services.h"
 
 namespace tolvane {
 
@@ -83,7 +84,11 @@ struct HiveOperation {
 // hex values continued over lines. On success *operations holds every step
 // in order. On failure it is left empty and the status (kMalformed) names the
 // line and the problem: nothing of a bad file is ever applied.
-HiveStatus ParseHive(std::string_view bytes, std::vector<HiveOperation> *operations);
+// In a REGEDIT4 file, hex(2): and hex(7): data is 8-bit text (NULs between
+// strings); it is widened with `text`'s code page, and without one only
+// ASCII is accepted.
+HiveStatus ParseHive(std::string_view bytes, std::vector<HiveOperation> *operations,
+                     TextServices *text = nullptr);
 
 // Applies parsed operations to a store, in order, through its public
 // interface; every key opened is closed again on every path. Deleting a

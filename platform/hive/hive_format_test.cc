@@ -273,6 +273,9 @@ TEST(HiveFormatTest, AcceptsEveryToleratedForm) {
       {"odd key paths", Hive("[HKCU\\A\\\\B\\]\n[HKEY_CURRENT_USER\\with [br]] ; c\n[HKCU]\n"),
        "[HKEY_CURRENT_USER\\A\\B]\n[HKEY_CURRENT_USER\\with "
        "[br]]\n[HKEY_CURRENT_USER]\n"},
+      {"REGEDIT4 8-bit text",
+       "REGEDIT4\n[HKCU\\A]\n\"e\"=hex(2):25,50,25,00\n\"m\"=hex(7):61,00,00\n",
+       "[HKEY_CURRENT_USER\\A]\ne=2:2500500025000000\nm=7:610000000000\n"},
       {"header only", "Windows Registry Editor Version 5.00", ""},
       {"key 512 levels deep", Hive("[" + DeepPath(512) + "]\n"),
        nullptr},  // checked by its operation count below
@@ -328,6 +331,8 @@ TEST(HiveFormatTest, RefusesDamagedFilesNamingTheLine) {
       {"doubled comma", Hive("[HKCU\\A]\n\"a\"=hex:01,,02\n"), 4, "bad hex byte"},
       {"not hex", Hive("[HKCU\\A]\n\"a\"=hex:zz\n"), 4, "bad hex byte"},
       {"0x type", Hive("[HKCU\\A]\n\"a\"=hex(0x7):01\n"), 4, "value type"},
+      {"REGEDIT4 8-bit text without a code page", "REGEDIT4\n[HKCU\\A]\n\"e\"=hex(2):e9,00\n", 3,
+       "needs a code page"},
       {"type too long", Hive("[HKCU\\A]\n\"a\"=hex(100000000):01\n"), 4, "more than 8"},
       {"upper-case HEX", Hive("[HKCU\\A]\n\"a\"=HEX(7):01\n"), 4, "unrecognised value data"},
       {"nine-digit dword", Hive("[HKCU\\A]\n\"a\"=dword:000000001\n"), 4, "more than 8"},
@@ -416,10 +421,13 @@ TEST(HiveFormatTest, ApplyReportsTheLineTheStoreRefused) {
 TEST(HiveFormatTest, FindsLineEndsAndNulsAtEveryOffsetOfALine) {
   const struct {
     const char *name;
-    TextView mark;  // put between a comment and a key line
+    TextView mark;              // put between a comment and a key line
     std::size_t refusedOnLine;  // 0: read as two lines
   } kCases[] = {
-      {"CR", u"\r", 0}, {"LF", u"\n", 0}, {"CR LF", u"\r\n", 0}, {"NUL", TextView(u"\0", 1), 3},
+      {"CR", u"\r", 0},
+      {"LF", u"\n", 0},
+      {"CR LF", u"\r\n", 0},
+      {"NUL", TextView(u"\0", 1), 3},
   };
   for (const auto &c : kCases) {
     for (std::size_t offset = 0; offset < 17; ++offset) {
@@ -474,8 +482,8 @@ TEST(HiveFormatTest, ApplyRefusesAValueWithNoCurrentKey) {
   } kCases[] = {
       {"set first", {op(Kind::kSetValue, 3)}},
       {"delete first", {op(Kind::kDeleteValue, 3)}},
-      {"after a key deletion", {op(Kind::kCreateKey, 3), op(Kind::kDeleteTree, 4),
-                                op(Kind::kSetValue, 5)}},
+      {"after a key deletion",
+       {op(Kind::kCreateKey, 3), op(Kind::kDeleteTree, 4), op(Kind::kSetValue, 5)}},
   };
   for (const auto &c : kCases) {
     SCOPED_TRACE(c.name);

@@ -305,7 +305,7 @@ class LineReader {
   std::string_view bytes_;
   Encoding encoding_;
   std::size_t pos_ = 0;  // in units of the encoding: bytes or byte pairs
-  Text buffer_;  // the decoded units of the current line, and room
+  Text buffer_;          // the decoded units of the current line, and room
   TextView line_;
   bool hasNul_ = false;
   std::size_t number_ = 0;
@@ -352,15 +352,20 @@ class HiveParser {
  public:
   // Each operation read goes to the list, or with `applier` to it at once
   // (the list then stays null and one operation is reused for every line).
+  // `text` widens a REGEDIT4 file's 8-bit text.
   HiveParser(std::string_view bytes, Encoding encoding, std::vector<HiveOperation> *operations,
-             HiveApplier *applier = nullptr)
-      : lines_(bytes, encoding), operations_(operations), applier_(applier) {}
+             HiveApplier *applier = nullptr, TextServices *text = nullptr)
+      : lines_(bytes, encoding),
+        operations_(operations),
+        applier_(applier),
+        textServices_(text) {}
 
   HiveStatus Run() {
     if (!lines_.Next() || (lines_.line() != kHeader && lines_.line() != kHeaderRegedit4)) {
       return Malformed(1, "missing header: the first line must be exactly \"" +
                               Utf16ToUtf8(kHeader) + "\" (or \"REGEDIT4\")");
     }
+    regedit4_ = lines_.line() == kHeaderRegedit4;
     while (lines_.Next()) {
       HiveStatus status = CheckNoNul();
       if (!status.ok()) return status;
@@ -612,9 +617,9 @@ class HiveParser {
       }
       op.kind = HiveOperationKind::kSetValue;
       op.type = kRegDword;
-      const char little[4] = {static_cast<char>(value & 0xFF), static_cast<char>((value >> 8) & 0xFF),
-                              static_cast<char>((value >> 16) & 0xFF),
-                              static_cast<char>(value >> 24)};
+      const char little[4] = {
+          static_cast<char>(value & 0xFF), static_cast<char>((value >> 8) & 0xFF),
+          static_cast<char>((value >> 16) & 0xFF), static_cast<char>(value >> 24)};
       op.data.assign(little, sizeof little);
     } else if (cursor.Consume(u"hex:")) {
       op.kind = HiveOperationKind::kSetValue;
@@ -632,6 +637,7 @@ class HiveParser {
       op.kind = HiveOperationKind::kSetValue;
       op.type = type;
       if (HiveStatus status = ParseHexValue(cursor, &op.data); !status.ok()) return status;
+      if (regedit4_ && (type == kRegExpandSz || type == kRegMultiSz)) return WidenNarrow(&op.data);
     } else {
       return Fail(
           "unrecognised value data: expected \"text\", dword:, hex:, "
@@ -640,10 +646,42 @@ class HiveParser {
     return HiveStatus::Ok();
   }
 
+  // Widens 8-bit text whose strings NULs separate into the UTF-16 bytes
+  // the registry holds, NULs kept where they were.
+  HiveStatus WidenNarrow(std::string *data) {
+    Text wide;
+    const std::string_view bytes(*data);
+    for (std::size_t start = 0; start < bytes.size();) {
+      const std::size_t nul = std::min(bytes.find('\0', start), bytes.size());
+      const std::string_view piece = bytes.substr(start, nul - start);
+      Text part;
+      if (textServices_ != nullptr && !piece.empty()) {
+        if (textServices_->WidenAnsi(piece, &part) != kErrorSuccess) {
+          return Fail("8-bit text of a hex(2) or hex(7) value that the code page cannot widen");
+        }
+      } else {
+        for (const char byte : piece) {
+          if (static_cast<unsigned char>(byte) >= 0x80) {
+            return Fail("8-bit text of a hex(2) or hex(7) value needs a code page");
+          }
+          part.push_back(static_cast<char16_t>(byte));
+        }
+      }
+      wide += part;
+      if (nul < bytes.size()) wide.push_back(u'\0');
+      start = nul + 1;
+    }
+    data->clear();
+    AppendUtf16Le(wide, data);
+    return HiveStatus::Ok();
+  }
+
   LineReader lines_;
   std::vector<HiveOperation> *operations_;
   HiveApplier *applier_;
   HiveOperation current_;  // the reused operation, with an applier
+  TextServices *textServices_;
+  bool regedit4_ = false;
   KeyState keyState_ = KeyState::kNone;
   Text lastRootName_;  // the root as the last key line spelt it
   RegKey lastRoot_ = kNoKey;
@@ -667,7 +705,10 @@ std::string KeyDisplayName(const HiveOperation &op) { return KeyDisplayName(op.r
 HiveStatus StoreFailure(const HiveOperation &op, const std::string &what, ErrorCode code) {
   return HiveStatus::Fail(
       HiveError::kStore,
-      "line " + std::to_string(op.line) + ": " + what + " (error " + std::to_string(code) + ")",
+      "line " + std::to_string(op.line) + ": " + what + " (error " + std::to_string(code) +
+          (code == kErrorNotEnoughMemory ? ": more keys, or deeper ones, than a registry holds"
+                                         : "") +
+          ")",
       op.line);
 }
 
@@ -754,7 +795,8 @@ HiveStatus HiveParser::Emit() {
 
 }  // namespace
 
-HiveStatus ParseHive(std::string_view bytes, std::vector<HiveOperation> *operations) {
+HiveStatus ParseHive(std::string_view bytes, std::vector<HiveOperation> *operations,
+                     TextServices *text) {
   operations->clear();
   Encoding encoding = Encoding::kUtf8;
   HiveStatus status = CheckEncoding(&bytes, &encoding);
@@ -763,7 +805,7 @@ HiveStatus ParseHive(std::string_view bytes, std::vector<HiveOperation> *operati
     // every 16 bytes of text: a file of blank lines makes no operations and
     // must not reserve 120 bytes for each of its lines.
     operations->reserve(std::min(LineFeeds(bytes, encoding), bytes.size() / 16) + 1);
-    status = HiveParser(bytes, encoding, operations).Run();
+    status = HiveParser(bytes, encoding, operations, nullptr, text).Run();
   }
   if (!status.ok()) operations->clear();
   return status;

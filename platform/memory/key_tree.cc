@@ -120,6 +120,72 @@ class ChildIndex {
   std::size_t count_ = 0;
 };
 
+// The values' index: open addressing as ChildIndex, each slot holding a
+// value's position in the list and its name's hash.
+class ValueIndex {
+ public:
+  explicit ValueIndex(const std::vector<KeyNode::Value>& values) {
+    std::size_t size = 64;
+    while (size < 2 * values.size()) size *= 2;
+    slots_.assign(size, Slot());
+    mask_ = size - 1;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      if (!values[i].erased) Place(Slot{static_cast<std::uint32_t>(i), values[i].stored.hash()});
+    }
+  }
+
+  std::size_t Find(const std::vector<KeyNode::Value>& values, const FoldedName& wanted) const {
+    for (std::size_t i = wanted.hash & mask_;; i = (i + 1) & mask_) {
+      const Slot& slot = slots_[i];
+      if (slot.position == kEmpty) return kEmpty;
+      if (slot.hash == wanted.hash && values[slot.position].stored.folded() == wanted.units) {
+        return slot.position;
+      }
+    }
+  }
+
+  // False when the index is too full to take one more (rebuild it larger).
+  bool Insert(std::size_t position, std::uint32_t hash) {
+    if (4 * (count_ + 1) > 3 * slots_.size()) return false;
+    Place(Slot{static_cast<std::uint32_t>(position), hash});
+    return true;
+  }
+
+  void Erase(std::size_t position, std::uint32_t hash) {
+    std::size_t i = hash & mask_;
+    while (slots_[i].position != position) i = (i + 1) & mask_;
+    slots_[i] = Slot();
+    --count_;
+    for (std::size_t j = (i + 1) & mask_; slots_[j].position != kEmpty; j = (j + 1) & mask_) {
+      const std::size_t home = slots_[j].hash & mask_;
+      const bool reachable = i <= j ? (i < home && home <= j) : (i < home || home <= j);
+      if (reachable) continue;
+      slots_[i] = slots_[j];
+      slots_[j] = Slot();
+      i = j;
+    }
+  }
+
+  static constexpr std::size_t kEmpty = 0xFFFFFFFFu;
+
+ private:
+  struct Slot {
+    std::uint32_t position = kEmpty;
+    std::uint32_t hash = 0;
+  };
+
+  void Place(const Slot& slot) {
+    std::size_t i = slot.hash & mask_;
+    while (slots_[i].position != kEmpty) i = (i + 1) & mask_;
+    slots_[i] = slot;
+    ++count_;
+  }
+
+  std::vector<Slot> slots_;
+  std::size_t mask_ = 0;
+  std::size_t count_ = 0;
+};
+
 KeyNode::KeyNode() = default;
 KeyNode::~KeyNode() = default;
 KeyNode::KeyNode(KeyNode&&) noexcept = default;
@@ -188,17 +254,65 @@ void KeyNode::ClearChildren() {
 void KeyNode::Reset() {
   name = NameBuffer();
   parent = nullptr;
+  pathUnits = 0;
   handles = 0;
   deleted = false;
-  values.clear();
+  ClearValues();
   ClearChildren();
 }
 
+const std::vector<KeyNode::Value>& KeyNode::Values() const {
+  CloseValueHoles();
+  return values_;
+}
+
 KeyNode::Value* KeyNode::FindValue(const FoldedName& wanted) {
-  for (Value& v : values) {
-    if (v.stored.Matches(wanted)) return &v;
+  if (valueIndex_) {
+    const std::size_t at = valueIndex_->Find(values_, wanted);
+    return at == ValueIndex::kEmpty ? nullptr : &values_[at];
+  }
+  for (Value& v : values_) {
+    if (!v.erased && v.stored.Matches(wanted)) return &v;
   }
   return nullptr;
+}
+
+void KeyNode::AddValue(Value value) {
+  const std::uint32_t hash = value.stored.hash();
+  values_.push_back(std::move(value));
+  if (valueIndex_ && valueIndex_->Insert(values_.size() - 1, hash)) return;
+  if (valueIndex_ || values_.size() >= kIndexedChildren) {
+    valueIndex_ = std::make_unique<ValueIndex>(values_);
+  }
+}
+
+void KeyNode::EraseValue(Value* value) {
+  const auto position = static_cast<std::size_t>(value - values_.data());
+  if (valueIndex_) valueIndex_->Erase(position, value->stored.hash());
+  if (position + 1 == values_.size()) {
+    values_.pop_back();
+  } else {
+    *value = Value();
+    value->erased = true;
+    ++erasedValues_;
+  }
+  if (erasedValues_ > ValueCount()) CloseValueHoles();
+}
+
+void KeyNode::CloseValueHoles() const {
+  if (erasedValues_ == 0) return;
+  values_.erase(
+      std::remove_if(values_.begin(), values_.end(), [](const Value& v) { return v.erased; }),
+      values_.end());
+  erasedValues_ = 0;
+  valueIndex_.reset();
+  if (values_.size() >= kIndexedChildren) valueIndex_ = std::make_unique<ValueIndex>(values_);
+}
+
+void KeyNode::ClearValues() {
+  values_.clear();
+  erasedValues_ = 0;
+  valueIndex_.reset();
 }
 
 KeyNode* KeyNodeArena::New() {

@@ -59,6 +59,7 @@ class NameBuffer {
 };
 
 class ChildIndex;
+class ValueIndex;
 
 // One key. Subkeys are kept in the order they were added and sorted by
 // folded name only when listing needs it. Subkeys added in name order (as a
@@ -66,11 +67,15 @@ class ChildIndex;
 // the last one at once; from kIndexedChildren on, subkeys that came out of
 // order are found through a hash index. Either way adding or finding the
 // n-th subkey costs about the same at any n. Values keep the order they
-// were first written.
+// were first written; from kIndexedChildren on they are found through a
+// hash index too, and a deleted one leaves a hole that is closed up when
+// the list is next read in order (or when holes outnumber values), so that
+// setting, finding and deleting the n-th value cost about the same at any n.
 struct KeyNode {
   struct Value {
     NameBuffer stored;  // the name, and the data as the payload
     std::uint32_t type = 0;
+    bool erased = false;  // a hole left by EraseValue
 
     TextView name() const { return stored.name(); }
     std::string_view data() const { return stored.payload(); }
@@ -84,10 +89,10 @@ struct KeyNode {
   static constexpr std::size_t kIndexedChildren = 16;
 
   NameBuffer name;
-  KeyNode* parent = nullptr;  // null for a root and for a deleted key
-  std::uint32_t handles = 0;  // open handles on this key
+  KeyNode* parent = nullptr;    // null for a root and for a deleted key
+  std::uint32_t pathUnits = 0;  // of the key's full path, root included
+  std::uint32_t handles = 0;    // open handles on this key
   bool deleted = false;
-  std::vector<Value> values;
 
   // The subkeys in folded-name order.
   const std::vector<KeyNode*>& Children() const;
@@ -105,14 +110,27 @@ struct KeyNode {
   }
   // Back to the state of a new key, keeping the lists' room for reuse.
   void Reset();
+
+  // The values in the order they were first written.
+  const std::vector<Value>& Values() const;
+  std::size_t ValueCount() const { return values_.size() - erasedValues_; }
   Value* FindValue(const FoldedName& wanted);
+  // Adds a value not yet present.
+  void AddValue(Value value);
+  // Removes a value FindValue answered.
+  void EraseValue(Value* value);
+  void ClearValues();
 
  private:
   void ClearChildren();
+  void CloseValueHoles() const;
 
   mutable std::vector<KeyNode*> children_;
   mutable bool sorted_ = true;
   std::unique_ptr<ChildIndex> index_;
+  mutable std::vector<Value> values_;
+  mutable std::size_t erasedValues_ = 0;
+  mutable std::unique_ptr<ValueIndex> valueIndex_;
 };
 
 // Where keys come from: slabs of nodes, and the nodes given back for reuse.

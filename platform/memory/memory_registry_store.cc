@@ -55,6 +55,7 @@ MemoryRegistryStore::MemoryRegistryStore()
   for (std::size_t i = 0; i < kRootKeys.size(); ++i) {
     const TextView name = kRootKeys[i].full;
     roots_[i].name = NameBuffer(name, FoldName(name, folded_.get()));
+    roots_[i].pathUnits = static_cast<std::uint32_t>(name.size());
   }
 }
 
@@ -129,6 +130,8 @@ KeyNode* MemoryRegistryStore::AddChild(KeyNode* parent, TextView name, const Fol
   KeyNode* child = arena_.New();
   child->name = NameBuffer(name, folded);
   child->parent = parent;
+  child->pathUnits = parent->pathUnits + 1 + static_cast<std::uint32_t>(name.size());
+  pathUnits_ += child->pathUnits;
   parent->AddChild(child);
   return child;
 }
@@ -162,6 +165,7 @@ ErrorCode MemoryRegistryStore::CreateKey(RegKey parent, const char16_t* subkey,
   // own key) comes before anything is made, so a refused create leaves no
   // partial keys behind.
   KeyNode* node = base;
+  KeyNode* first = nullptr;  // the first key made
   bool missing = false;
   bool denied = false;
   code = ForEachComponent(subkey, [&](TextView part) {
@@ -179,10 +183,15 @@ ErrorCode MemoryRegistryStore::CreateKey(RegKey parent, const char16_t* subkey,
       missing = true;
     }
     node = AddChild(node, part, folded);
+    if (first == nullptr) first = node;
     return true;
   });
   if (code != kErrorSuccess) return code;
   if (denied) return kErrorAccessDenied;
+  if (pathUnits_ > kMaxPathUnits) {
+    Detach(first);
+    return kErrorNotEnoughMemory;
+  }
   if (missing) ++revision_;
   if (created != nullptr) *created = missing;
   *result = NewHandle(node, access);
@@ -240,7 +249,7 @@ ErrorCode MemoryRegistryStore::SetValue(RegKey key, const char16_t* name, std::u
     v->stored.ReplacePayload(payload);
     v->type = type;
   } else {
-    node->values.push_back(KeyNode::Value{NameBuffer(wanted, folded, payload), type});
+    node->AddValue(KeyNode::Value{NameBuffer(wanted, folded, payload), type});
   }
   ++revision_;
   return kErrorSuccess;
@@ -254,7 +263,7 @@ ErrorCode MemoryRegistryStore::DeleteValue(RegKey key, const char16_t* name) {
   if ((access & kKeySetValue) == 0) return kErrorAccessDenied;
   KeyNode::Value* v = node->FindValue(Fold(ViewOf(name)));
   if (v == nullptr) return kErrorFileNotFound;
-  node->values.erase(node->values.begin() + (v - node->values.data()));
+  node->EraseValue(v);
   ++revision_;
   return kErrorSuccess;
 }
@@ -263,11 +272,12 @@ void MemoryRegistryStore::DeleteSubtree(KeyNode& node) {
   // Children first, as the platform does; a handle still open on a deleted
   // key keeps that key (and only it) alive, naming only itself.
   node.ReleaseChildren([this](KeyNode* child) { Drop(child); });
-  node.values.clear();
+  node.ClearValues();
   node.deleted = true;
 }
 
 void MemoryRegistryStore::Drop(KeyNode* node) {
+  pathUnits_ -= node->pathUnits;
   DeleteSubtree(*node);
   node->parent = nullptr;
   if (node->handles == 0) arena_.Free(node);
@@ -312,9 +322,9 @@ ErrorCode MemoryRegistryStore::DeleteTree(RegKey parent, const char16_t* subkey)
   if ((access & listing) != listing) return kErrorAccessDenied;
   if (node->ChildCount() != 0) ++revision_;
   node->ReleaseChildren([this](KeyNode* child) { Drop(child); });
-  if (!node->values.empty()) {
+  if (node->ValueCount() != 0) {
     if ((access & kKeySetValue) == 0) return kErrorAccessDenied;
-    node->values.clear();
+    node->ClearValues();
     ++revision_;
   }
   return kErrorSuccess;
@@ -348,8 +358,8 @@ ErrorCode MemoryRegistryStore::EnumValue(RegKey key, std::uint32_t index, char16
   if (name == nullptr || nameUnits == nullptr || (data != nullptr && byteCount == nullptr)) {
     return kErrorInvalidParameter;
   }
-  if (index >= node->values.size()) return kErrorNoMoreItems;
-  const KeyNode::Value& value = node->values[index];
+  if (index >= node->ValueCount()) return kErrorNoMoreItems;
+  const KeyNode::Value& value = node->Values()[index];
   const TextView valueName = value.name();
   if (valueName.size() + 1 > *nameUnits) return kErrorMoreData;
   const std::string_view stored = value.data();
@@ -375,7 +385,7 @@ ErrorCode MemoryRegistryStore::QueryInfoKey(RegKey key, std::uint32_t* subkeyCou
   if (node == nullptr) return code;
   if ((access & kKeyQueryValue) == 0) return kErrorAccessDenied;
   if (subkeyCount != nullptr) *subkeyCount = static_cast<std::uint32_t>(node->ChildCount());
-  if (valueCount != nullptr) *valueCount = static_cast<std::uint32_t>(node->values.size());
+  if (valueCount != nullptr) *valueCount = static_cast<std::uint32_t>(node->ValueCount());
   return kErrorSuccess;
 }
 
@@ -400,8 +410,8 @@ void MemoryRegistryStore::Collect(const KeyNode& node, const Text& path, bool in
                                   std::vector<StoredKey>* keys) const {
   if (includeSelf) {
     StoredKey key{path, {}};
-    key.values.reserve(node.values.size());
-    for (const KeyNode::Value& v : node.values) {
+    key.values.reserve(node.ValueCount());
+    for (const KeyNode::Value& v : node.Values()) {
       key.values.push_back(StoredValue{Text(v.name()), v.type, std::string(v.data())});
     }
     keys->push_back(std::move(key));
@@ -417,7 +427,7 @@ void MemoryRegistryStore::Collect(const KeyNode& node, const Text& path, bool in
 std::vector<StoredKey> MemoryRegistryStore::Snapshot() const {
   std::vector<StoredKey> keys;
   for (const KeyNode& root : roots_) {
-    Collect(root, Text(root.name.name()), !root.values.empty(), &keys);
+    Collect(root, Text(root.name.name()), root.ValueCount() != 0, &keys);
   }
   return keys;
 }
@@ -451,7 +461,7 @@ void MemoryRegistryStore::Clear() {
   ++revision_;
   for (KeyNode& root : roots_) {
     root.ReleaseChildren([this](KeyNode* child) { Drop(child); });
-    root.values.clear();
+    root.ClearValues();
   }
   // With no handle open every key has gone back, and the memory goes too.
   if (openHandles_ == 0) arena_.Release();

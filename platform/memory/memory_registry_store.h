@@ -57,6 +57,12 @@ class MemoryRegistryStore final : public RegistryStore {
   // save without comparing contents.
   std::uint64_t Revision() const { return revision_; }
 
+  // The most units the full paths of all keys may add up to. A hive file
+  // names every key by its full path, so this bounds the file and every
+  // listing of the store: many deep keys (a short file can name millions
+  // of levels) are refused with kErrorNotEnoughMemory rather than held.
+  static constexpr std::size_t kMaxPathUnits = std::size_t{1} << 25;
+
   // Every key below the roots, depth first, parents before children,
   // siblings ordered by lower-cased name; values in the order first
   // written. A root appears only when it holds values.
@@ -106,6 +112,7 @@ class MemoryRegistryStore final : public RegistryStore {
   std::vector<std::size_t> freeSlots_;
   std::size_t openHandles_ = 0;
   std::uint64_t revision_ = 0;
+  std::size_t pathUnits_ = 0;  // of every key below the roots
   std::unique_ptr<char16_t[]> folded_;  // scratch for the name being looked up
 };
 

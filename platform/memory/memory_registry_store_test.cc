@@ -52,8 +52,7 @@ TEST(MemoryRegistryStoreTest, CreateThroughAHandleWithoutTheCreateRightMakesNoth
   RegKey reader = kNoKey;
   ASSERT_EQ(store.OpenKey(kHkeyCurrentUser, u"K", kKeyRead, &reader), kErrorSuccess);
   RegKey made = kNoKey;
-  EXPECT_EQ(store.CreateKey(reader, u"New\\Deeper", kKeyRead, &made, nullptr),
-            kErrorAccessDenied);
+  EXPECT_EQ(store.CreateKey(reader, u"New\\Deeper", kKeyRead, &made, nullptr), kErrorAccessDenied);
   EXPECT_EQ(made, kNoKey);
   EXPECT_FALSE(KeyExists(store, kHkeyCurrentUser, u"K\\New"));
   EXPECT_EQ(store.CloseKey(reader), kErrorSuccess);
@@ -106,6 +105,44 @@ TEST(MemoryRegistryStoreTest, ManySubkeysAreFoundAndListedWhateverTheOrder) {
     }
     EXPECT_EQ(store.CloseKey(parent), kErrorSuccess);
     EXPECT_EQ(listed, std::vector<Text>(left.begin(), left.end()));
+  }
+}
+
+// Values keep the order they were first written through rewrites and
+// deletions, however many a key holds.
+TEST(MemoryRegistryStoreTest, ManyValuesKeepTheirOrderThroughRewritesAndDeletions) {
+  const struct {
+    int count;
+    int deleteEvery;
+  } kCases[] = {{10, 3}, {3000, 2}, {3000, 1}, {500, 7}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.count * 10 + c.deleteEvery);
+    MemoryRegistryStore store;
+    std::vector<Text> left;
+    for (int i = 0; i < c.count; ++i) {
+      const std::string digits = std::to_string(c.count - i);
+      left.push_back(u"V" + Text(digits.begin(), digits.end()));
+      WriteString(store, kHkeyCurrentUser, u"P", left.back().c_str(), u"1");
+    }
+    RegKey key = kNoKey;
+    ASSERT_EQ(store.OpenKey(kHkeyCurrentUser, u"P", kKeyAllAccess, &key), kErrorSuccess);
+    for (int i = 0; i < c.count; i += c.deleteEvery) {
+      Text lower = left[static_cast<std::size_t>(i)];
+      lower[0] = u'v';
+      ASSERT_EQ(store.DeleteValue(key, lower.c_str()), kErrorSuccess);
+      EXPECT_EQ(store.DeleteValue(key, lower.c_str()), kErrorFileNotFound);
+      left[static_cast<std::size_t>(i)].clear();
+    }
+    ASSERT_EQ(store.CloseKey(key), kErrorSuccess);
+    std::erase(left, Text());
+    for (const Text& n : left) WriteString(store, kHkeyCurrentUser, u"P", n.c_str(), u"2");
+    const std::vector<StoredKey> keys = store.Snapshot();
+    std::vector<Text> listed;
+    for (const StoredKey& key : keys) {
+      for (const StoredValue& v : key.values) listed.push_back(v.name);
+    }
+    EXPECT_EQ(listed, left);
+    EXPECT_EQ(ReadString(store, kHkeyCurrentUser, u"P", u"missing"), u"<missing>");
   }
 }
 

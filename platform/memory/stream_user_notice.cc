@@ -3,14 +3,20 @@
 namespace tolvane {
 
 void StreamUserNotice::ShowFailureMessage() {
-  const std::string text = Utf16ToUtf8(FailureMessageText(language_));
-  shown_.push_back(text);
-  if (out_ != nullptr) {
-    std::fprintf(out_, "%s%s\n", text.c_str(), waitForEnter_ ? " [Enter]" : "");
-    std::fflush(out_);
-  }
-  if (!waitForEnter_ || in_ == nullptr) return;
-  for (int c = std::fgetc(in_); c != EOF && c != '\n'; c = std::fgetc(in_)) {
+  shown_.push_back(Utf16ToUtf8(FailureMessageText(language_)));
+  if (!held_) ShowNotices(out_, in_, {shown_.back()}, waitForEnter_);
+}
+
+void ShowNotices(std::FILE* out, std::FILE* in, const std::vector<std::string>& texts,
+                 bool waitForEnter) {
+  for (const std::string& text : texts) {
+    if (out != nullptr) {
+      std::fprintf(out, "%s%s\n", text.c_str(), waitForEnter ? " [Enter]" : "");
+      std::fflush(out);
+    }
+    if (!waitForEnter || in == nullptr) continue;
+    for (int c = std::fgetc(in); c != EOF && c != '\n'; c = std::fgetc(in)) {
+    }
   }
 }
 

@@ -23,6 +23,10 @@ class StreamUserNotice final : public UserNotice {
   // One of the five language identifiers of failure_message.h.
   void SetLanguage(std::uint16_t languageId) { language_ = languageId; }
   void SetWaitForEnter(bool wait) { waitForEnter_ = wait; }
+  // While held, a notice is only kept (see shown()); the host shows it with
+  // ShowNotices once nothing waits on the person any more (the hive saved
+  // and unlocked).
+  void SetHeld(bool held) { held_ = held; }
 
   void ShowFailureMessage() override;
 
@@ -34,7 +38,13 @@ class StreamUserNotice final : public UserNotice {
   std::FILE* in_;
   std::uint16_t language_ = kLanguageEnglishUs;
   bool waitForEnter_ = false;
+  bool held_ = false;
   std::vector<std::string> shown_;
 };
+
+// Prints each text on its own line to out and, with waitForEnter, waits for
+// one line on in after each (as a modal box waits for OK).
+void ShowNotices(std::FILE* out, std::FILE* in, const std::vector<std::string>& texts,
+                 bool waitForEnter);
 
 }  // namespace tolvane
