@@ -1,21 +1,27 @@
 # How the unit tests run: natively through ctest, or as a Windows program
 # under Wine with a prefix inside the build directory.
 if(WIN32)
-  find_program(TOLVANE_WINE NAMES wine wine64)
   set(TOLVANE_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
   # The x86 build runs in a 32-bit prefix, as on a 32-bit system: msiexec,
   # reg and cmd are 32-bit programs there and the registry has one view.
+  # The x64 build runs Wine's 64-bit loader: the "wine" command starts the
+  # 32-bit one whenever 32-bit Wine is installed, and its reg and cmd would
+  # then see the 32-bit view of HKCR\CLSID, not what tolvane.dll wrote.
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(TOLVANE_WINEARCH win32)
+    find_program(TOLVANE_WINE NAMES wine)
+    set(TOLVANE_WINELOADER_ENV)
   else()
     set(TOLVANE_WINEARCH win64)
+    find_program(TOLVANE_WINE NAMES wine64 wine PATHS /usr/lib/wine)
+    set(TOLVANE_WINELOADER_ENV WINELOADER=${TOLVANE_WINE})
   endif()
   # No display is needed (or used, even when one is set), nor the .NET and
   # HTML runtimes a new prefix would offer to install; Korean as the locale
   # gives the ANSI code page 949 that the registrar scripts are written in,
   # as on the systems the library is installed on.
   set(TOLVANE_WINE_ENV ${CMAKE_COMMAND} -E env --unset=DISPLAY WINEPREFIX=${TOLVANE_WINEPREFIX}
-      WINEARCH=${TOLVANE_WINEARCH} WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+      WINEARCH=${TOLVANE_WINEARCH} ${TOLVANE_WINELOADER_ENV} WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
       LC_ALL=ko_KR.UTF-8)
 
   # The prefix is made anew, before any test runs a Windows program: one
