@@ -14,6 +14,7 @@ WINEPREFIX names a prepared prefix; the locale must give Wine the ANSI code
 page 949 (LC_ALL=ko_KR.UTF-8), in which the registrar scripts are written.
 Without PORTABLE_TOLVANE the comparison with the portable build is skipped.
 """
+import difflib
 import json
 import os
 import shutil
@@ -29,6 +30,9 @@ DIRECTORY = "C:\\Suite\\Bin\\"
 MODULES = ("Zdw.exe", "ZdwAutomation.dll", "PackagerQMR.dll", "ZdwCtrl.ocx", "Zdweq5X.ocx",
            "PivraCtrl.ocx")
 GROUPS = ("ZDW2008_MODULE", "ZDW2008_FILE_EXT")
+# The module files of the other groups, for the test that runs them all.
+OTHER_MODULES = ("Tabrix.exe", "Showra.exe", "QMRXML80.DLL", "QmrAccessible.DLL", "KORVOX.OCX")
+FILE_EXTS = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts"
 CLASSES = "HKEY_CLASSES_ROOT\\"
 # Keys of the classes root that other software shares: never deleted, only
 # the keys the groups write beneath them.
@@ -79,6 +83,12 @@ def read(path):
         return f.read()
 
 
+def export_differences(before, after):
+    """The first lines in which two reg exports differ, as a unified diff."""
+    lines = [data.decode("utf-16").splitlines() if data else [] for data in (before, after)]
+    return list(difflib.unified_diff(*lines, lineterm="", n=1))[:60]
+
+
 def hive_keys(command, hive):
     """The key names of a hive file, in file order, from COMMAND's export."""
     text = command("--registry", hive, "export").stdout.decode("utf-8")
@@ -116,6 +126,13 @@ class WineRegistry:
         path = os.path.join(self.scratch, "delete.reg")
         with open(path, "wb") as f:
             f.write(b"\xff\xfe" + "\r\n".join(lines).encode("utf-16-le"))
+        wine("reg", "import", path)
+
+    def write(self, lines):
+        path = os.path.join(self.scratch, "write.reg")
+        with open(path, "wb") as f:
+            f.write(b"\xff\xfe" + "\r\n".join(
+                ["Windows Registry Editor Version 5.00", "", *lines, ""]).encode("utf-16-le"))
         wine("reg", "import", path)
 
     def export(self, keys):
@@ -244,6 +261,44 @@ class WineEndToEndTest(unittest.TestCase):
         second = json.loads(exe("--json", "--registry", self.path("dry2.reg"), *register).stdout)
         self.assertEqual(second, planned)
         self.assertEqual(self.registry.export(self.roots), before)
+
+    def test_library_takes_every_group_back_out_exactly(self):
+        # Every group registered by tolvane.dll and unregistered again, last
+        # first, beside the user's own entries in keys the suite writes to:
+        # the classes root and the user's software keys are as they were.
+        made = [m for m in OTHER_MODULES if not os.path.exists(os.path.join(self.bin, m))]
+        for module in made:
+            open(os.path.join(self.bin, module), "wb").close()
+        whole = ["HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER\\Software"]
+        foreign_ext = FILE_EXTS + "\\.zdw"
+        try:
+            self.registry.write([f"[{CLASSES}.zdw]", '"PerceivedType"="document"', "",
+                                 f"[{foreign_ext}\\OpenWithList]", '"a"="Other.exe"'])
+            before = self.registry.export(whole)
+            groups = exe("groups").stdout.decode().split()
+            for group in groups:
+                self.assertEqual(wine(CALL_EXPORTS, "RegProduct", group, DIRECTORY).stdout.strip(),
+                                 b"RegProduct returned 0", group)
+            self.assertNotEqual(self.registry.export(whole), before)
+            for group in reversed(groups):
+                self.assertEqual(
+                    wine(CALL_EXPORTS, "UnregProduct", group, DIRECTORY).stdout.strip(),
+                    b"UnregProduct returned 0", group)
+            after = self.registry.export(whole)
+            for key in whole:
+                self.assertIsNotNone(before[key], key)
+                self.assertEqual(export_differences(before[key], after[key]), [], key)
+            # The command on the live registry: nothing is left to take back.
+            for group in groups:
+                again = json.loads(exe("--json", "unregister", group, DIRECTORY).stdout)
+                self.assertEqual((again["result"], again["changes"], again["notifications"]),
+                                 (0, [], 0), group)
+        finally:
+            for group in exe("groups").stdout.decode().split():
+                run([WINE, CALL_EXPORTS, "UnregProduct", group, DIRECTORY], "cleanup")
+            self.registry.delete([foreign_ext])
+            for module in made:
+                os.remove(os.path.join(self.bin, module))
 
     def test_probe_library_answers_for_wines_administrator(self):
         # tolvane.exe loads tolvane-probe.dll from its own folder and calls
