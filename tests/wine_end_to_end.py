@@ -24,6 +24,7 @@ import tempfile
 import unittest
 
 WINE = EXE = CALL_EXPORTS = PORTABLE = PREFIX = None
+VIEW = "/reg:64"  # the registry view of the library under test, for reg export
 WINESERVER = shutil.which("wineserver")
 
 DIRECTORY = "C:\\Suite\\Bin\\"
@@ -83,6 +84,16 @@ def read(path):
         return f.read()
 
 
+def registry_view(image):
+    """reg's switch for the registry view a Windows image sees: Wine's reg
+    may be the other architecture's, and the class keys differ between
+    views."""
+    with open(image, "rb") as f:
+        head = f.read(4096)
+    pe = int.from_bytes(head[0x3C:0x40], "little")
+    return "/reg:64" if int.from_bytes(head[pe + 4:pe + 6], "little") == 0x8664 else "/reg:32"
+
+
 def export_differences(before, after):
     """The first lines in which two reg exports differ, as a unified diff."""
     lines = [data.decode("utf-16").splitlines() if data else [] for data in (before, after)]
@@ -126,14 +137,14 @@ class WineRegistry:
         path = os.path.join(self.scratch, "delete.reg")
         with open(path, "wb") as f:
             f.write(b"\xff\xfe" + "\r\n".join(lines).encode("utf-16-le"))
-        wine("reg", "import", path)
+        wine("reg", "import", path, VIEW)
 
     def write(self, lines):
         path = os.path.join(self.scratch, "write.reg")
         with open(path, "wb") as f:
             f.write(b"\xff\xfe" + "\r\n".join(
                 ["Windows Registry Editor Version 5.00", "", *lines, ""]).encode("utf-16-le"))
-        wine("reg", "import", path)
+        wine("reg", "import", path, VIEW)
 
     def export(self, keys):
         """reg export of each key: its bytes, or None when the key is missing."""
@@ -143,7 +154,7 @@ class WineRegistry:
         lines = ["@echo off"]
         for i, key in enumerate(keys):
             out = windows_path(os.path.join(folder, f"{i}.reg"))
-            lines.append(f'reg export "{key}" "{out}" /y >nul 2>&1')
+            lines.append(f'reg export "{key}" "{out}" /y {VIEW} >nul 2>&1')
         batch = os.path.join(self.scratch, "export.bat")
         with open(batch, "w", newline="") as f:
             f.write("\r\n".join(lines) + "\r\n")
@@ -330,6 +341,7 @@ if __name__ == "__main__":
     PORTABLE = sys.argv[4] if len(sys.argv) == 5 else None
     del sys.argv[1:]
     PREFIX = os.environ.get("WINEPREFIX")
+    VIEW = registry_view(EXE)
     if not PREFIX or not os.path.isdir(PREFIX):
         print("WINEPREFIX must name a prepared Wine prefix")
         sys.exit(2)
