@@ -131,20 +131,24 @@ class WineRegistry:
         self.scratch = scratch
 
     def delete(self, keys):
-        lines = ["Windows Registry Editor Version 5.00", ""]
-        for key in keys:
-            lines += [f"[-{key}]", ""]
-        path = os.path.join(self.scratch, "delete.reg")
-        with open(path, "wb") as f:
-            f.write(b"\xff\xfe" + "\r\n".join(lines).encode("utf-16-le"))
-        wine("reg", "import", path, VIEW)
+        # reg import of "[-KEY]" lines would not reach the 64-bit view of
+        # the class keys; reg delete takes the view.
+        self.batch([f'reg delete "{key}" /f {VIEW} >nul 2>&1' for key in keys])
+
+    def batch(self, lines):
+        """Runs reg commands in one Wine process; their statuses are not
+        looked at."""
+        path = os.path.join(self.scratch, "batch.bat")
+        with open(path, "w", newline="") as f:
+            f.write("\r\n".join(["@echo off", *lines]) + "\r\n")
+        subprocess.run([WINE, "cmd", "/c", windows_path(path)], capture_output=True, timeout=300)
 
     def write(self, lines):
         path = os.path.join(self.scratch, "write.reg")
         with open(path, "wb") as f:
             f.write(b"\xff\xfe" + "\r\n".join(
                 ["Windows Registry Editor Version 5.00", "", *lines, ""]).encode("utf-16-le"))
-        wine("reg", "import", path, VIEW)
+        wine("reg", "import", path)
 
     def export(self, keys):
         """reg export of each key: its bytes, or None when the key is missing."""
