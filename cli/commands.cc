@@ -18,6 +18,7 @@
 #include "platform/root_keys.h"
 #include "registration/group_catalogue.h"
 #include "registration/reg_product.h"
+#include "registration/unreg_product.h"
 #include "script/replacement_map.h"
 #include "script/script_engine.h"
 #include "script/script_runner.h"
@@ -60,6 +61,24 @@ void Finish(const Host& host, CallReport* report) {
   report->modulesNotRun = host.modulesNotRun();
 }
 
+// The values unregistering left in place: a "kept" member of the JSON
+// report and one note line each.
+void KeptReport(const UndoNotes& notes, CallReport* report) {
+  nlohmann::json kept = nlohmann::json::array();
+  for (const KeptValue& value : notes.kept) {
+    const std::string key =
+        Utf16ToUtf8(RootKeyName(value.root)) + "\\" + Utf16ToUtf8(value.keyPath);
+    const std::string name = value.valueName == nullptr ? "" : Utf16ToUtf8(ViewOf(value.valueName));
+    kept.push_back({{"key", key},
+                    {"name", value.valueName == nullptr ? nlohmann::json() : nlohmann::json(name)},
+                    {"reason", "differs from what registration writes"}});
+    report->notes.push_back("kept: " + key + " " +
+                            (value.valueName == nullptr ? "(default)" : Quoted(name)) +
+                            ": differs from what registration writes");
+  }
+  report->extra["kept"] = std::move(kept);
+}
+
 // Commits a writing command; a failed save is a tool error.
 bool CommitOrFail(Host& host, CommandOutcome* outcome) {
   std::string error;
@@ -87,6 +106,33 @@ CommandOutcome Register(const CommandArgs& args, const GlobalArgs& global) {
   report.meaning = result == 0 ? "the group ran completely"
                                : "the group is unknown, or a record failed (nothing rolled back)" +
                                      CaseHint(args.group);
+  Finish(*host, &report);
+  outcome.exitCode = result == 0 ? kExitOk : kExitFailure;
+  CommitOrFail(*host, &outcome);
+  return outcome;
+}
+
+CommandOutcome Unregister(const CommandArgs& args, const GlobalArgs& global) {
+  std::string error;
+  auto host = OpenHost(global.host, true, &error);
+  if (!host) return ToolErrorOutcome(error);
+  const Text group = Utf8ToUtf16(args.group);
+  Text directory;
+  if (args.directory) directory = Utf8ToUtf16(*args.directory);
+  UndoNotes notes;
+  const std::int32_t result = UnregProduct(host->platform(), group.c_str(),
+                                           args.directory ? directory.c_str() : nullptr, &notes);
+
+  CommandOutcome outcome;
+  CallReport& report = outcome.report;
+  report.call = "UnregProduct(" + Quoted(args.group) + ", " +
+                (args.directory ? Quoted(*args.directory) : std::string("null")) + ")";
+  report.result = result;
+  report.meaning = result == 0 ? "the group was taken back completely"
+                               : "the group is unknown, or a record failed (the rest was still "
+                                 "taken back)" +
+                                     CaseHint(args.group);
+  KeptReport(notes, &report);
   Finish(*host, &report);
   outcome.exitCode = result == 0 ? kExitOk : kExitFailure;
   CommitOrFail(*host, &outcome);
@@ -461,6 +507,11 @@ void AddCommands(CLI::App& app, CommandArgs* args) {
   verify->add_option("DIR", args->directory,
                      "installation directory, a Windows path; omitted: null; \"\": empty");
 
+  CLI::App* unreg = app.add_subcommand("unregister", "UnregProduct(GROUP, DIR): take a group back");
+  unreg->add_option("GROUP", args->group, "group name (see the groups command)")->required();
+  unreg->add_option("DIR", args->directory,
+                    "the directory it was registered for; omitted: null; \"\": empty");
+
   CLI::App* regIs = app.add_subcommand("register-is", "RegProductIS(DIR)");
   regIs->add_option("DIR", args->file)->required();
 
@@ -517,6 +568,7 @@ CommandOutcome RunCommand(CLI::App& app, const CommandArgs& args, const GlobalAr
   CLI::App* command = app.get_subcommands().front();
   const std::string name = command->get_name();
   if (name == "register") return Register(args, global);
+  if (name == "unregister") return Unregister(args, global);
   if (name == "register-is") return RegisterIs(args, global);
   if (name == "verify") return VerifyCommand(args, global);
   if (name == "custom-action") return CustomAction(args, global);

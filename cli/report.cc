@@ -234,6 +234,7 @@ std::string ReportText(const CallReport& report) {
   }
   for (const std::string& message : report.messages)
     out += "notice shown: " + TerminalSafe(message) + "\n";
+  for (const std::string& note : report.notes) out += TerminalSafe(note) + "\n";
   if (report.changes.empty()) {
     out += "no changes\n";
   } else {

@@ -19,6 +19,7 @@ struct CallReport {
   std::string meaning;  // what the result means, in words
   std::size_t notifications = 0;
   std::vector<std::string> messages;
+  std::vector<std::string> notes;  // text lines after the notices (the JSON says it in extra)
   std::vector<Change> changes;
   nlohmann::json extra = nlohmann::json::object();  // members of the command's own
   bool dryRun = false;             // nothing was written and no notification sent

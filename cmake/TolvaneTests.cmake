@@ -49,7 +49,7 @@ if(WIN32)
                      ${PROJECT_SOURCE_DIR}/tests/wine_end_to_end.py ${TOLVANE_WINE}
                      $<TARGET_FILE:tolvane_cli> $<TARGET_FILE:call_exports>
                      ${TOLVANE_PORTABLE_COMMAND})
-    set_tests_properties(wine_end_to_end PROPERTIES TIMEOUT 300 FIXTURES_REQUIRED wineprefix)
+    set_tests_properties(wine_end_to_end PROPERTIES TIMEOUT 600 FIXTURES_REQUIRED wineprefix)
   endif()
 
   # The custom actions of the real library under Wine's msiexec, with the

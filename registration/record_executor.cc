@@ -46,15 +46,7 @@ RunResult ExecuteStringRecord(Platform& platform, const RegistrationRecord& reco
                               TextView directory) {
   // The wanted text first: one that does not fit fails before any write.
   PathBuffer wanted;
-  if (record.kind == RecordKind::SetString) {
-    if (!wanted.Assign(ViewOf(record.data))) return kFailed;
-  } else {
-    PathBuffer app;
-    if (!app.Assign(directory)) return kFailed;
-    StripTrailingBackslash(app);
-    CollapseParentSegments(app);
-    if (!ExpandAppToken(ViewOf(record.data), app.view(), &wanted)) return kFailed;
-  }
+  if (!RegisteredText(record, directory, &wanted)) return kFailed;
 
   RegistryStore& registry = platform.registry;
   RunResult result;
@@ -90,10 +82,7 @@ RunResult ExecuteScriptRecord(Platform& platform, const RegistrationRecord& reco
     return kFailed;
   }
   PathBuffer scriptDirectory;
-  if (!scriptDirectory.Assign(directory) || !EnsureTrailingBackslash(scriptDirectory)) {
-    return kFailed;
-  }
-  CollapseParentSegments(scriptDirectory);
+  if (!ScriptDirectory(directory, &scriptDirectory)) return kFailed;
 
   if (!IsNullOrEmpty(record.valueName)) {
     PathBuffer modulePath;
@@ -105,12 +94,33 @@ RunResult ExecuteScriptRecord(Platform& platform, const RegistrationRecord& reco
   }
 
   ReplacementMap replacements(platform.text);
-  if (Failed(replacements.Add(u"PATH", scriptDirectory.c_str()))) return kFailed;
+  if (Failed(AddScriptReplacements(scriptDirectory, &replacements))) return kFailed;
   const HResult status = RunScriptResource(platform, replacements, ownModule, ScriptIdOf(record));
   return Failed(status) ? kFailed : RunResult{};
 }
 
 }  // namespace
+
+bool RegisteredText(const RegistrationRecord& record, TextView directory, PathBuffer* text) {
+  if (record.kind == RecordKind::SetString) return text->Assign(ViewOf(record.data));
+  PathBuffer app;
+  if (!app.Assign(directory)) return false;
+  StripTrailingBackslash(app);
+  CollapseParentSegments(app);
+  return ExpandAppToken(ViewOf(record.data), app.view(), text);
+}
+
+bool ScriptDirectory(TextView directory, PathBuffer* scriptDirectory) {
+  if (!scriptDirectory->Assign(directory) || !EnsureTrailingBackslash(*scriptDirectory)) {
+    return false;
+  }
+  CollapseParentSegments(*scriptDirectory);
+  return true;
+}
+
+HResult AddScriptReplacements(const PathBuffer& scriptDirectory, ReplacementMap* replacements) {
+  return replacements->Add(u"PATH", scriptDirectory.c_str());
+}
 
 RunResult ExecuteRecord(Platform& platform, const RegistrationRecord& record, TextView directory) {
   switch (record.kind) {

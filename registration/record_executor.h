@@ -3,9 +3,13 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "platform/status_codes.h"
+#include "registration/path_buffer.h"
 #include "registration/registration_record.h"
 
 namespace tolvane {
+
+class ReplacementMap;
 
 // The outcome of running records: ok starts true and only turns false (a
 // record failed); changed starts false and only turns true (a record
@@ -33,6 +37,19 @@ RunResult RunRecordList(Platform& platform, const RegistrationRecord* list, Text
 // fails with no change. A text that does not fit its 260-unit buffer fails
 // the record before anything is written.
 RunResult ExecuteRecord(Platform& platform, const RegistrationRecord& record, TextView directory);
+
+// The text a SetString (data as stored) or SetExpandedString record (data
+// with every "${App}" replaced by directory without its trailing backslash,
+// parent segments collapsed) writes. False when it does not fit.
+bool RegisteredText(const RegistrationRecord& record, TextView directory, PathBuffer* text);
+
+// The directory a RunScript record's script sees: directory with a trailing
+// backslash, parent segments collapsed. False when it does not fit.
+bool ScriptDirectory(TextView directory, PathBuffer* scriptDirectory);
+
+// Adds what a RunScript record's script is expanded with: "PATH", the
+// script directory. Answers the map's status.
+HResult AddScriptReplacements(const PathBuffer& scriptDirectory, ReplacementMap* replacements);
 
 // Deletes record.valueName of root\keyPath, or the whole key tree when
 // valueName is null. True when something was deleted. A tree deletion with

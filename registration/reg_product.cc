@@ -23,22 +23,23 @@ bool ExecutableDirectory(TextView executablePath, Text* directory) {
   return true;
 }
 
+bool ChooseInstallDirectory(Platform& platform, const char16_t* installDir, Text* directory) {
+  if (IsNullOrEmpty(installDir)) {
+    Text executable;
+    return platform.paths.HostExecutablePath(&executable) &&
+           ExecutableDirectory(executable, directory) && !directory->empty();
+  }
+  directory->assign(ViewOf(installDir));
+  return directory->size() <= kMaxPathChars;
+}
+
 std::int32_t RegProduct(Platform& platform, GroupCatalogue catalogue, const char16_t* groupName,
                         const char16_t* installDir) {
   const RegistrationGroup group = FindGroup(catalogue, groupName);
   if (group == nullptr) return kErrorRegistryIoFailed;
 
   Text directory;
-  if (IsNullOrEmpty(installDir)) {
-    Text executable;
-    if (!platform.paths.HostExecutablePath(&executable) ||
-        !ExecutableDirectory(executable, &directory) || directory.empty()) {
-      return kErrorRegistryIoFailed;
-    }
-  } else {
-    directory.assign(ViewOf(installDir));
-    if (directory.size() > kMaxPathChars) return kErrorRegistryIoFailed;
-  }
+  if (!ChooseInstallDirectory(platform, installDir, &directory)) return kErrorRegistryIoFailed;
 
   const RunResult result = RunGroup(platform, group, directory);
   if (!result.ok) return kErrorRegistryIoFailed;

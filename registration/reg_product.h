@@ -20,6 +20,11 @@ std::int32_t RegProduct(Platform& platform, GroupCatalogue catalogue, const char
 // The same over the library's built-in catalogue.
 std::int32_t RegProduct(Platform& platform, const char16_t* groupName, const char16_t* installDir);
 
+// The directory a group runs for: installDir, or when it is null or empty
+// the directory of the host process's executable. False when that cannot
+// be told or does not fit 259 characters.
+bool ChooseInstallDirectory(Platform& platform, const char16_t* installDir, Text* directory);
+
 // The directory part of an executable's path: its drive (up to 2 units,
 // such as C:) and its folders up to the last backslash, without file name:
 // C:\Suite\Bin\setup.exe gives C:\Suite\Bin\. False when the path does not

@@ -309,4 +309,26 @@ HResult ApplyScript(Platform& platform, ScriptParser& parser, const char16_t* sc
   }
 }
 
+HResult UnregisterScript(Platform& platform, ScriptParser& parser, const char16_t* script) {
+  ExpandedText expanded;
+  HResult hr = ExpandReplacements(script, parser.replacements, &expanded);
+  if (Failed(hr)) return hr;
+  CursorGuard guard(parser);
+  parser.cursor = expanded.c_str();
+  if (*parser.cursor == u'\0') return kSOk;
+
+  ScriptWalk walk(platform.registry, platform.text, parser);
+  walk.token[0] = u'\0';
+  while (true) {
+    if (Failed(hr = ReadToken(parser, walk.token))) return hr;
+    const std::optional<RegKey> root = FindRootKey(platform.text, walk.token);
+    if (!root) return kDispEException;
+    if (Failed(hr = ReadToken(parser, walk.token))) return hr;
+    if (walk.token[0] != u'{') return kDispEException;
+    if (Failed(hr = ApplyKeyBlock(walk, *root, ScriptMode::kUnregister, false, 1))) return hr;
+    SkipBlanks(parser);
+    if (*parser.cursor == u'\0') return kSOk;
+  }
+}
+
 }  // namespace tolvane

@@ -27,4 +27,13 @@ inline constexpr std::size_t kNoStopOffset = static_cast<std::size_t>(-1);
 HResult ApplyScript(Platform& platform, ScriptParser& parser, const char16_t* script,
                     std::size_t* stopOffset = nullptr);
 
+// Expands the replacements of parser over script, then unregisters every
+// root block in text order, as the undo of a failed block does: named
+// values and keys left without subkeys go, "NoRemove" entries stay, missing
+// keys are passed over with everything inside them. A fault stops the run
+// (a walk that stopped has lost its place in the text) and is answered;
+// what earlier blocks removed stays removed. Answers 0 on success. Every
+// key opened is closed before it returns.
+HResult UnregisterScript(Platform& platform, ScriptParser& parser, const char16_t* script);
+
 }  // namespace tolvane

@@ -19,4 +19,9 @@ namespace tolvane {
 HResult RunScriptResource(Platform& platform, const ReplacementMap& map, TextView modulePath,
                           std::uint16_t id, std::size_t* stopOffset = nullptr);
 
+// The same script read the same way, unregistered (see UnregisterScript):
+// what it names is taken out of the registry again.
+HResult UnregisterScriptResource(Platform& platform, const ReplacementMap& map, TextView modulePath,
+                                 std::uint16_t id);
+
 }  // namespace tolvane

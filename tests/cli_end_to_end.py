@@ -93,6 +93,24 @@ class CommandTest(unittest.TestCase):
         above = run_json(*self.base, *drive, "register", "ZDW2008_MODULE", "C:\\..\\")
         self.assertFalse([c for c in above["changes"] if "_ROOT\\CLSID\\" in c["key"]])
 
+    def test_unregister_reports_like_register_and_keeps_what_changed(self):
+        group = ["SHOWRA2008_FILE_EXT", "C:\\Suite\\Bin\\"]
+        registered = run_json(*self.base, "register", *group)
+        with open(os.path.join(self.dir.name, "change.reg"), "w") as f:
+            f.write('Windows Registry Editor Version 5.00\n\n[HKEY_CLASSES_ROOT\\.shw]\n'
+                    '@="Other.Document"\n')
+        run(*self.base, "import", os.path.join(self.dir.name, "change.reg"), check_exit=0)
+        out = run_json(*self.base, "unregister", *group)
+        self.assertEqual(set(out) - {"kept"}, set(registered))
+        self.assertEqual((out["result"], out["notifications"]), (0, 1))
+        self.assertEqual(out["kept"], [{"key": "HKEY_CLASSES_ROOT\\.shw", "name": None,
+                                        "reason": "differs from what registration writes"}])
+        self.assertIn({"op": "delete-key", "key": "HKEY_CLASSES_ROOT\\Showra.Document.8"},
+                      out["changes"])
+        text = run(*self.base, "unregister", *group, check_exit=0).stdout.decode()
+        self.assertIn("kept: HKEY_CLASSES_ROOT\\.shw (default): differs from what registration "
+                      "writes\nno changes\n", text)
+
     def test_text_output_is_a_key_tree(self):
         out = run(*self.base, "register", "SHOWRA2008_FILE_EXT", "C:\\Suite\\Bin\\", check_exit=0)
         text = out.stdout.decode()

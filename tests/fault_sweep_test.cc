@@ -22,6 +22,7 @@
 #include "registration/custom_actions.h"
 #include "registration/group_catalogue.h"
 #include "registration/reg_product.h"
+#include "registration/unreg_product.h"
 #include "tests/installer_fakes.h"
 #include "tests/test_platform.h"
 
@@ -105,6 +106,9 @@ std::vector<SweptCall> Calls() {
     const char16_t* group = entry.name;
     calls.push_back({"RegProduct " + Utf16ToUtf8(ViewOf(group)),
                      [group](Platform& p) { return RegProduct(p, group, u"C:\\Suite\\Bin\\"); },
+                     {0, kErrorRegistryIoFailed}});
+    calls.push_back({"UnregProduct " + Utf16ToUtf8(ViewOf(group)),
+                     [group](Platform& p) { return UnregProduct(p, group, u"C:\\Suite\\Bin\\"); },
                      {0, kErrorRegistryIoFailed}});
   }
   calls.push_back(

@@ -70,7 +70,8 @@ class WindowsArchiveTest(unittest.TestCase):
 
     def test_the_readme_shows_every_export_from_each_kind_of_installer(self):
         readme = self.zip.read(f"{self.top}/README-installers.md").decode()
-        for export in ["RegProduct", "ChangeFileExtAssociation", "SendAssocChangedNotify",
+        for export in ["RegProduct", "UnregProduct", "ChangeFileExtAssociation",
+                       "SendAssocChangedNotify",
                        "RegProductIS", "PopupFileAssocListDialog", "_RegProduct", "_RegKorvo",
                        "TolvaneAmIAdministrator"]:
             self.assertIn(f"`{export}`", readme)

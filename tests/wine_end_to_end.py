@@ -14,6 +14,7 @@ WINEPREFIX names a prepared prefix; the locale must give Wine the ANSI code
 page 949 (LC_ALL=ko_KR.UTF-8), in which the registrar scripts are written.
 Without PORTABLE_TOLVANE the comparison with the portable build is skipped.
 """
+import difflib
 import json
 import os
 import shutil
@@ -23,12 +24,16 @@ import tempfile
 import unittest
 
 WINE = EXE = CALL_EXPORTS = PORTABLE = PREFIX = None
+VIEW = "/reg:64"  # the registry view of the library under test, for reg export
 WINESERVER = shutil.which("wineserver")
 
 DIRECTORY = "C:\\Suite\\Bin\\"
 MODULES = ("Zdw.exe", "ZdwAutomation.dll", "PackagerQMR.dll", "ZdwCtrl.ocx", "Zdweq5X.ocx",
            "PivraCtrl.ocx")
 GROUPS = ("ZDW2008_MODULE", "ZDW2008_FILE_EXT")
+# The module files of the other groups, for the test that runs them all.
+OTHER_MODULES = ("Tabrix.exe", "Showra.exe", "QMRXML80.DLL", "QmrAccessible.DLL", "KORVOX.OCX")
+FILE_EXTS = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts"
 CLASSES = "HKEY_CLASSES_ROOT\\"
 # Keys of the classes root that other software shares: never deleted, only
 # the keys the groups write beneath them.
@@ -79,6 +84,22 @@ def read(path):
         return f.read()
 
 
+def registry_view(image):
+    """reg's switch for the registry view a Windows image sees: Wine's reg
+    may be the other architecture's, and the class keys differ between
+    views."""
+    with open(image, "rb") as f:
+        head = f.read(4096)
+    pe = int.from_bytes(head[0x3C:0x40], "little")
+    return "/reg:64" if int.from_bytes(head[pe + 4:pe + 6], "little") == 0x8664 else "/reg:32"
+
+
+def export_differences(before, after):
+    """The first lines in which two reg exports differ, as a unified diff."""
+    lines = [data.decode("utf-16").splitlines() if data else [] for data in (before, after)]
+    return list(difflib.unified_diff(*lines, lineterm="", n=1))[:60]
+
+
 def hive_keys(command, hive):
     """The key names of a hive file, in file order, from COMMAND's export."""
     text = command("--registry", hive, "export").stdout.decode("utf-8")
@@ -110,12 +131,23 @@ class WineRegistry:
         self.scratch = scratch
 
     def delete(self, keys):
-        lines = ["Windows Registry Editor Version 5.00", ""]
-        for key in keys:
-            lines += [f"[-{key}]", ""]
-        path = os.path.join(self.scratch, "delete.reg")
+        # reg import of "[-KEY]" lines would not reach the 64-bit view of
+        # the class keys; reg delete takes the view.
+        self.batch([f'reg delete "{key}" /f {VIEW} >nul 2>&1' for key in keys])
+
+    def batch(self, lines):
+        """Runs reg commands in one Wine process; their statuses are not
+        looked at."""
+        path = os.path.join(self.scratch, "batch.bat")
+        with open(path, "w", newline="") as f:
+            f.write("\r\n".join(["@echo off", *lines]) + "\r\n")
+        subprocess.run([WINE, "cmd", "/c", windows_path(path)], capture_output=True, timeout=300)
+
+    def write(self, lines):
+        path = os.path.join(self.scratch, "write.reg")
         with open(path, "wb") as f:
-            f.write(b"\xff\xfe" + "\r\n".join(lines).encode("utf-16-le"))
+            f.write(b"\xff\xfe" + "\r\n".join(
+                ["Windows Registry Editor Version 5.00", "", *lines, ""]).encode("utf-16-le"))
         wine("reg", "import", path)
 
     def export(self, keys):
@@ -126,7 +158,7 @@ class WineRegistry:
         lines = ["@echo off"]
         for i, key in enumerate(keys):
             out = windows_path(os.path.join(folder, f"{i}.reg"))
-            lines.append(f'reg export "{key}" "{out}" /y >nul 2>&1')
+            lines.append(f'reg export "{key}" "{out}" /y {VIEW} >nul 2>&1')
         batch = os.path.join(self.scratch, "export.bat")
         with open(batch, "w", newline="") as f:
             f.write("\r\n".join(lines) + "\r\n")
@@ -245,6 +277,53 @@ class WineEndToEndTest(unittest.TestCase):
         self.assertEqual(second, planned)
         self.assertEqual(self.registry.export(self.roots), before)
 
+    def test_library_takes_every_group_back_out_exactly(self):
+        # Every group registered by tolvane.dll and unregistered again, last
+        # first, beside the user's own entries in keys the suite writes to:
+        # the classes root and the user's software keys are as they were.
+        made = [m for m in OTHER_MODULES if not os.path.exists(os.path.join(self.bin, m))]
+        for module in made:
+            open(os.path.join(self.bin, module), "wb").close()
+        whole = ["HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER\\Software"]
+        # The user's FileExts key may be missing: what this test makes of it
+        # goes again at the end.
+        made_key = None
+        for depth in range(3, FILE_EXTS.count("\\") + 2):
+            key = "\\".join(FILE_EXTS.split("\\")[:depth])
+            if subprocess.run([WINE, "reg", "query", key, VIEW], capture_output=True,
+                              timeout=300).returncode != 0:
+                made_key = key
+                break
+        try:
+            self.registry.write([f"[{CLASSES}.zdw]", '"PerceivedType"="document"', "",
+                                 f"[{FILE_EXTS}\\.zdw\\OpenWithList]", '"a"="Other.exe"'])
+            before = self.registry.export(whole)
+            groups = exe("groups").stdout.decode().split()
+            for group in groups:
+                self.assertEqual(wine(CALL_EXPORTS, "RegProduct", group, DIRECTORY).stdout.strip(),
+                                 b"RegProduct returned 0", group)
+            self.assertNotEqual(self.registry.export(whole), before)
+            for group in reversed(groups):
+                self.assertEqual(
+                    wine(CALL_EXPORTS, "UnregProduct", group, DIRECTORY).stdout.strip(),
+                    b"UnregProduct returned 0", group)
+            after = self.registry.export(whole)
+            for key in whole:
+                self.assertIsNotNone(before[key], key)
+                differences = export_differences(before[key], after[key])
+                self.assertFalse(differences, key + "\n" + "\n".join(differences))
+            # The command on the live registry: nothing is left to take back.
+            for group in groups:
+                again = json.loads(exe("--json", "unregister", group, DIRECTORY).stdout)
+                self.assertEqual((again["result"], again["changes"], again["notifications"]),
+                                 (0, [], 0), group)
+        finally:
+            for group in exe("groups").stdout.decode().split():
+                run([WINE, CALL_EXPORTS, "UnregProduct", group, DIRECTORY], "cleanup")
+            self.registry.delete([made_key or FILE_EXTS + "\\.zdw"])
+            for module in made:
+                os.remove(os.path.join(self.bin, module))
+
     def test_probe_library_answers_for_wines_administrator(self):
         # tolvane.exe loads tolvane-probe.dll from its own folder and calls
         # the export by name; Wine's default user holds Administrators.
@@ -275,6 +354,7 @@ if __name__ == "__main__":
     PORTABLE = sys.argv[4] if len(sys.argv) == 5 else None
     del sys.argv[1:]
     PREFIX = os.environ.get("WINEPREFIX")
+    VIEW = registry_view(EXE)
     if not PREFIX or not os.path.isdir(PREFIX):
         print("WINEPREFIX must name a prepared Wine prefix")
         sys.exit(2)

@@ -67,6 +67,43 @@ extern "C" {
 TOLVANE_EXPORT int32_t TOLVANE_CDECL RegProduct(const TolvaneChar* groupName,
                                                 const TolvaneChar* installDir);
 
+/* UnregProduct: takes one registration group back out, for an uninstaller.
+ *
+ * groupName   the group, as for RegProduct. Null or unknown: 1016 at once,
+ *             nothing touched.
+ * installDir  the directory the group was registered for, as for
+ *             RegProduct (null or empty: the directory of the calling
+ *             process's executable; at most 259 characters).
+ *
+ * Result: 0 when everything was taken back; 1016 when the group is unknown,
+ * the directory does not fit, or any registry call failed (the rest of the
+ * group is still taken back).
+ *
+ * Removes, the group's records last first: each string value the group
+ * writes, only where it still holds exactly the type and text that
+ * RegProduct writes for installDir, then the keys this leaves empty, up to
+ * the group's own key below HKEY_CLASSES_ROOT, its MIME database folder or
+ * the per-user FileExts key; the values and keys that the group's registrar
+ * scripts name (keys only once they have no subkeys, never the ones the
+ * scripts mark as shared), whether the module files are still installed or
+ * not. When a value of a file extension's key went, and nothing failed, the
+ * shell is told that file associations changed. A group that is not (or no
+ * longer) registered: nothing changes, result 0.
+ *
+ * Never: removes a value that a user or another program has changed since
+ * (".zdw" now naming another class stays, with its key), a key that still
+ * has subkeys (so HKEY_CLASSES_ROOT\CLSID and other shared keys stay), or
+ * another program's values beside the group's in a key the group shares;
+ * restores what RegProduct deleted (a per-user override that named an
+ * application); asks for elevation; shows a window; keeps state.
+ *
+ * Example (uninstaller, before the files are removed or after: both work):
+ *   UnregProduct(L"ZDW2008_FILE_EXT", L"C:\\Program Files\\Suite\\Bin\\");
+ *   UnregProduct(L"ZDW2008_MODULE", L"C:\\Program Files\\Suite\\Bin\\");
+ */
+TOLVANE_EXPORT int32_t TOLVANE_CDECL UnregProduct(const TolvaneChar* groupName,
+                                                  const TolvaneChar* installDir);
+
 /* Installer custom action: registers the suite's shared modules and the
  * programs the installation acts on. installer is the handle the Windows
  * Installer passes to a custom action. When none of the features "Velmora",

@@ -3,6 +3,7 @@
 // and prints what it returned.
 //
 //   call_exports RegProduct GROUP [DIR]         (no DIR: a null directory)
+//   call_exports UnregProduct GROUP [DIR]
 //   call_exports ChangeFileExtAssociation EXT PROGID
 //   call_exports SendAssocChangedNotify
 //   call_exports cycles N GROUP DIR   (load, RegProduct, free; N times)
@@ -65,7 +66,8 @@ bool LibraryPath(std::wstring* path) {
 
 int Usage() {
   std::fputs(
-      "usage: call_exports RegProduct GROUP [DIR] | ChangeFileExtAssociation EXT PROGID | "
+      "usage: call_exports RegProduct|UnregProduct GROUP [DIR] | ChangeFileExtAssociation EXT "
+      "PROGID | "
       "SendAssocChangedNotify\n",
       stderr);
   return kExitUsage;
@@ -122,8 +124,9 @@ int main() {
 
   std::int32_t result = 0;
   const char* exportName = nullptr;
-  if (name == L"RegProduct" && (args.size() == 3 || args.size() == 4)) {
-    exportName = "RegProduct";
+  if ((name == L"RegProduct" || name == L"UnregProduct") &&
+      (args.size() == 3 || args.size() == 4)) {
+    exportName = name == L"RegProduct" ? "RegProduct" : "UnregProduct";
     const auto call = Find<decltype(&RegProduct)>(library.get(), exportName);
     if (call == nullptr) return Missing(exportName);
     result = call(args[2].c_str(), args.size() == 4 ? args[3].c_str() : nullptr);
