@@ -265,8 +265,11 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stderr), _O_BINARY);
 #else
   // A file-size limit (ulimit -f) makes a write fail with its reason
-  // instead of ending the process mid-save without a word.
+  // instead of ending the process mid-save without a word; so does a reader
+  // that closed its end of the pipe (`tolvane export | head -c1`), which
+  // then costs the report, not the exit status that says what happened.
   std::signal(SIGXFSZ, SIG_IGN);
+  std::signal(SIGPIPE, SIG_IGN);
 #endif
   try {
     return tolvane::cli::Run(argc, argv);

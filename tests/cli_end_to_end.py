@@ -385,16 +385,24 @@ class CommandTest(unittest.TestCase):
 
     def test_lost_output_is_an_error(self):
         run(*self.base, "register", "ZDW2008_FILE_EXT", "C:\\", check_exit=0)
-        new_key = self.write("new.reg", b"REGEDIT4\n[HKCU\\Saved]\n")
-        for args, code in ((["groups"], 2), (["export"], 2), (["--json", "query", "HKCR\\.zdw"], 2),
-                           (["script", "show", "130"], 2), (["import", new_key], 3)):
-            with open("/dev/full", "wb") as full:
-                proc = subprocess.run([TOLVANE, *self.base, *args], stdout=full,
+        # A full device, and a pipe whose reader has gone (as `| head -c1` leaves it).
+        for sink, reason in (("full", b"No space left on device"), ("pipe", b"Broken pipe")):
+            new_key = self.write(sink + ".reg", b"REGEDIT4\n[HKCU\\Saved" + sink.encode() + b"]\n")
+            for args, code in ((["groups"], 2), (["export"], 2),
+                               (["--json", "query", "HKCR\\.zdw"], 2),
+                               (["script", "show", "130"], 2), (["import", new_key], 3)):
+                if sink == "full":
+                    out = os.open("/dev/full", os.O_WRONLY)
+                else:
+                    reader, out = os.pipe()
+                    os.close(reader)
+                proc = subprocess.run([TOLVANE, *self.base, *args], stdout=out,
                                       stderr=subprocess.PIPE)
-            self.assertEqual(proc.returncode, code, args)
-            self.assertIn(b"No space left on device", proc.stderr, args)
-            self.assertEqual(b"was saved" in proc.stderr, code == 3, args)
-        run(*self.base, "query", "HKCU\\Saved", check_exit=0)
+                os.close(out)
+                self.assertEqual(proc.returncode, code, (sink, args))
+                self.assertIn(reason, proc.stderr, (sink, args))
+                self.assertEqual(b"was saved" in proc.stderr, code == 3, (sink, args))
+            run(*self.base, "query", "HKCU\\Saved" + sink, check_exit=0)
 
     def test_every_name_of_a_hive_shares_one_lock(self):
         link = os.path.join(self.dir.name, "link.reg")
