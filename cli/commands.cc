@@ -454,18 +454,21 @@ CommandOutcome Import(const CommandArgs& args, const GlobalArgs& global) {
   // pipe keeps nobody else waiting) and before its first change; a file
   // that fails part-way is not committed, so the hive stays as it was.
   // A REGEDIT4 file's 8-bit text is widened with --codepage.
+  // Only the file's bytes are kept meanwhile: its operations are made
+  // again as they are applied, never all held.
   const std::unique_ptr<Host> scratch = OpenScratchHost(global.host);
-  std::vector<HiveOperation> parsed;
-  HiveStatus imported = ReadHiveFile(args.file, &parsed, &scratch->platform().text);
+  std::string bytes;
+  std::size_t operations = 0;
+  HiveStatus imported = ReadHiveFile(args.file, &bytes, &operations, &scratch->platform().text);
   std::string error;
   std::unique_ptr<Host> host;
   if (imported.ok()) {
     host = OpenHost(global.host, true, &error);
     if (!host) return ToolErrorOutcome(error);
-    imported = ApplyHive(parsed, host->platform().registry);
+    imported = ParseAndApplyHive(bytes, host->platform().registry, &scratch->platform().text);
     if (!imported.ok()) imported.message = args.file + ": " + imported.message;
+    std::string().swap(bytes);
   }
-  const std::size_t operations = parsed.size();
   if (!imported.ok()) {
     return ToolErrorOutcome(imported.error == HiveError::kNotFound ||
                                     imported.error == HiveError::kIo

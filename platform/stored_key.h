@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/text.h"
@@ -21,6 +22,18 @@ struct StoredValue {
 struct StoredKey {
   Text path;
   std::vector<StoredValue> values;
+};
+
+// Receives a store's keys one at a time, in the order and shape a snapshot
+// lists them, where a copy of them all is not wanted (a save writes each key
+// as it is reached). The views are valid only during the call.
+class StoredKeyVisitor {
+ public:
+  virtual ~StoredKeyVisitor() = default;
+  // A key by its full path; its values follow, then the next key. False
+  // stops the walk.
+  virtual bool Key(TextView path) = 0;
+  virtual bool Value(TextView name, std::uint32_t type, std::string_view data) = 0;
 };
 
 }  // namespace tolvane

@@ -373,7 +373,8 @@ class CommandTest(unittest.TestCase):
         with open(TOLVANE, "rb") as f:
             sanitized = b"__asan_init" in f.read()  # the sanitizers reserve more than the limit
         if not sanitized:  # running out of memory is one JSON object too
-            big = self.write("big.reg", b"REGEDIT4\n[HKCU\\Big]\n" + b'"v"="x"\n' * 1000000)
+            big = self.write("big.reg", b"REGEDIT4\n[HKCU\\Big]\n" +
+                             b"".join(b'"v%d"="x"\n' % i for i in range(1000000)))
             out = subprocess.run([TOLVANE, "--json", *self.base, "import", big], capture_output=True,
                                  preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_AS,
                                                                        (32 << 20, 32 << 20)))

@@ -47,26 +47,27 @@ HiveStatus LoadHive(const std::string &path, MemoryRegistryStore &store) {
 
 HiveStatus SaveHive(const std::string &path, const MemoryRegistryStore &store) {
   std::string bytes;
-  const HiveStatus status = SerializeHiveUtf16(store.Snapshot(), &bytes);
+  const HiveStatus status = SerializeStoreUtf16(store, &bytes);
   if (!status.ok()) return InFile(path, status);
   return WriteFileAtomically(path, bytes);
 }
 
-HiveStatus ReadHiveFile(const std::string &path, std::vector<HiveOperation> *operations,
+HiveStatus ReadHiveFile(const std::string &path, std::string *bytes, std::size_t *operationCount,
                         TextServices *text) {
-  operations->clear();
-  std::string bytes;
-  HiveStatus status = ReadWholeFile(path, &bytes, /*pipes=*/true);
-  if (!status.ok()) return status;
-  return InFile(path, ParseHive(bytes, operations, text));
+  *operationCount = 0;
+  HiveStatus status = ReadWholeFile(path, bytes, /*pipes=*/true);
+  if (status.ok()) status = InFile(path, CheckHive(*bytes, operationCount, text));
+  if (!status.ok()) bytes->clear();
+  return status;
 }
 
 HiveStatus ImportHiveFile(const std::string &path, RegistryStore &store,
                           std::size_t *operationCount) {
-  std::vector<HiveOperation> operations;
-  HiveStatus status = ReadHiveFile(path, &operations);
-  if (operationCount != nullptr) *operationCount = operations.size();
-  if (status.ok()) status = InFile(path, ApplyHive(operations, store));
+  std::string bytes;
+  std::size_t count = 0;
+  HiveStatus status = ReadHiveFile(path, &bytes, &count);
+  if (operationCount != nullptr) *operationCount = count;
+  if (status.ok()) status = InFile(path, ParseAndApplyHive(bytes, store));
   return status;
 }
 
@@ -115,6 +116,7 @@ HiveStatus HiveSession::Open(const std::string &path, LockMode mode, const LockW
     status = ReadWholeFile(path, &bytes);
     if (status.error == HiveError::kNotFound) status = HiveStatus::Ok();  // an empty registry
     if (status.ok() && !bytes.empty()) status = InFile(path, ParseAndApplyHive(bytes, store_));
+    loadedBytes_ = bytes.size();
   }
   if (!status.ok()) {
     store_.Clear();
@@ -142,11 +144,16 @@ HiveStatus HiveSession::Commit() {
                                                 ": its lock file was removed or replaced while "
                                                 "this command held it; not saving");
   }
+  // Written straight from the store, with room for about the file it
+  // replaces: the bytes are the only copy made.
   std::string bytes;
-  HiveStatus status = SerializeHiveUtf16(store_.Snapshot(), &bytes);
+  HiveStatus status = SerializeStoreUtf16(store_, &bytes, loadedBytes_ + loadedBytes_ / 8);
   if (!status.ok()) return InFile(path_, status);
   status = WriteFileAtomically(path_, bytes);
-  if (status.ok()) savedRevision_ = store_.Revision();
+  if (status.ok()) {
+    savedRevision_ = store_.Revision();
+    loadedBytes_ = bytes.size();
+  }
   return status;
 }
 

@@ -43,16 +43,18 @@ HiveStatus SaveHive(const std::string &path, const MemoryRegistryStore &store);
 
 // Merges the hive file at path (a pipe too) into any store (the `import` command):
 // the file is read and checked whole before the first change, so a bad file
-// changes nothing; then its operations are applied as ApplyHive does.
+// changes nothing; then its operations are applied as ApplyHive does, each
+// as it is read again, so that they are never all held.
 // *operationCount, when given, receives how many operations the file holds.
 HiveStatus ImportHiveFile(const std::string &path, RegistryStore &store,
                           std::size_t *operationCount = nullptr);
 
 // ImportHiveFile's first half: reads and checks the whole file (a pipe
 // too) without touching any store, so a command can read its input before
-// it locks the hive.
+// it locks the hive. Keeps the file's bytes, for ParseAndApplyHive, and
+// counts its operations; a file that fails leaves *bytes empty.
 // `text` widens a REGEDIT4 file's 8-bit text (see ParseHive).
-HiveStatus ReadHiveFile(const std::string &path, std::vector<HiveOperation> *operations,
+HiveStatus ReadHiveFile(const std::string &path, std::string *bytes, std::size_t *operationCount,
                         TextServices *text = nullptr);
 
 // Creates the directory that will hold the hive file at path, with any
@@ -116,6 +118,7 @@ class HiveSession {
   FileLock lock_;
   MemoryRegistryStore store_;
   std::uint64_t savedRevision_ = 0;  // the store's revision at load or last commit
+  std::size_t loadedBytes_ = 0;      // the file's size then
 };
 
 }  // namespace tolvane

@@ -7,8 +7,8 @@
 // the whole file with the line number and the problem, so a damaged or
 // hand-mangled hive is never half-read.
 //
-// Writing turns a store snapshot (MemoryRegistryStore::Snapshot or
-// SnapshotTree) into the bytes regedit's own export writes: BOM, UTF-16LE,
+// Writing turns a store, or a snapshot of one (MemoryRegistryStore::Snapshot
+// or SnapshotTree), into the bytes regedit's own export writes: BOM, UTF-16LE,
 // CRLF, header, then each key with its values. Every value is written so
 // that reading it back gives the same type and bytes.
 //
@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/memory/memory_registry_store.h"
 #include "platform/registry_store.h"
 #include "platform/stored_key.h"
 #include "platform/text.h"
@@ -106,7 +107,16 @@ HiveStatus ApplyHive(const std::vector<HiveOperation> &operations, RegistryStore
 // operations before it applied, and a file refused as a whole (its
 // encoding) applies nothing: for a store the caller empties or discards
 // when this fails, as a hive being loaded.
-HiveStatus ParseAndApplyHive(std::string_view bytes, RegistryStore &store);
+// `text` widens a REGEDIT4 file's 8-bit text, as for ParseHive.
+HiveStatus ParseAndApplyHive(std::string_view bytes, RegistryStore &store,
+                             TextServices *text = nullptr);
+
+// ParseHive without the list: checks the whole text and counts the
+// operations it holds, keeping none of them, so that a caller can check
+// a file before it changes anything and then apply it with
+// ParseAndApplyHive, never holding its operations.
+HiveStatus CheckHive(std::string_view bytes, std::size_t *operationCount,
+                     TextServices *text = nullptr);
 
 // Writes the keys as hive text: UTF-16 units, CRLF line ends, no BOM. Each
 // key in the order given as "[path]", its values, a blank line; REG_SZ as
@@ -118,6 +128,14 @@ HiveStatus FormatHiveText(const std::vector<StoredKey> &keys, Text *text);
 
 // FormatHiveText as file bytes: the BOM FF FE, then UTF-16LE.
 HiveStatus SerializeHiveUtf16(const std::vector<StoredKey> &keys, std::string *bytes);
+
+// SerializeHiveUtf16 of the store's Snapshot, the same bytes, written
+// straight from the store: each key is read in place and written as it is
+// reached, so no copy of the keys or of the text is made beside the bytes.
+// sizeHint is room to reserve first (the size of the file being replaced,
+// say), 0 for none.
+HiveStatus SerializeStoreUtf16(const MemoryRegistryStore &store, std::string *bytes,
+                               std::size_t sizeHint = 0);
 
 // FormatHiveText as UTF-8 without BOM, for a terminal. With crlf false the
 // lines end in LF. An unpaired surrogate in a name or string (which UTF-8

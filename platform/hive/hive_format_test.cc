@@ -206,6 +206,9 @@ TEST(HiveFormatTest, WholeStoreRoundTripsWithEmptyKeysAndRootValues) {
   ASSERT_EQ(store.CloseKey(key), 0);
 
   const std::string first = Serialize(store.Snapshot());
+  std::string direct;  // written straight from the store: the same bytes
+  ASSERT_TRUE(SerializeStoreUtf16(store, &direct, 7).ok());
+  EXPECT_EQ(direct, first);
   MemoryRegistryStore copy;
   Load(first, copy);
   EXPECT_EQ(Serialize(copy.Snapshot()), first);
@@ -225,6 +228,11 @@ TEST(HiveFormatTest, WriterRefusesAKeyNameWithALineBreak) {
   std::string bytes = "untouched";
   const HiveStatus status = SerializeHiveUtf16(keys, &bytes);
   EXPECT_EQ(status.error, HiveError::kMalformed);
+  EXPECT_TRUE(bytes.empty());
+  MemoryRegistryStore store;
+  testing::WriteString(store, kHkeyCurrentUser, u"a\nb", u"v", u"x");
+  bytes = "untouched";
+  EXPECT_EQ(SerializeStoreUtf16(store, &bytes).message, status.message);
   EXPECT_TRUE(bytes.empty());
 }
 

@@ -350,15 +350,13 @@ class HiveApplier;
 
 class HiveParser {
  public:
-  // Each operation read goes to the list, or with `applier` to it at once
-  // (the list then stays null and one operation is reused for every line).
+  // Each operation read goes to the list, or with `applier` to it at once;
+  // without a list one operation is reused for every line (and with neither
+  // the text is only checked and its operations counted).
   // `text` widens a REGEDIT4 file's 8-bit text.
   HiveParser(std::string_view bytes, Encoding encoding, std::vector<HiveOperation> *operations,
              HiveApplier *applier = nullptr, TextServices *text = nullptr)
-      : lines_(bytes, encoding),
-        operations_(operations),
-        applier_(applier),
-        textServices_(text) {}
+      : lines_(bytes, encoding), operations_(operations), applier_(applier), textServices_(text) {}
 
   HiveStatus Run() {
     if (!lines_.Next() || (lines_.line() != kHeader && lines_.line() != kHeaderRegedit4)) {
@@ -385,13 +383,17 @@ class HiveParser {
     return HiveStatus::Ok();
   }
 
+  // How many operations the lines read so far made.
+  std::size_t count() const { return count_; }
+
  private:
   enum class KeyState { kNone, kKey, kDeleted };
 
   // The operation the current line is read into: a new one at the end of
   // the list, or the reused one, emptied.
   HiveOperation &NewOperation() {
-    if (applier_ == nullptr) return operations_->emplace_back();
+    ++count_;
+    if (operations_ != nullptr) return operations_->emplace_back();
     current_.type = 0;
     current_.root = kNoKey;
     current_.path.clear();
@@ -686,6 +688,7 @@ class HiveParser {
   Text lastRootName_;  // the root as the last key line spelt it
   RegKey lastRoot_ = kNoKey;
   Text text_;  // a string value's text, reused from value to value
+  std::size_t count_ = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -819,12 +822,23 @@ HiveStatus ApplyHive(const std::vector<HiveOperation> &operations, RegistryStore
   return HiveStatus::Ok();
 }
 
-HiveStatus ParseAndApplyHive(std::string_view bytes, RegistryStore &store) {
+HiveStatus CheckHive(std::string_view bytes, std::size_t *operationCount, TextServices *text) {
+  *operationCount = 0;
+  Encoding encoding = Encoding::kUtf8;
+  HiveStatus status = CheckEncoding(&bytes, &encoding);
+  if (!status.ok()) return status;
+  HiveParser parser(bytes, encoding, nullptr, nullptr, text);
+  status = parser.Run();
+  if (status.ok()) *operationCount = parser.count();
+  return status;
+}
+
+HiveStatus ParseAndApplyHive(std::string_view bytes, RegistryStore &store, TextServices *text) {
   Encoding encoding = Encoding::kUtf8;
   HiveStatus status = CheckEncoding(&bytes, &encoding);
   if (!status.ok()) return status;
   HiveApplier applier(store);
-  return HiveParser(bytes, encoding, nullptr, &applier).Run();
+  return HiveParser(bytes, encoding, nullptr, &applier, text).Run();
 }
 
 }  // namespace tolvane

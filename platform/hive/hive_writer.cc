@@ -1,5 +1,5 @@
-// Writing hive files: store snapshots to regedit text, as UTF-16LE file
-// bytes or UTF-8 for a terminal.
+// Writing hive files: stores and their snapshots to regedit text, as
+// UTF-16LE file bytes or UTF-8 for a terminal.
 #include <bit>
 #include <cstring>
 
@@ -18,11 +18,41 @@ constexpr std::size_t kHexWrapColumn = 77;
 constexpr TextView kHexContinuation = u"\\\r\n  ";
 constexpr std::size_t kHexContinuationColumn = 2;
 
-void AppendAscii(std::string_view ascii, Text *out) {
+// Where the text goes: UTF-16 units (Text), or UTF-16LE file bytes
+// written as they are made, so a save holds no second copy of its text.
+class Utf16LeBytes {
+ public:
+  explicit Utf16LeBytes(std::string *bytes) : bytes_(bytes) {}
+  void push_back(char16_t unit) {
+    bytes_->push_back(static_cast<char>(unit & 0xFF));
+    bytes_->push_back(static_cast<char>(unit >> 8));
+  }
+  void append(TextView units) {
+    const std::size_t start = bytes_->size();
+    bytes_->resize(start + units.size() * 2);
+    char *out = bytes_->data() + start;
+    if constexpr (std::endian::native == std::endian::little) {
+      if (!units.empty()) std::memcpy(out, units.data(), units.size() * 2);
+    } else {
+      for (const char16_t unit : units) {
+        *out++ = static_cast<char>(unit & 0xFF);
+        *out++ = static_cast<char>(unit >> 8);
+      }
+    }
+  }
+  std::size_t size() const { return bytes_->size() / 2; }
+
+ private:
+  std::string *bytes_;
+};
+
+template <typename Out>
+void AppendAscii(std::string_view ascii, Out *out) {
   for (const char c : ascii) out->push_back(static_cast<char16_t>(c));
 }
 
-void AppendQuoted(TextView text, Text *out) {
+template <typename Out>
+void AppendQuoted(TextView text, Out *out) {
   out->push_back(u'"');
   // Runs without a character to escape are copied whole.
   std::size_t plain = 0;
@@ -51,7 +81,8 @@ void AppendQuoted(TextView text, Text *out) {
 }
 
 // Lower-case hex without leading zeros.
-void AppendHexNumber(std::uint32_t value, std::size_t minDigits, Text *out) {
+template <typename Out>
+void AppendHexNumber(std::uint32_t value, std::size_t minDigits, Out *out) {
   static constexpr char kDigits[] = "0123456789abcdef";
   char buffer[8];
   std::size_t count = 0;
@@ -64,7 +95,8 @@ void AppendHexNumber(std::uint32_t value, std::size_t minDigits, Text *out) {
 
 // Bytes as "xx,xx,...", wrapped as regedit wraps them; `column` is the
 // width of the line's text before the first byte.
-void AppendHexBytes(std::string_view data, std::size_t column, Text *out) {
+template <typename Out>
+void AppendHexBytes(std::string_view data, std::size_t column, Out *out) {
   for (std::size_t i = 0; i < data.size(); ++i) {
     AppendHexNumber(static_cast<unsigned char>(data[i]), 2, out);
     if (i + 1 == data.size()) break;
@@ -91,85 +123,134 @@ bool PlainString(std::string_view data, Text *text) {
   return data[data.size() - 2] == '\0' && data[data.size() - 1] == '\0';
 }
 
-// `text` is room for a string's text, reused from value to value.
-void AppendValue(const StoredValue &value, Text *text, Text *out) {
-  const std::size_t start = out->size();
-  if (value.name.empty()) {
-    out->push_back(u'@');
-  } else {
-    AppendQuoted(value.name, out);
+// Writes the keys it is handed as hive text, header first, each key as it
+// comes. A key or value name no hive file can carry stops it with the
+// reason in status().
+template <typename Out>
+class HiveTextWriter final : public StoredKeyVisitor {
+ public:
+  explicit HiveTextWriter(Out *out) : out_(out) {
+    out_->append(kHeader);
+    AppendAscii("\r\n\r\n", out_);
   }
-  out->push_back(u'=');
-  if (value.type == kRegSz && PlainString(value.data, text)) {
-    AppendQuoted(*text, out);
-  } else if (value.type == kRegDword && value.data.size() == 4) {
-    std::uint32_t number = 0;
-    for (int i = 3; i >= 0; --i) number = (number << 8) | static_cast<unsigned char>(value.data[i]);
-    AppendAscii("dword:", out);
-    AppendHexNumber(number, 8, out);
-  } else {
-    if (value.type == kRegBinary) {
-      AppendAscii("hex:", out);
-    } else {
-      AppendAscii("hex(", out);
-      AppendHexNumber(value.type, 1, out);
-      AppendAscii("):", out);
+
+  bool Key(TextView path) override {
+    if (path.find_first_of(TextView(u"\r\n\0", 3)) != TextView::npos) {
+      status_ =
+          HiveStatus::Fail(HiveError::kMalformed,
+                           "key \"" + Excerpt(path) +
+                               "\" has a line break in its name, which a hive file cannot hold");
+      return false;
     }
-    AppendHexBytes(value.data, out->size() - start, out);
+    EndKey();
+    out_->push_back(u'[');
+    out_->append(path);
+    AppendAscii("]\r\n", out_);
+    path_ = path;
+    inKey_ = true;
+    return true;
   }
-  AppendAscii("\r\n", out);
+
+  bool Value(TextView name, std::uint32_t type, std::string_view data) override {
+    if (name.find(u'\0') != TextView::npos) {
+      status_ = HiveStatus::Fail(HiveError::kMalformed,
+                                 "a value of key \"" + Excerpt(path_) + "\" has a NUL in its name");
+      return false;
+    }
+    const std::size_t start = out_->size();
+    if (name.empty()) {
+      out_->push_back(u'@');
+    } else {
+      AppendQuoted(name, out_);
+    }
+    out_->push_back(u'=');
+    if (type == kRegSz && PlainString(data, &scratch_)) {
+      AppendQuoted(scratch_, out_);
+    } else if (type == kRegDword && data.size() == 4) {
+      std::uint32_t number = 0;
+      for (int i = 3; i >= 0; --i) number = (number << 8) | static_cast<unsigned char>(data[i]);
+      AppendAscii("dword:", out_);
+      AppendHexNumber(number, 8, out_);
+    } else {
+      if (type == kRegBinary) {
+        AppendAscii("hex:", out_);
+      } else {
+        AppendAscii("hex(", out_);
+        AppendHexNumber(type, 1, out_);
+        AppendAscii("):", out_);
+      }
+      AppendHexBytes(data, out_->size() - start, out_);
+    }
+    AppendAscii("\r\n", out_);
+    return true;
+  }
+
+  // Ends the last key; the status of the whole text.
+  HiveStatus Finish() {
+    if (status_.ok()) EndKey();
+    return status_;
+  }
+
+ private:
+  void EndKey() {
+    if (inKey_) AppendAscii("\r\n", out_);
+    inKey_ = false;
+  }
+
+  Out *out_;
+  HiveStatus status_;
+  TextView path_;  // the current key's, for a message; valid while it is visited
+  bool inKey_ = false;
+  Text scratch_;  // a string value's text, reused
+};
+
+// Hands a snapshot's keys to a visitor as a store would.
+bool VisitSnapshot(const std::vector<StoredKey> &keys, StoredKeyVisitor &visitor) {
+  for (const StoredKey &key : keys) {
+    if (!visitor.Key(key.path)) return false;
+    for (const StoredValue &value : key.values) {
+      if (!visitor.Value(value.name, value.type, value.data)) return false;
+    }
+  }
+  return true;
+}
+
+// BOM and UTF-16LE text of what `visit` hands a writer.
+template <typename Visit>
+HiveStatus WriteUtf16(Visit visit, std::size_t sizeHint, std::string *bytes) {
+  std::string out;
+  out.reserve(sizeHint);
+  out.push_back(static_cast<char>(0xFF));
+  out.push_back(static_cast<char>(0xFE));
+  Utf16LeBytes units(&out);
+  HiveTextWriter<Utf16LeBytes> writer(&units);
+  visit(writer);
+  HiveStatus status = writer.Finish();
+  if (status.ok()) *bytes = std::move(out);
+  return status;
 }
 
 }  // namespace
 
 HiveStatus FormatHiveText(const std::vector<StoredKey> &keys, Text *text) {
   text->clear();
-  for (const StoredKey &key : keys) {
-    if (key.path.find_first_of(TextView(u"\r\n\0", 3)) != Text::npos) {
-      return HiveStatus::Fail(HiveError::kMalformed,
-                              "key \"" + Excerpt(key.path) +
-                                  "\" has a line break in its name, which a hive file cannot hold");
-    }
-    for (const StoredValue &value : key.values) {
-      if (value.name.find(u'\0') != Text::npos) {
-        return HiveStatus::Fail(HiveError::kMalformed, "a value of key \"" + Excerpt(key.path) +
-                                                           "\" has a NUL in its name");
-      }
-    }
-  }
   Text out;
-  out.append(kHeader);
-  AppendAscii("\r\n\r\n", &out);
-  Text scratch;  // a string value's text, reused
-  for (const StoredKey &key : keys) {
-    out.push_back(u'[');
-    out.append(key.path);
-    AppendAscii("]\r\n", &out);
-    for (const StoredValue &value : key.values) AppendValue(value, &scratch, &out);
-    AppendAscii("\r\n", &out);
-  }
-  *text = std::move(out);
-  return HiveStatus::Ok();
+  HiveTextWriter<Text> writer(&out);
+  VisitSnapshot(keys, writer);
+  HiveStatus status = writer.Finish();
+  if (status.ok()) *text = std::move(out);
+  return status;
 }
 
 HiveStatus SerializeHiveUtf16(const std::vector<StoredKey> &keys, std::string *bytes) {
   bytes->clear();
-  Text text;
-  HiveStatus status = FormatHiveText(keys, &text);
-  if (!status.ok()) return status;
-  std::string out(2 + text.size() * 2, '\0');
-  out[0] = static_cast<char>(0xFF);
-  out[1] = static_cast<char>(0xFE);
-  if constexpr (std::endian::native == std::endian::little) {
-    if (!text.empty()) std::memcpy(out.data() + 2, text.data(), text.size() * 2);
-  } else {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      out[2 + 2 * i] = static_cast<char>(text[i] & 0xFF);
-      out[3 + 2 * i] = static_cast<char>(text[i] >> 8);
-    }
-  }
-  *bytes = std::move(out);
-  return status;
+  return WriteUtf16([&](StoredKeyVisitor &writer) { VisitSnapshot(keys, writer); }, 0, bytes);
+}
+
+HiveStatus SerializeStoreUtf16(const MemoryRegistryStore &store, std::string *bytes,
+                               std::size_t sizeHint) {
+  bytes->clear();
+  return WriteUtf16([&](StoredKeyVisitor &writer) { store.VisitKeys(writer); }, sizeHint, bytes);
 }
 
 HiveStatus SerializeHiveUtf8(const std::vector<StoredKey> &keys, std::string *bytes, bool crlf) {

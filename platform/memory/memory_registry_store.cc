@@ -406,29 +406,59 @@ ErrorCode MemoryRegistryStore::CloseKey(RegKey key) {
   return kErrorSuccess;
 }
 
-void MemoryRegistryStore::Collect(const KeyNode& node, const Text& path, bool includeSelf,
-                                  std::vector<StoredKey>* keys) const {
+namespace {
+
+// Copies what it visits into a snapshot.
+class SnapshotVisitor final : public StoredKeyVisitor {
+ public:
+  explicit SnapshotVisitor(std::vector<StoredKey>* keys) : keys_(keys) {}
+  bool Key(TextView path) override {
+    keys_->push_back(StoredKey{Text(path), {}});
+    return true;
+  }
+  bool Value(TextView name, std::uint32_t type, std::string_view data) override {
+    keys_->back().values.push_back(StoredValue{Text(name), type, std::string(data)});
+    return true;
+  }
+
+ private:
+  std::vector<StoredKey>* keys_;
+};
+
+}  // namespace
+
+bool MemoryRegistryStore::Visit(const KeyNode& node, Text* path, bool includeSelf,
+                                StoredKeyVisitor& visitor) const {
   if (includeSelf) {
-    StoredKey key{path, {}};
-    key.values.reserve(node.ValueCount());
+    if (!visitor.Key(*path)) return false;
     for (const KeyNode::Value& v : node.Values()) {
-      key.values.push_back(StoredValue{Text(v.name()), v.type, std::string(v.data())});
+      if (!visitor.Value(v.name(), v.type, v.data())) return false;
     }
-    keys->push_back(std::move(key));
   }
+  const std::size_t length = path->size();
   for (const KeyNode* child : node.Children()) {
-    Text childPath = path;
-    childPath += u'\\';
-    childPath += child->name.name();
-    Collect(*child, childPath, true, keys);
+    *path += u'\\';
+    *path += child->name.name();
+    const bool more = Visit(*child, path, true, visitor);
+    path->resize(length);
+    if (!more) return false;
   }
+  return true;
+}
+
+bool MemoryRegistryStore::VisitKeys(StoredKeyVisitor& visitor) const {
+  Text path;
+  for (const KeyNode& root : roots_) {
+    path.assign(root.name.name());
+    if (!Visit(root, &path, root.ValueCount() != 0, visitor)) return false;
+  }
+  return true;
 }
 
 std::vector<StoredKey> MemoryRegistryStore::Snapshot() const {
   std::vector<StoredKey> keys;
-  for (const KeyNode& root : roots_) {
-    Collect(root, Text(root.name.name()), root.ValueCount() != 0, &keys);
-  }
+  SnapshotVisitor visitor(&keys);
+  VisitKeys(visitor);
   return keys;
 }
 
@@ -453,7 +483,8 @@ ErrorCode MemoryRegistryStore::SnapshotTree(RegKey root, TextView path,
   });
   if (code != kErrorSuccess) return code;
   if (node == nullptr) return kErrorFileNotFound;
-  Collect(*node, full, true, keys);
+  SnapshotVisitor visitor(keys);
+  Visit(*node, &full, true, visitor);
   return kErrorSuccess;
 }
 

@@ -69,6 +69,9 @@ class MemoryRegistryStore final : public RegistryStore {
   std::vector<StoredKey> Snapshot() const;
   // The same for root\path and everything beneath it; 2 when it is missing.
   ErrorCode SnapshotTree(RegKey root, TextView path, std::vector<StoredKey>* keys) const;
+  // Hands visitor what Snapshot would hold, key by key, in the same order,
+  // reading the keys in place. False when the visitor stopped it.
+  bool VisitKeys(StoredKeyVisitor& visitor) const;
 
   // Removes every key and value; open handles become handles on deleted
   // keys.
@@ -101,8 +104,9 @@ class MemoryRegistryStore final : public RegistryStore {
   void Drop(KeyNode* node);
   // Removes node from its parent (which it must have) and drops it.
   void Detach(KeyNode* node);
-  void Collect(const KeyNode& node, const Text& path, bool includeSelf,
-               std::vector<StoredKey>* keys) const;
+  // Visits node (when includeSelf) and its subtree; *path holds node's full
+  // path and is left so.
+  bool Visit(const KeyNode& node, Text* path, bool includeSelf, StoredKeyVisitor& visitor) const;
 
   KeyNodeArena arena_;
   std::vector<KeyNode> roots_;  // one per predefined root, never resized
@@ -112,7 +116,7 @@ class MemoryRegistryStore final : public RegistryStore {
   std::vector<std::size_t> freeSlots_;
   std::size_t openHandles_ = 0;
   std::uint64_t revision_ = 0;
-  std::size_t pathUnits_ = 0;  // of every key below the roots
+  std::size_t pathUnits_ = 0;           // of every key below the roots
   std::unique_ptr<char16_t[]> folded_;  // scratch for the name being looked up
 };
 
