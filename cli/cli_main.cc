@@ -208,7 +208,8 @@ int Main(Output& output, int argc, char** argv, bool* saved) {
     }
     global.host.drives.push_back(drive);
   }
-  if (app.count("--codepage") > 0 && !CodePageIsKnown(global.host.codePage)) {
+  if (app.get_option_no_throw("--codepage") != nullptr && app.count("--codepage") > 0 &&
+      !CodePageIsKnown(global.host.codePage)) {
     return output.ToolError("--codepage " + std::to_string(global.host.codePage) +
                                 " is not a code page this build knows",
                             json);

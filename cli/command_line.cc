@@ -18,7 +18,7 @@ const std::vector<HelpSection> kSections = {
       "3\tthe hive file was saved, but the report could not be written (stdout failed); "
       "the changes stand"}},
     {"EXAMPLES",
-     {"tolvane register ZDW2008_MODULE \"C:\\Program Files\\Suite\\Bin\\\"",
+     {"tolvane register ZDW2008_MODULE \"C:\\Program Files\\Suite\\Bin\"",
       "tolvane --registry preview.reg --json register ZDW2008_MODULE C:\\Suite\\Bin\\",
       "tolvane assoc .zdw Zdw.Document.8"}},
 };
@@ -61,6 +61,22 @@ std::string Footer() {
 
 }  // namespace
 
+CLI::Validator PathArgument(bool windowsOnly) {
+#ifndef _WIN32
+  if (windowsOnly) return CLI::Validator([](std::string&) { return std::string(); }, "");
+#else
+  (void)windowsOnly;
+#endif
+  return CLI::Validator(
+      [](std::string& path) -> std::string {
+        if (path.find('"') == std::string::npos) return std::string();
+        return "a Windows path cannot hold '\"' (" + path +
+               "): a quoted path that ends in a backslash ends without it or with two, as in "
+               "\"C:\\Program Files\\Suite\\Bin\" or \"C:\\Program Files\\Suite\\Bin\\\\\"";
+      },
+      "");
+}
+
 std::span<const HelpSection> HelpSections() { return kSections; }
 
 std::span<const char* const> LanguageTags() { return kLanguageTags; }
@@ -81,13 +97,17 @@ void DescribeCommandLine(CLI::App& app, CommandLine* line) {
   app.add_option("--registry", line->registryFile,
                  "work on this hive file instead of the system registry (a dry run: the "
                  "machine is not touched and the shell is not notified)")
-      ->type_name("FILE");
+      ->type_name("FILE")
+      ->check(PathArgument(true));
 #else
   app.add_option("--registry", line->registryFile,
                  "the registry store is this hive file (default: $TOLVANE_REGISTRY, else "
                  "$XDG_DATA_HOME/tolvane/registry.reg)")
       ->type_name("FILE");
 #endif
+#ifndef _WIN32
+  // The portable build's stand-ins for what Windows knows itself; the
+  // Windows build refuses them as unknown options.
   app.add_option("--drive", line->drives, "Windows drive L: is host directory DIR (repeatable)")
       ->type_name("L=DIR");
   app.add_option("--host-exe", line->hostExe, "Windows path taken as the host process's executable")
@@ -96,6 +116,7 @@ void DescribeCommandLine(CLI::App& app, CommandLine* line) {
                  "8-bit code page used to widen registrar scripts (default 949)")
       ->type_name("N")
       ->transform(WholeNumber(65535));
+#endif
   std::string tags;
   for (const char* tag : kLanguageTags) tags += std::string(tags.empty() ? "" : ", ") + tag;
   app.add_option("--lang", line->lang, "user-interface language: " + tags)->type_name("TAG");

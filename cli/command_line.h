@@ -40,6 +40,12 @@ std::span<const HelpSection> HelpSections();
 // The language tags --lang knows.
 std::span<const char* const> LanguageTags();
 
+// Checks a path argument: a '"' is never part of a Windows path, and one
+// arrives inside an argument only when a quoted folder ends in a backslash
+// ("C:\Suite\" reads as C:\Suite"). Refused with how to write it.
+// windowsOnly: a host file name, which may hold '"' on other systems.
+CLI::Validator PathArgument(bool windowsOnly);
+
 // Names app "tolvane", gives it its description, global options, commands and
 // footer, and binds every value to line (which must outlive app's parse).
 void DescribeCommandLine(CLI::App& app, CommandLine* line);

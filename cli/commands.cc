@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "assoc/file_ext_association.h"
+#include "cli/command_line.h"
 #include "cli/dialog_command.h"
 #include "cli/installer_commands.h"
 #include "cli/output.h"
@@ -331,6 +332,20 @@ bool ParseKey(const std::string& key, RegKey* root, Text* path) {
   return SplitRootedPath(Utf8ToUtf16(key), root, path);
 }
 
+// Names the keys a read passed over (a line each on stderr, and the
+// report's "unreadable" member); what could be read is shown as usual.
+void ReportUnread(const std::vector<UnreadKey>& unread, CommandOutcome* outcome) {
+  if (unread.empty()) return;
+  nlohmann::json list = nlohmann::json::array();
+  for (const UnreadKey& key : unread) {
+    const std::string path = Utf16ToUtf8(key.path);
+    std::fprintf(stderr, "tolvane: cannot read %s (error %u%s)\n", path.c_str(),
+                 static_cast<unsigned>(key.code), key.code == 5 ? ": access denied" : "");
+    list.push_back({{"key", path}, {"error", key.code}});
+  }
+  outcome->report.extra["unreadable"] = std::move(list);
+}
+
 CommandOutcome Query(const CommandArgs& args, const GlobalArgs& global) {
   RegKey root = kNoKey;
   Text path;
@@ -340,8 +355,9 @@ CommandOutcome Query(const CommandArgs& args, const GlobalArgs& global) {
   auto host = OpenHost(global.host, false, &error);
   if (!host) return ToolErrorOutcome(error);
   std::vector<StoredKey> keys;
+  std::vector<UnreadKey> unread;
   CommandOutcome outcome;
-  if (ReadRegistryTree(host->platform().registry, root, path, &keys) != kErrorSuccess) {
+  if (ReadRegistryTree(host->platform().registry, root, path, &keys, &unread) != kErrorSuccess) {
     outcome.exitCode = kExitFailure;
     std::fprintf(stderr, "tolvane: the key %s does not exist\n", TerminalSafe(args.key).c_str());
     outcome.report.result = kErrorFileNotFound;
@@ -385,6 +401,7 @@ CommandOutcome Query(const CommandArgs& args, const GlobalArgs& global) {
     }
   }
   outcome.report.extra["keys"] = std::move(jsonKeys);
+  ReportUnread(unread, &outcome);
   outcome.raw = !global.json;
   outcome.output = text;
   return outcome;
@@ -396,8 +413,9 @@ CommandOutcome Export(const CommandArgs& args, const GlobalArgs& global) {
   if (!host) return ToolErrorOutcome(error);
   RegistryStore& store = host->platform().registry;
   std::vector<StoredKey> keys;
+  std::vector<UnreadKey> unread;
   if (args.key.empty()) {
-    const ErrorCode code = ReadWholeRegistry(store, &keys);
+    const ErrorCode code = ReadWholeRegistry(store, &keys, &unread);
     if (code != kErrorSuccess)
       return ToolErrorOutcome("the registry cannot be read (error " + std::to_string(code) + ")");
   } else {
@@ -405,7 +423,7 @@ CommandOutcome Export(const CommandArgs& args, const GlobalArgs& global) {
     Text path;
     if (!ParseKey(args.key, &root, &path))
       return ToolErrorOutcome("unknown registry root in '" + args.key + "'");
-    if (ReadRegistryTree(store, root, path, &keys) != kErrorSuccess) {
+    if (ReadRegistryTree(store, root, path, &keys, &unread) != kErrorSuccess) {
       // As query answers: the store was read, the key is not in it.
       CommandOutcome missing;
       missing.exitCode = kExitFailure;
@@ -446,6 +464,7 @@ CommandOutcome Export(const CommandArgs& args, const GlobalArgs& global) {
   outcome.raw = !global.json;
   outcome.report.extra["keys"] = keys.size();
   if (args.output.empty()) outcome.report.extra["text"] = bytes;
+  ReportUnread(unread, &outcome);
   return outcome;
 }
 
@@ -502,7 +521,8 @@ void AddCommands(CLI::App& app, CommandArgs* args) {
   CLI::App* reg = app.add_subcommand("register", "RegProduct(GROUP, DIR): register a group");
   reg->add_option("GROUP", args->group, "group name (see the groups command)")->required();
   reg->add_option("DIR", args->directory,
-                  "installation directory, a Windows path; omitted: null; \"\": empty");
+                  "installation directory, a Windows path; omitted: null; \"\": empty")
+      ->check(PathArgument(false));
 
   CLI::App* verify = app.add_subcommand(
       "verify", "whether GROUP is registered: what RegProduct(GROUP, DIR) would change");
@@ -516,7 +536,7 @@ void AddCommands(CLI::App& app, CommandArgs* args) {
                     "the directory it was registered for; omitted: null; \"\": empty");
 
   CLI::App* regIs = app.add_subcommand("register-is", "RegProductIS(DIR)");
-  regIs->add_option("DIR", args->file)->required();
+  regIs->add_option("DIR", args->file)->required()->check(PathArgument(false));
 
   CLI::App* action = app.add_subcommand("custom-action", "run an installer custom action");
   action->add_option("NAME", args->actionName, "_RegProduct or _RegKorvo")->required();
@@ -537,7 +557,8 @@ void AddCommands(CLI::App& app, CommandArgs* args) {
   script->require_subcommand(1);
   CLI::App* run =
       script->add_subcommand("run", "apply a script file or embedded script to the store");
-  run->add_option("FILE", args->file, "8-bit script text, widened with the code page");
+  run->add_option("FILE", args->file, "8-bit script text, widened with the code page")
+      ->check(PathArgument(true));
   run->add_option("--id", args->scriptId, "embedded script id")
       ->type_name("N")
       ->transform(WholeNumber(65535));
@@ -546,7 +567,7 @@ void AddCommands(CLI::App& app, CommandArgs* args) {
   CLI::App* show = script->add_subcommand("show", "print embedded script N as UTF-8");
   show->add_option("N", args->scriptId)->required()->transform(WholeNumber(65535));
   CLI::App* check = script->add_subcommand("check", "apply FILE to an empty scratch store");
-  check->add_option("FILE", args->file)->required();
+  check->add_option("FILE", args->file)->required()->check(PathArgument(true));
   check->add_option("--set", args->sets, "replacement of %NAME% (repeatable, in order)")
       ->type_name("NAME=VALUE");
 
@@ -559,10 +580,11 @@ void AddCommands(CLI::App& app, CommandArgs* args) {
   CLI::App* exportCommand = app.add_subcommand("export", "write the store as a regedit file");
   exportCommand->add_option("KEY", args->key, "only this key and its tree");
   exportCommand->add_option("--output", args->output, "UTF-16LE file; default: UTF-8 to stdout")
-      ->type_name("FILE");
+      ->type_name("FILE")
+      ->check(PathArgument(true));
 
   CLI::App* import = app.add_subcommand("import", "merge a regedit file into the store");
-  import->add_option("FILE", args->file)->required();
+  import->add_option("FILE", args->file)->required()->check(PathArgument(true));
 
   app.add_subcommand("probe", "TolvaneAmIAdministrator()");
 }
