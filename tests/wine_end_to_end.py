@@ -17,10 +17,12 @@ Without PORTABLE_TOLVANE the comparison with the portable build is skipped.
 import difflib
 import json
 import os
+import pty
 import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import unittest
 
 WINE = EXE = CALL_EXPORTS = PORTABLE = PREFIX = None
@@ -344,6 +346,76 @@ class WineEndToEndTest(unittest.TestCase):
                     "CLSID\\{17D895A5-9465-4DA2-ADB4-7A6FC8224731}"):
             self.assertIn(CLASSES + key, roots)
         self.assert_wine_matches(roots, portable, hive)
+
+    def test_hive_files_under_odd_names_attributes_and_writers(self):
+        # Two spellings of one hive (a trailing dot on drive C, the Z: view
+        # of the same folder), ten writers on each at once: one lock, every
+        # value kept.
+        folder = os.path.join(PREFIX, "drive_c", "tolvane-e2e")
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+        spellings = ("C:\\tolvane-e2e\\h.reg.", windows_path(os.path.join(folder, "h.reg")))
+        writers = 10
+
+        def write(spelling, first):
+            for i in range(first, first + writers):
+                value = os.path.join(folder, f"v{i}.reg")
+                with open(value, "w") as f:
+                    f.write(f"Windows Registry Editor Version 5.00\n\n[HKCU\\T]\n\"v{i}\"=\"x\"\n")
+                exe("--registry", spelling, "import", windows_path(value))
+
+        loops = [threading.Thread(target=write, args=(s, n * writers))
+                 for n, s in enumerate(spellings)]
+        for loop in loops:
+            loop.start()
+        for loop in loops:
+            loop.join()
+        kept = exe("--registry", spellings[1], "export").stdout.decode()
+        self.assertEqual(sorted(l for l in kept.splitlines() if l.startswith('"v')),
+                         sorted(f'"v{i}"="x"' for i in range(2 * writers)))
+        self.assertEqual(sorted(os.listdir(folder)),
+                         sorted(["h.reg", "h.reg.lock"] + [f"v{i}.reg" for i in range(2 * writers)]))
+
+        # A read-only hive is refused and left alone; a hidden system one
+        # stays hidden and system.
+        hive = os.path.join(folder, "h.reg")
+        for flags, code in (("+h +s", 0), ("-h -s +r", 2)):
+            with self.subTest(attrib=flags):
+                wine("cmd", "/c", f"attrib {flags} {windows_path(hive)}")
+                before = read(hive)
+                change = os.path.join(folder, "change.reg")
+                with open(change, "w") as f:
+                    f.write(f"Windows Registry Editor Version 5.00\n\n[HKCU\\T]\n@=\"{flags}\"\n")
+                proc = subprocess.run([WINE, EXE, "--registry", windows_path(hive), "import",
+                                       windows_path(change)],
+                                      capture_output=True, timeout=300)
+                self.assertEqual(proc.returncode, code, proc.stderr)
+                shown = wine("cmd", "/c", f"attrib {windows_path(hive)}").stdout.decode()
+                self.assertEqual(shown.split("Z:")[0].split(), ["A", "H", "S"]
+                                 if code == 0 else ["A", "R"])
+                if code:
+                    self.assertIn(b"read-only", proc.stderr)
+                    self.assertEqual(read(hive), before)
+
+    def test_library_loaded_and_freed_again_and_again_keeps_no_handle(self):
+        # An installer loads and frees the library once per custom action.
+        out = wine(CALL_EXPORTS, "cycles", "1000", "NO_SUCH_GROUP", DIRECTORY).stdout.split()
+        self.assertEqual(out[0], b"handles")
+        self.assertEqual(int(out[2]), int(out[1]), out)
+
+    def test_failure_notice_waits_only_on_a_console(self):
+        # stdin is a terminal (Wine gives the command a console) but stderr
+        # is NUL: nobody could see the notice, so nothing waits for Enter.
+        primary, secondary = pty.openpty()
+        self.addCleanup(os.close, primary)
+        out = self.path("notice-out.txt")
+        with open(secondary, "rb", closefd=True) as terminal:
+            proc = subprocess.run([WINE, "cmd", "/c", f"{windows_path(EXE)} register-is "
+                                   f"C:\\Suite\\ 2>NUL >{windows_path(out)}"],
+                                  stdin=terminal, stdout=terminal, stderr=terminal, timeout=60)
+        self.assertEqual(proc.returncode, 1)
+        self.assertIn(b"RegProductIS", read(out))
 
 
 if __name__ == "__main__":
