@@ -103,6 +103,11 @@ std::unique_ptr<Host> OpenHost(const HostOptions& options, bool forWriting, std:
     return nullptr;
   }
   if (!options.registryFile) return std::make_unique<Win32Host>(nullptr);
+  const std::string device = ReservedDeviceName(*options.registryFile);
+  if (!device.empty()) {
+    *error = ReservedDeviceMessage(*options.registryFile, device);
+    return nullptr;
+  }
   auto session = std::make_unique<HiveSession>();
   if (forWriting) {
     const HiveStatus made = CreateHiveDirectory(*options.registryFile);

@@ -417,6 +417,74 @@ class WineEndToEndTest(unittest.TestCase):
         self.assertEqual(proc.returncode, 1)
         self.assertIn(b"RegProductIS", read(out))
 
+    def test_failure_notice_on_a_console_is_korean_text(self):
+        # A console gets the notice through the wide call; Wine's console on
+        # a terminal hands it on as UTF-8.
+        primary, secondary = pty.openpty()
+        self.addCleanup(os.close, primary)
+        proc = subprocess.Popen([WINE, EXE, "--lang", "ko-KR", "register-is", "C:\\Suite\\"],
+                                stdin=secondary, stdout=secondary, stderr=secondary)
+        os.close(secondary)
+        shown = b""
+        while b"[Enter]" not in shown and len(shown) < 100000:
+            try:
+                shown += os.read(primary, 4096)
+            except OSError:
+                break
+        os.write(primary, b"\r")
+        self.assertEqual(proc.wait(timeout=60), 1)
+        self.assertIn("프로그램 등록에 실패하였습니다.".encode(), shown)
+
+    def test_odd_paths_and_arguments(self):
+        folder = os.path.join(PREFIX, "drive_c", "tolvane-odd")
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+        self.addCleanup(shutil.rmtree, os.path.join(PREFIX, "drive_c", "drsub"), ignore_errors=True)
+        hive = "C:\\tolvane-odd\\h.reg"
+        change = windows_path(os.path.join(folder, "change.reg"))
+        with open(os.path.join(folder, "change.reg"), "w") as f:
+            f.write("Windows Registry Editor Version 5.00\n\n[HKCU\\T]\n@=\"x\"\n")
+        # Long-path and device prefixes name the same hive.
+        for spelling in ("\\\\?\\" + hive, "\\\\.\\" + hive, "C:drsub\\foo.reg"):
+            with self.subTest(path=spelling):
+                exe("--registry", spelling, "import", change)
+        self.assertIn('@="x"', read(os.path.join(folder, "h.reg")).decode("utf-16"))
+        self.assertTrue(os.path.exists(os.path.join(PREFIX, "drive_c", "drsub", "foo.reg")))
+        # What cannot work is refused with exit 2 and its own reason.
+        for args, reason in (
+                (["--registry", hive, "register", "ZDW2008_FILE_EXT", "C:\\Suite\\Bin\""],
+                 b"cannot hold"),
+                (["--registry", "AUX.reg", "import", change], b"AUX is a device name"),
+                (["--registry", hive, "export", "--output", "C:\\tolvane-odd\\aux.reg"],
+                 b"AUX is a device name"),
+                (["--drive", "C=/tmp", "groups"], b"--drive"),
+                (["--codepage", "949", "groups"], b"--codepage")):
+            with self.subTest(args=args):
+                proc = subprocess.run([WINE, EXE, *args], capture_output=True, timeout=300)
+                self.assertEqual(proc.returncode, 2, proc.stderr)
+                self.assertIn(reason, proc.stderr)
+        self.assertEqual(sorted(os.listdir(folder)), ["change.reg", "h.reg", "h.reg.lock"])
+
+    def test_live_export_reads_past_what_it_cannot_read(self):
+        # A key name longer than the 255-unit limit, which Wine's registry
+        # holds: the tree around it is read, and so is it.
+        key = "HKCU\\Software\\TolvaneLong"
+        long_name = "k" * 300
+        batch = self.path("long.reg")
+        with open(batch, "wb") as f:
+            f.write(b"\xff\xfe" + (f"Windows Registry Editor Version 5.00\r\n\r\n"
+                                   f"[HKEY_CURRENT_USER\\Software\\TolvaneLong\\{long_name}]\r\n"
+                                   f"[HKEY_CURRENT_USER\\Software\\TolvaneLong\\Short]\r\n"
+                                   ).encode("utf-16-le"))
+        wine("reg", "import", windows_path(batch))
+        self.addCleanup(self.registry.delete, ["HKEY_CURRENT_USER\\Software\\TolvaneLong"])
+        listed = json.loads(exe("--json", "query", key, "--recursive").stdout)
+        self.assertEqual([k["key"].rsplit("\\", 1)[1] for k in listed["keys"]],
+                         ["TolvaneLong", long_name, "Short"])
+        self.assertNotIn("unreadable", listed)
+        self.assertIn(b"Short]", exe("export", key).stdout)
+
 
 if __name__ == "__main__":
     if len(sys.argv) not in (4, 5):

@@ -61,6 +61,16 @@ std::string TemporaryPath(const std::string& target, std::uint64_t process, int 
 // be resolved.
 std::string ResolvedPath(const std::string& path);
 
+#ifdef _WIN32
+// The reserved device name (CON, AUX, NUL, COM1, ...) a Windows path's file
+// name is, whatever its extension ("AUX.reg" opens the device AUX); empty
+// when it is none. A "\\?\" path names files literally and has none.
+std::string ReservedDeviceName(const std::string& path);
+
+// The one-line refusal of such a path.
+std::string ReservedDeviceMessage(const std::string& path, const std::string& device);
+#endif
+
 // Whether the two paths name one existing file.
 bool SameFile(const std::string& a, const std::string& b);
 

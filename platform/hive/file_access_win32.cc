@@ -101,6 +101,8 @@ HiveStatus ReadSecurity(const std::wstring& file, std::vector<BYTE>* descriptor,
 
 HiveStatus ReadWholeFile(const std::string& path, std::string* bytes, bool pipes) {
   bytes->clear();
+  const std::string device = ReservedDeviceName(path);
+  if (!device.empty()) return HiveStatus::Fail(HiveError::kIo, ReservedDeviceMessage(path, device));
   FileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) {
@@ -184,7 +186,30 @@ std::wstring FullPathOf(const std::wstring& path) {
 
 }  // namespace
 
+std::string ReservedDeviceName(const std::string& path) {
+  static constexpr const char* kDevices[] = {
+      "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",
+      "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
+  if (path.rfind("\\\\?\\", 0) == 0) return std::string();
+  const std::size_t slash = path.find_last_of("\\/:");
+  std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+  name = name.substr(0, name.find('.'));
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  for (char& c : name) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  for (const char* device : kDevices) {
+    if (name == device) return name;
+  }
+  return std::string();
+}
+
+std::string ReservedDeviceMessage(const std::string& path, const std::string& device) {
+  return path + ": " + device +
+         " is a device name on Windows, whatever follows it, and cannot name a file; choose "
+         "another name";
+}
+
 std::string ResolvedPath(const std::string& path) {
+  if (!ReservedDeviceName(path).empty()) return path;  // refused where it is opened
   const std::wstring full = FullPathOf(Wide(path));
   std::wstring final = FinalPathOf(full);
   if (final.empty()) {
@@ -202,6 +227,8 @@ std::string ResolvedPath(const std::string& path) {
 }
 
 HiveStatus WriteFileAtomically(const std::string& path, std::string_view bytes) {
+  const std::string device = ReservedDeviceName(path);
+  if (!device.empty()) return HiveStatus::Fail(HiveError::kIo, ReservedDeviceMessage(path, device));
   // The file the name resolves to is replaced (a link keeps pointing at
   // it), and its temporary lies beside it, where writers clean up.
   const std::string resolved = ResolvedPath(path);

@@ -73,10 +73,13 @@ HiveStatus ImportHiveFile(const std::string &path, RegistryStore &store,
 
 HiveStatus CreateHiveDirectory(const std::string &path) {
   std::error_code error;
-  std::filesystem::create_directories(PathOf(DirectoryOf(path)), error);
+  // The folder as the system reads the path ("C:sub\h.reg" is in drive C's
+  // current folder).
+  const std::string directory = DirectoryOf(ResolvedPath(path));
+  std::filesystem::create_directories(PathOf(directory), error);
   if (error) {
-    return HiveStatus::Fail(
-        HiveError::kIo, DirectoryOf(path) + ": cannot create the directory: " + error.message());
+    return HiveStatus::Fail(HiveError::kIo,
+                            directory + ": cannot create the directory: " + error.message());
   }
   return HiveStatus::Ok();
 }
