@@ -217,6 +217,26 @@ int Main(Output& output, int argc, char** argv, bool* saved) {
 
   CommandOutcome outcome = RunCommand(app, args, global);
   if (!outcome.error.empty()) return output.ToolError(outcome.error, json);
+#ifdef _WIN32
+  // A 32-bit build on 64-bit Windows reads and writes HKLM\Software in the
+  // 32-bit view (WOW6432Node to 64-bit programs): the report says so.
+  BOOL wow64 = FALSE;
+  if (!global.host.registryFile && ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64) {
+    outcome.report.extra["registryView"] = "32-bit";
+    const Text software = u"HKEY_LOCAL_MACHINE\\SOFTWARE";
+    const bool named = std::any_of(
+        outcome.report.changes.begin(), outcome.report.changes.end(), [&](const Change& change) {
+          return change.key.size() >= software.size() &&
+                 EqualsNoCase(TextView(change.key).substr(0, software.size()), software);
+        });
+    if (named && !global.json) {
+      output.Write(stderr,
+                   "tolvane: the keys under HKEY_LOCAL_MACHINE\\Software are in the 32-bit "
+                   "registry view (HKEY_LOCAL_MACHINE\\Software\\WOW6432Node to 64-bit "
+                   "programs)\n");
+    }
+  }
+#endif
   if (outcome.raw) {
     output.Write(stdout, outcome.output);
   } else {
