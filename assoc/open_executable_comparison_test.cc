@@ -203,6 +203,44 @@ TEST(OpenExecutableComparison, PortableResolutionAgreesWithTheShell) {
   }
 }
 
+// A hive's resolution with the shell's locator (the Windows dry run) reads
+// every command form as the shell reads it: each row is run both ways.
+TEST(OpenExecutableComparison, LocatedResolutionIsTheShells) {
+  const ScratchPrograms programs;
+  ASSERT_FALSE(programs.spaced().empty());
+  Text slashed = programs.plain();
+  for (char16_t& unit : slashed) unit = unit == u'\\' ? u'/' : unit;
+  const Text missing = u"C:\\tolvane-no-such-folder\\App.exe";
+  const struct {
+    const char* name;
+    Text command;
+    bool found;
+  } kCases[] = {
+      {"Quoted", u"\"" + programs.spaced() + u"\" \"%1\"", true},
+      {"UnquotedWithBlanks", programs.spaced() + u" /open \"%1\"", true},
+      {"UnquotedPlain", programs.plain() + u" %1", true},
+      {"BareNameOnTheSearchPath", u"notepad.exe %1", true},
+      {"ForwardSlashes", slashed + u" %1", true},
+      {"MissingQuoted", u"\"" + missing + u"\" %1", false},
+      {"MissingUnquoted", missing + u" %1", false},
+  };
+  Win32RegistryStore registry;
+  Win32OpenExecutableQuery shell;
+  RegistryOpenExecutableQuery located(registry, ProcessEnvironment, LocateOnSearchPath);
+  const Text progIdCommand = Text(kProgId) + u"\\shell\\open\\command";
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    ScratchClasses scratch(registry);
+    scratch.Write(progIdCommand.c_str(), nullptr, kRegSz, c.command.c_str());
+    Text fromShell;
+    Text fromHive;
+    EXPECT_EQ(shell.QueryOpenExecutable(kProgId, &fromShell), c.found);
+    EXPECT_EQ(located.QueryOpenExecutable(kProgId, &fromHive), c.found);
+    EXPECT_TRUE(EqualsNoCase(fromHive, fromShell))
+        << Utf16ToUtf8(fromHive) << " / " << Utf16ToUtf8(fromShell);
+  }
+}
+
 // The built library, called by name as outside programs call it, on the
 // system registry and shell.
 class AssocExports : public ::testing::Test {

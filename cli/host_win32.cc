@@ -44,7 +44,7 @@ class Win32Host final : public Host {
       : hive_(std::move(hive)),
         journal_(hive_ ? static_cast<RegistryStore&>(hive_->store()) : system_),
         notifier_(hive_ ? nullptr : &shell_),
-        hiveQuery_(journal_),
+        hiveQuery_(journal_, ProcessEnvironment, LocateOnSearchPath),
         platform_{journal_,
                   notifier_,
                   files_,

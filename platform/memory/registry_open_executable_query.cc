@@ -102,6 +102,19 @@ bool RegistryOpenExecutableQuery::OpenCommand(TextView className, Text* command)
   return true;
 }
 
+bool RegistryOpenExecutableQuery::Locate(TextView command, Text* executable) const {
+  std::size_t start = 0;
+  while (start < command.size() && IsBlank(command[start])) ++start;
+  command.remove_prefix(start);
+  if (command.empty()) return false;
+  if (command.front() == u'"') return locator_(FirstToken(command), executable);
+  for (std::size_t blank = command.find(u' '); blank != TextView::npos;
+       blank = command.find(u' ', blank + 1)) {
+    if (locator_(command.substr(0, blank), executable)) return true;
+  }
+  return locator_(command, executable);
+}
+
 bool RegistryOpenExecutableQuery::QueryOpenExecutable(const char16_t* association,
                                                       Text* executable) {
   executable->clear();
@@ -128,6 +141,14 @@ bool RegistryOpenExecutableQuery::QueryOpenExecutable(const char16_t* associatio
   }
   if (!found) return false;
 
+  if (locator_) {
+    Text located;
+    if (!Locate(command, &located) || located.empty() || located.size() > kMaxPathChars) {
+      return false;
+    }
+    *executable = std::move(located);
+    return true;
+  }
   const TextView token = FirstToken(command);
   if (token.empty() || token.size() > kMaxPathChars) return false;
   executable->assign(token);

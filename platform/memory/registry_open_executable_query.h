@@ -16,9 +16,16 @@
 //  3. The executable is the command's first token after leading blanks: the
 //     text inside a leading pair of double quotes (up to the end when the
 //     closing quote is missing), else the text up to the first blank.
-//  4. No command, an empty executable, or one longer than kMaxPathChars is
-//     a failure. The executable is not looked up on disk or on a search
-//     path, and no per-user choice or default verb is consulted.
+//  4. With a locator (as the shell reads it): the executable must exist. A
+//     quoted one is looked up as written; an unquoted command is tried at
+//     each blank, shortest first ("C:\Program Files\App.exe /x" finds
+//     C:\Program Files\App.exe), then whole. The locator answers the
+//     full path, a bare name found on the search path, forward slashes read
+//     as backslashes. Without one, the executable is the first token
+//     unchecked.
+//  5. No command, an empty or missing executable, or one longer than
+//     kMaxPathChars is a failure. No per-user choice or default verb is
+//     consulted.
 // Every key opened is closed before the query returns.
 #pragma once
 
@@ -32,6 +39,11 @@ namespace tolvane {
 // Answers the value of one environment variable; false when it is not set.
 using EnvironmentLookup = std::function<bool(TextView name, Text* value)>;
 
+// Finds a program as the shell does: a path (with its folder) as written,
+// a bare name on the search path; answers its full path. False when there
+// is no such file.
+using ExecutableLocator = std::function<bool(TextView name, Text* fullPath)>;
+
 // The process environment (names compare as the platform compares them:
 // exactly on POSIX, without regard to case on Windows).
 bool ProcessEnvironment(TextView name, Text* value);
@@ -41,8 +53,9 @@ class RegistryOpenExecutableQuery final : public OpenExecutableQuery {
   // Reads classes from registry; REG_EXPAND_SZ commands are expanded through
   // environment (the process environment unless another lookup is given).
   explicit RegistryOpenExecutableQuery(RegistryStore& registry,
-                                       EnvironmentLookup environment = ProcessEnvironment)
-      : registry_(registry), environment_(std::move(environment)) {}
+                                       EnvironmentLookup environment = ProcessEnvironment,
+                                       ExecutableLocator locator = nullptr)
+      : registry_(registry), environment_(std::move(environment)), locator_(std::move(locator)) {}
   bool QueryOpenExecutable(const char16_t* association, Text* executable) override;
 
  private:
@@ -52,8 +65,12 @@ class RegistryOpenExecutableQuery final : public OpenExecutableQuery {
   // Replaces every %NAME% of a set variable.
   Text ExpandEnvironment(TextView text) const;
 
+  // The command's program through the locator.
+  bool Locate(TextView command, Text* executable) const;
+
   RegistryStore& registry_;
   EnvironmentLookup environment_;
+  ExecutableLocator locator_;
 };
 
 }  // namespace tolvane

@@ -7,6 +7,18 @@
 
 namespace tolvane {
 
+bool LocateOnSearchPath(TextView name, Text* fullPath) {
+  fullPath->clear();
+  if (name.empty() || name.size() > kMaxPathChars) return false;
+  const Text terminated(name);
+  wchar_t buffer[kPathBufferUnits] = {};
+  const DWORD length = ::SearchPathW(nullptr, win32::AsWide(terminated.c_str()), nullptr,
+                                     kPathBufferUnits, buffer, nullptr);
+  if (length == 0 || length >= kPathBufferUnits) return false;
+  *fullPath = win32::TextOf(buffer, length);
+  return true;
+}
+
 bool Win32OpenExecutableQuery::QueryOpenExecutable(const char16_t* association, Text* executable) {
   executable->clear();
   if (IsNullOrEmpty(association)) return false;
