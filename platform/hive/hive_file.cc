@@ -75,11 +75,10 @@ HiveStatus CreateHiveDirectory(const std::string &path) {
   std::error_code error;
   // The folder as the system reads the path ("C:sub\h.reg" is in drive C's
   // current folder).
-  const std::string directory = DirectoryOf(ResolvedPath(path));
-  std::filesystem::create_directories(PathOf(directory), error);
+  std::filesystem::create_directories(PathOf(DirectoryOf(ResolvedPath(path))), error);
   if (error) {
-    return HiveStatus::Fail(HiveError::kIo,
-                            directory + ": cannot create the directory: " + error.message());
+    return HiveStatus::Fail(
+        HiveError::kIo, DirectoryOf(path) + ": cannot create the directory: " + error.message());
   }
   return HiveStatus::Ok();
 }
