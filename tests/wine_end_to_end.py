@@ -382,7 +382,8 @@ class WineEndToEndTest(unittest.TestCase):
         hive = os.path.join(folder, "h.reg")
         for flags, code in (("+h +s", 0), ("-h -s +r", 2)):
             with self.subTest(attrib=flags):
-                wine("cmd", "/c", f"attrib {flags} {windows_path(hive)}")
+                for flag in flags.split():  # Wine's attrib takes one at a time
+                    wine("cmd", "/c", f"attrib {flag} {windows_path(hive)}")
                 before = read(hive)
                 change = os.path.join(folder, "change.reg")
                 with open(change, "w") as f:
@@ -467,10 +468,10 @@ class WineEndToEndTest(unittest.TestCase):
         self.assertEqual(sorted(os.listdir(folder)), ["change.reg", "h.reg", "h.reg.lock"])
 
     def test_live_export_reads_past_what_it_cannot_read(self):
-        # A key name longer than the 255-unit limit, which Wine's registry
+        # A key name one unit past the 255-unit limit, which Wine's registry
         # holds: the tree around it is read, and so is it.
         key = "HKCU\\Software\\TolvaneLong"
-        long_name = "k" * 300
+        long_name = "k" * 256
         batch = self.path("long.reg")
         with open(batch, "wb") as f:
             f.write(b"\xff\xfe" + (f"Windows Registry Editor Version 5.00\r\n\r\n"
