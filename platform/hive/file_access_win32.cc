@@ -282,9 +282,18 @@ HiveStatus WriteFileAtomically(const std::string& path, std::string_view bytes) 
       !::SetFileAttributesW(temporary.path().c_str(), attributes & kKeptAttributes)) {
     return IoFailure(path, "cannot give the new file the old one's attributes", ::GetLastError());
   }
-  if (!::MoveFileExW(temporary.path().c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return IoFailure(path, "cannot replace the file", ::GetLastError());
+  // A file another process holds open for a moment (one resolving the
+  // hive's name to find its lock, an indexer) cannot be replaced: wait a
+  // little for it.
+  DWORD pause = 5;
+  while (!::MoveFileExW(temporary.path().c_str(), target.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD error = ::GetLastError();
+    if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || pause > 2000) {
+      return IoFailure(path, "cannot replace the file", error);
+    }
+    ::Sleep(pause);
+    pause *= 2;
   }
   temporary.Keep();
   return HiveStatus::Ok();
