@@ -18,6 +18,7 @@ import difflib
 import json
 import os
 import pty
+import select
 import shutil
 import subprocess
 import sys
@@ -428,14 +429,15 @@ class WineEndToEndTest(unittest.TestCase):
                                 stdin=subprocess.DEVNULL, stdout=secondary, stderr=secondary)
         os.close(secondary)
         shown = b""
-        while True:
-            try:
-                chunk = os.read(primary, 4096)
-            except OSError:
+        for _ in range(120):  # until the process ends and its output is read
+            if select.select([primary], [], [], 0.5)[0]:
+                try:
+                    shown += os.read(primary, 4096)
+                    continue
+                except OSError:
+                    break
+            if proc.poll() is not None:
                 break
-            if not chunk:
-                break
-            shown += chunk
         self.assertEqual(proc.wait(timeout=60), 1)
         self.assertIn("프로그램 등록에 실패하였습니다.".encode(), shown)
 
