@@ -130,6 +130,13 @@ std::string InvalidArgument(const CLI::App& app) {
   return "";
 }
 
+// Whether the option was given; false for one this build does not take
+// (the Windows build has no --drive, --host-exe or --codepage).
+bool Given(const CLI::App& app, const std::string& name) {
+  const CLI::Option* option = app.get_option_no_throw(name);
+  return option != nullptr && option->count() > 0;
+}
+
 bool HasJsonFlag(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::string_view(argv[i]) == "--json") return true;
@@ -197,7 +204,7 @@ int Main(Output& output, int argc, char** argv, bool* saved) {
     output.Write(stderr, "tolvane: " + TerminalSafe(notice) + "\n");
   };
   global.host.saved = [saved] { *saved = true; };
-  if (app.count("--host-exe") > 0) {
+  if (Given(app, "--host-exe")) {
     if (line.hostExe.empty()) return output.ToolError("--host-exe wants a Windows path", json);
     global.host.hostExe = line.hostExe;
   }
@@ -208,8 +215,7 @@ int Main(Output& output, int argc, char** argv, bool* saved) {
     }
     global.host.drives.push_back(drive);
   }
-  if (app.get_option_no_throw("--codepage") != nullptr && app.count("--codepage") > 0 &&
-      !CodePageIsKnown(global.host.codePage)) {
+  if (Given(app, "--codepage") && !CodePageIsKnown(global.host.codePage)) {
     return output.ToolError("--codepage " + std::to_string(global.host.codePage) +
                                 " is not a code page this build knows",
                             json);
