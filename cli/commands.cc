@@ -237,6 +237,7 @@ CommandOutcome ApplyScriptCommand(Host& host, const CommandArgs& args, const std
       return ToolErrorOutcome(args.file + ": line " + std::to_string(line) +
                               ": a NUL byte; a script is text and would end there");
     }
+    host.AllowInput(bytes.size());
     Text script;
     const ErrorCode widened = platform.text.WidenAnsi(bytes, &script);
     if (widened != kErrorSuccess) {
@@ -484,6 +485,7 @@ CommandOutcome Import(const CommandArgs& args, const GlobalArgs& global) {
   if (imported.ok()) {
     host = OpenHost(global.host, true, &error);
     if (!host) return ToolErrorOutcome(error);
+    host->AllowInput(bytes.size());
     imported = ParseAndApplyHive(bytes, host->platform().registry, &scratch->platform().text);
     if (!imported.ok()) imported.message = args.file + ": " + imported.message;
     std::string().swap(bytes);

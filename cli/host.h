@@ -56,6 +56,11 @@ class Host {
   // system registry needs nothing). False with a one-line reason on failure.
   virtual bool Commit(std::string* error) = 0;
 
+  // A file of `bytes` is about to be written into the store (import, script
+  // run): a hive file's store bounds its keys by the size of what was read
+  // into it, and grows the bound by this. Nothing for the system registry.
+  virtual void AllowInput(std::size_t /*bytes*/) {}
+
   // A dry run: the store's writes went to a discarded layer, and modules
   // were not asked to register themselves (how many were not).
   virtual bool dryRun() const { return false; }

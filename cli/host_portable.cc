@@ -126,6 +126,8 @@ class PortableHost final : public Host {
     return status.ok();
   }
 
+  void AllowInput(std::size_t bytes) override { session_.AllowInput(bytes); }
+
   bool dryRun() const override { return options_.dryRun; }
   std::size_t modulesNotRun() const override { return notRun_.count(); }
 

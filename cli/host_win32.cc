@@ -65,6 +65,10 @@ class Win32Host final : public Host {
 
   std::function<void()> saved;  // told when the hive file was saved
 
+  void AllowInput(std::size_t bytes) override {
+    if (hive_) hive_->AllowInput(bytes);
+  }
+
   bool Commit(std::string* error) override {
     if (!hive_ || !hive_->IsOpen() || !hive_->Changed()) return true;
     const HiveStatus status = hive_->Commit();

@@ -326,6 +326,9 @@ class CommandTest(unittest.TestCase):
         nul = self.write("nul.rgs", b"HKCU { A = s 'x' }\n\0HKCU { B = s 'y' }")
         deep = self.write("deep.reg", b"Windows Registry Editor Version 5.00\n\n[HKCU"
                           + b"\\k" * 513 + b"]\n")
+        # 40 keys 500 levels deep: 40 kB naming 10 million units of key paths.
+        wide = self.write("wide.reg", b"REGEDIT4\n" + b"".join(
+            b"[HKCU\\w%d" % i + b"\\k" * 500 + b"]\n" for i in range(40)))
         os.mkfifo(os.path.join(self.dir.name, "fifo.reg"))
         cases = [  # arguments, words the one line must hold
             (["import", self.dir.name], "is a directory"),
@@ -333,6 +336,7 @@ class CommandTest(unittest.TestCase):
             (["script", "check", self.dir.name], "is a directory"),
             (["import", os.path.join(self.dir.name, "none.reg")], "No such file"),
             (["import", deep], "line 3: key path deeper than 512 levels"),
+            (["import", wide], "full paths would add up to more than"),
             (["import", "/dev/zero"], "not a regular file"),
             (["script", "run", nul], "line 2: a NUL byte"),
             (["script", "run", "--id", "65666"], "not in range"),

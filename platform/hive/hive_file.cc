@@ -1,6 +1,7 @@
 #include "platform/hive/hive_file.h"
 
 #include <filesystem>
+#include <limits>
 #include <system_error>
 #include <vector>
 
@@ -117,6 +118,8 @@ HiveStatus HiveSession::Open(const std::string &path, LockMode mode, const LockW
     std::string bytes;
     status = ReadWholeFile(path, &bytes);
     if (status.error == HiveError::kNotFound) status = HiveStatus::Ok();  // an empty registry
+    store_.SetPathUnitLimit(kPathUnitsBase);
+    AllowInput(bytes.size());
     if (status.ok() && !bytes.empty()) status = InFile(path, ParseAndApplyHive(bytes, store_));
     loadedBytes_ = bytes.size();
   }
@@ -130,6 +133,14 @@ HiveStatus HiveSession::Open(const std::string &path, LockMode mode, const LockW
   mode_ = mode;
   open_ = true;
   return status;
+}
+
+void HiveSession::AllowInput(std::size_t bytes) {
+  const std::size_t limit = store_.PathUnitLimit();
+  const std::size_t room = std::numeric_limits<std::size_t>::max() - limit;
+  store_.SetPathUnitLimit(bytes > room / kPathUnitsPerInputByte
+                              ? std::numeric_limits<std::size_t>::max()
+                              : limit + bytes * kPathUnitsPerInputByte);
 }
 
 bool HiveSession::Changed() const { return IsOpen() && store_.Revision() != savedRevision_; }

@@ -88,6 +88,19 @@ class HiveSession {
   HiveStatus Open(const std::string &path, LockMode mode = LockMode::kExclusive,
                   const LockWait &wait = LockWait());
 
+  // The keys of a session may grow with its input: their full paths may add
+  // up to kPathUnitsPerInputByte units for each byte of the hive file and of
+  // every input allowed here, plus kPathUnitsBase. An ordinary hive names
+  // each key by its full path, so it stays far below that; a short file of
+  // deep paths (each level of which is a key with a path of its own) is
+  // refused (kStore, error 8) at the line that passes it, instead of
+  // costing time, memory and a file without bound.
+  static constexpr std::size_t kPathUnitsPerInputByte = 16;
+  static constexpr std::size_t kPathUnitsBase = std::size_t{1} << 20;
+  // Lets the store grow by what `bytes` more of input may name (a file about
+  // to be imported or run into it).
+  void AllowInput(std::size_t bytes);
+
   bool IsOpen() const { return open_; }
   const std::string &path() const { return path_; }
 

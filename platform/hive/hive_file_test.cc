@@ -313,17 +313,34 @@ TEST_F(HiveFileTest, SessionHoldsTheLockFromOpenUntilClose) {
 #endif  // _WIN32
 
 TEST_F(HiveFileTest, SessionRefusesABadFileAndLeavesItAsItWas) {
-  const std::string bad = "\xFF\xFEW\0i\0n";  // odd UTF-16 byte count
-  WriteBytes(hive_, bad);
-  HiveSession session;
-  const HiveStatus status = session.Open(hive_);
-  EXPECT_EQ(status.error, HiveError::kMalformed);
-  EXPECT_NE(status.message.find("line 1: "), std::string::npos) << status.message;
-  EXPECT_FALSE(session.IsOpen());
-  EXPECT_FALSE(session.Changed());
-  EXPECT_EQ(ReadBytes(hive_), bad);
-  FileLock lock;
-  EXPECT_TRUE(lock.Acquire(hive_ + ".lock", LockMode::kExclusive, NoWait()).ok());
+  // Keys 500 levels deep, each level a key: 40 kB of text naming 10 million
+  // units of paths, far more than a file of that size may make.
+  std::string deep = "REGEDIT4\n";
+  for (int i = 0; i < 40; ++i) {
+    deep += "[HKCU\\w" + std::to_string(i);
+    for (int level = 0; level < 500; ++level) deep += "\\k";
+    deep += "]\n";
+  }
+  const struct {
+    std::string bytes;
+    HiveError error;
+    const char *words;
+  } kCases[] = {
+      {"\xFF\xFEW\0i\0n", HiveError::kMalformed, "line 1: "},  // odd UTF-16 byte count
+      {deep, HiveError::kStore, "full paths would add up to more than"},
+  };
+  for (const auto &c : kCases) {
+    WriteBytes(hive_, c.bytes);
+    HiveSession session;
+    const HiveStatus status = session.Open(hive_);
+    EXPECT_EQ(status.error, c.error);
+    EXPECT_NE(status.message.find(c.words), std::string::npos) << status.message;
+    EXPECT_FALSE(session.IsOpen());
+    EXPECT_FALSE(session.Changed());
+    EXPECT_EQ(ReadBytes(hive_), c.bytes);
+    FileLock lock;
+    EXPECT_TRUE(lock.Acquire(hive_ + ".lock", LockMode::kExclusive, NoWait()).ok());
+  }
 }
 
 #ifndef _WIN32

@@ -709,8 +709,10 @@ HiveStatus StoreFailure(const HiveOperation &op, const std::string &what, ErrorC
   return HiveStatus::Fail(
       HiveError::kStore,
       "line " + std::to_string(op.line) + ": " + what + " (error " + std::to_string(code) +
-          (code == kErrorNotEnoughMemory ? ": more keys, or deeper ones, than a registry holds"
-                                         : "") +
+          (code == kErrorNotEnoughMemory
+               ? ": the keys' full paths would add up to more than a registry made from "
+                 "input of this size may hold; deep keys are counted at every level"
+               : "") +
           ")",
       op.line);
 }

@@ -188,7 +188,7 @@ ErrorCode MemoryRegistryStore::CreateKey(RegKey parent, const char16_t* subkey,
   });
   if (code != kErrorSuccess) return code;
   if (denied) return kErrorAccessDenied;
-  if (pathUnits_ > kMaxPathUnits) {
+  if (pathUnits_ > pathUnitLimit_) {
     Detach(first);
     return kErrorNotEnoughMemory;
   }

@@ -61,7 +61,12 @@ class MemoryRegistryStore final : public RegistryStore {
   // names every key by its full path, so this bounds the file and every
   // listing of the store: many deep keys (a short file can name millions
   // of levels) are refused with kErrorNotEnoughMemory rather than held.
+  // kMaxPathUnits unless set; whoever fills the store from an input (a hive
+  // file) sets it from the input's size, so that the cost follows the input.
+  // Lowering it below what the store holds refuses only new keys.
   static constexpr std::size_t kMaxPathUnits = std::size_t{1} << 25;
+  void SetPathUnitLimit(std::size_t units) { pathUnitLimit_ = units; }
+  std::size_t PathUnitLimit() const { return pathUnitLimit_; }
 
   // Every key below the roots, depth first, parents before children,
   // siblings ordered by lower-cased name; values in the order first
@@ -116,7 +121,8 @@ class MemoryRegistryStore final : public RegistryStore {
   std::vector<std::size_t> freeSlots_;
   std::size_t openHandles_ = 0;
   std::uint64_t revision_ = 0;
-  std::size_t pathUnits_ = 0;           // of every key below the roots
+  std::size_t pathUnits_ = 0;  // of every key below the roots
+  std::size_t pathUnitLimit_ = kMaxPathUnits;
   std::unique_ptr<char16_t[]> folded_;  // scratch for the name being looked up
 };
 
