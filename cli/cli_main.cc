@@ -63,7 +63,7 @@ std::vector<std::string> Arguments(int argc, char** argv) {
   if (wide == nullptr) return words;
   for (int i = 0; i < count; ++i) {
     const wchar_t* word = wide.get()[i];
-    words.push_back(Utf16ToUtf8(win32::TextOf(word, std::wcslen(word))));
+    words.push_back(ArgumentUtf8(win32::TextOf(word, std::wcslen(word))));
   }
 #else
   words.assign(argv, argv + argc);
@@ -119,6 +119,14 @@ std::string InvalidArgument(const CLI::App& app) {
       if (at == std::string::npos) continue;
       char byte[8];
       std::snprintf(byte, sizeof byte, "0x%02x", static_cast<unsigned char>(value[at]));
+#ifdef _WIN32
+      // Windows words are UTF-16: a three-byte surrogate here was unpaired there.
+      if (value[at] == '\xed' && at + 1 < value.size() &&
+          static_cast<unsigned char>(value[at + 1]) >= 0xa0) {
+        return option->get_name() + " holds an unpaired surrogate (at byte " +
+               std::to_string(at + 1) + " of the argument)";
+      }
+#endif
       return option->get_name() + " is not valid UTF-8 (byte " + std::to_string(at + 1) +
              " of the argument is " + byte + ")";
     }

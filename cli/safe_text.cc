@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/text.h"
+
 namespace tolvane::cli {
 namespace {
 
@@ -60,6 +62,28 @@ std::size_t FirstInvalidUtf8(std::string_view text) {
     i += length;
   }
   return std::string_view::npos;
+}
+
+std::string ArgumentUtf8(std::u16string_view text) {
+  std::string utf8;
+  std::size_t from = 0;
+  for (std::size_t k = 0; k <= text.size(); ++k) {
+    const bool surrogate = k < text.size() && text[k] >= 0xD800 && text[k] <= 0xDFFF;
+    if (surrogate && text[k] <= 0xDBFF && k + 1 < text.size() && text[k + 1] >= 0xDC00 &&
+        text[k + 1] <= 0xDFFF) {
+      ++k;  // a pair: converted with the text around it
+      continue;
+    }
+    if (!surrogate && k < text.size()) continue;
+    utf8 += Utf16ToUtf8(text.substr(from, k - from));
+    if (surrogate) {
+      utf8 += static_cast<char>(0xE0 | (text[k] >> 12));
+      utf8 += static_cast<char>(0x80 | ((text[k] >> 6) & 0x3F));
+      utf8 += static_cast<char>(0x80 | (text[k] & 0x3F));
+    }
+    from = k + 1;
+  }
+  return utf8;
 }
 
 }  // namespace tolvane::cli

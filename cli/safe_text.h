@@ -20,4 +20,10 @@ std::string TerminalSafe(std::string_view utf8);
 // point above U+10FFFF included); npos when text is all well-formed.
 std::size_t FirstInvalidUtf8(std::string_view text);
 
+// A command-line word (UTF-16, as Windows hands it over) as UTF-8, where an
+// unpaired surrogate keeps its three-byte form (ED A0..BF xx) rather than
+// becoming U+FFFD, so that FirstInvalidUtf8 finds it and the word is
+// refused instead of reaching the store as a replacement character.
+std::string ArgumentUtf8(std::u16string_view text);
+
 }  // namespace tolvane::cli

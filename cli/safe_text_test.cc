@@ -28,5 +28,14 @@ TEST(SafeTextTest, FindsTheFirstByteThatIsNotUtf8) {
   for (const auto& [text, at] : kCases) EXPECT_EQ(FirstInvalidUtf8(text), at) << text.size();
 }
 
+TEST(SafeTextTest, CommandLineWordsKeepUnpairedSurrogatesToBeRefused) {
+  const std::pair<std::u16string, std::size_t> kCases[] = {
+      {u"a\xD800" u"b", 1},
+      {u"\xDC00", 0},
+      {u"\xD83D\xDE00\xD83D", 4},
+      {u"\xD55C\xD83D\xDE00", std::string::npos}};
+  for (const auto& [word, at] : kCases) EXPECT_EQ(FirstInvalidUtf8(ArgumentUtf8(word)), at) << at;
+}
+
 }  // namespace
 }  // namespace tolvane::cli

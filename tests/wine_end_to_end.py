@@ -452,7 +452,11 @@ class WineEndToEndTest(unittest.TestCase):
         with open(os.path.join(folder, "change.reg"), "w") as f:
             f.write("Windows Registry Editor Version 5.00\n\n[HKCU\\T]\n@=\"x\"\n")
         # Long-path and device prefixes name the same hive.
-        for spelling in ("\\\\?\\" + hive, "\\\\.\\" + hive, "C:drsub\\foo.reg"):
+        for name in ("tolvane-root.reg", "tolvane-root.reg.lock"):
+            self.addCleanup(lambda p: os.path.exists(p) and os.remove(p),
+                            os.path.join(PREFIX, "drive_c", name))
+        for spelling in ("\\\\?\\" + hive, "\\\\.\\" + hive, "C:drsub\\foo.reg",
+                         "C:\\tolvane-root.reg"):
             with self.subTest(path=spelling):
                 exe("--registry", spelling, "import", change)
         self.assertIn('@="x"', read(os.path.join(folder, "h.reg")).decode("utf-16"))

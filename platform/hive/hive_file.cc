@@ -21,6 +21,8 @@ std::string DirectoryOf(const std::string &path) {
   const std::size_t slash = path.find_last_of("/\\");
   if (slash == std::string::npos) return ".";
   if (slash == 0) return path.substr(0, 1);
+  // "C:\h.reg" is in C:\ (a bare "C:" is drive C's current folder).
+  if (slash == 2 && path[1] == ':') return path.substr(0, 3);
   return path.substr(0, slash);
 }
 
