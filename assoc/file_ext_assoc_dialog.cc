@@ -230,7 +230,7 @@ void CFileExtAssocDialog::ApplyAssociations() {
     const char16_t* progId = box->m_strProgID.c_str();
     if (IsExtAssociatedWith(platform_, extension, progId)) continue;
     if (view_.CheckState(box->id()) != BoxState::kChecked) continue;
-    if (WriteFileExtAssociation(platform_, progId, extension)) {
+    if (WriteFileExtAssociation(platform_, progId, extension).ok()) {
       platform_.notifier.NotifyAssocChanged();
     }
   }

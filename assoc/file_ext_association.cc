@@ -1,5 +1,6 @@
 #include "assoc/file_ext_association.h"
 
+#include "platform/root_keys.h"
 #include "registration/path_buffer.h"
 #include "registration/record_executor.h"
 #include "registration/registration_record.h"
@@ -51,37 +52,52 @@ bool IsExtAssociatedWith(Platform& platform, const char16_t* extension, const ch
   return extensionFound && progIdFound && EqualsAsciiNoCase(extensionExecutable, progIdExecutable);
 }
 
-bool WriteFileExtAssociation(Platform& platform, const char16_t* progId,
-                             const char16_t* extension) {
-  if (extension == nullptr || extension[0] != u'.' || !IsSingleKeyName(ViewOf(extension))) {
-    return false;
-  }
-  if (IsNullOrEmpty(progId) || !IsSingleKeyName(ViewOf(progId))) return false;
+Status WriteFileExtAssociation(Platform& platform, const char16_t* progId,
+                               const char16_t* extension) {
+  const auto refused = [](const std::string& why) {
+    return Status::Fail(StatusKind::kRefused, why);
+  };
+  if (extension == nullptr) return refused("no extension given");
+  const std::string extensionText = "'" + Utf16ToUtf8(ViewOf(extension)) + "'";
+  if (extension[0] != u'.')
+    return refused("the extension " + extensionText + " lacks its leading '.'");
+  if (!IsSingleKeyName(ViewOf(extension)))
+    return refused("the extension " + extensionText + " holds a backslash");
+  if (IsNullOrEmpty(progId)) return refused("no document class given");
+  if (!IsSingleKeyName(ViewOf(progId)))
+    return refused("the document class '" + Utf16ToUtf8(ViewOf(progId)) + "' holds a backslash");
 
   // The per-user path is formed before anything is written, so an extension
   // that does not fit it is refused without a partial association.
   PathBuffer perUserPath;
   if (!perUserPath.Assign(kPerUserFileExtsPath) || !perUserPath.Append(u"\\") ||
       !perUserPath.Append(ViewOf(extension))) {
-    return false;
+    return refused("the extension " + extensionText + " is too long for the per-user path");
   }
 
   RegistryStore& registry = platform.registry;
   {
     ScopedKey progIdKey(registry);
-    if (registry.OpenKey(kHkeyClassesRoot, progId, kKeyAllAccess, progIdKey.Receive()) !=
-        kErrorSuccess) {
-      return false;
+    const ErrorCode code =
+        registry.OpenKey(kHkeyClassesRoot, progId, kKeyAllAccess, progIdKey.Receive());
+    if (code != kErrorSuccess) {
+      Status failure = Status::FromError(
+          code, "cannot open the document class " + KeyInWords(kHkeyClassesRoot, progId));
+      failure.error = StatusKind::kRefused;
+      return failure;
     }
   }
   {
     ScopedKey extensionKey(registry);
-    if (registry.CreateKey(kHkeyClassesRoot, extension, kKeyAllAccess, extensionKey.Receive(),
-                           nullptr) != kErrorSuccess) {
-      return false;
+    ErrorCode code = registry.CreateKey(kHkeyClassesRoot, extension, kKeyAllAccess,
+                                        extensionKey.Receive(), nullptr);
+    if (code != kErrorSuccess) {
+      return Status::FromError(code, "cannot create " + KeyInWords(kHkeyClassesRoot, extension));
     }
-    if (SetStringValue(registry, extensionKey.get(), nullptr, progId) != kErrorSuccess) {
-      return false;
+    code = SetStringValue(registry, extensionKey.get(), nullptr, progId);
+    if (code != kErrorSuccess) {
+      return Status::FromError(code,
+                               "cannot set " + ValueInWords(kHkeyClassesRoot, extension, nullptr));
     }
   }
   {
@@ -89,7 +105,7 @@ bool WriteFileExtAssociation(Platform& platform, const char16_t* progId,
     ScopedKey treeKey(registry);
     if (registry.OpenKey(kHkeyCurrentUser, treePath.c_str(), kKeyAllAccess, treeKey.Receive()) !=
         kErrorSuccess) {
-      return true;  // no per-user overrides to update
+      return Status::Ok();  // no per-user overrides to update
     }
   }
 
@@ -98,19 +114,31 @@ bool WriteFileExtAssociation(Platform& platform, const char16_t* progId,
   DeleteRegistryEntry(registry, application);
 
   ScopedKey perUserKey(registry);
-  if (registry.CreateKey(kHkeyCurrentUser, perUserPath.c_str(), kKeyAllAccess, perUserKey.Receive(),
-                         nullptr) != kErrorSuccess) {
-    return false;
+  ErrorCode code = registry.CreateKey(kHkeyCurrentUser, perUserPath.c_str(), kKeyAllAccess,
+                                      perUserKey.Receive(), nullptr);
+  if (code != kErrorSuccess) {
+    return Status::FromError(code,
+                             "cannot create " + KeyInWords(kHkeyCurrentUser, perUserPath.c_str()));
   }
-  return SetStringValue(registry, perUserKey.get(), kProgIdValue, progId) == kErrorSuccess;
+  code = SetStringValue(registry, perUserKey.get(), kProgIdValue, progId);
+  if (code != kErrorSuccess) {
+    return Status::FromError(
+        code, "cannot set " + ValueInWords(kHkeyCurrentUser, perUserPath.c_str(), kProgIdValue));
+  }
+  return Status::Ok();
+}
+
+Status AssociateFileExt(Platform& platform, const char16_t* extension, const char16_t* progId) {
+  if (IsExtAssociatedWith(platform, extension, progId)) return Status::Ok();
+  Status written = WriteFileExtAssociation(platform, progId, extension);
+  if (!written.ok()) return written;
+  platform.notifier.NotifyAssocChanged();
+  return Status::Ok();
 }
 
 std::int32_t ChangeFileExtAssociation(Platform& platform, const char16_t* extension,
                                       const char16_t* progId) {
-  if (IsExtAssociatedWith(platform, extension, progId)) return kAssocChanged;
-  if (!WriteFileExtAssociation(platform, progId, extension)) return kAssocRefused;
-  platform.notifier.NotifyAssocChanged();
-  return kAssocChanged;
+  return AssociateFileExt(platform, extension, progId).ok() ? kAssocChanged : kAssocRefused;
 }
 
 std::int32_t SendAssocChangedNotify(Platform& platform) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "platform/platform.h"
+#include "platform/status.h"
 
 namespace tolvane {
 
@@ -34,16 +35,21 @@ bool IsExtAssociatedWith(Platform& platform, const char16_t* extension, const ch
 // (key created when missing) and, when the per-user tree exists, the value
 // "ProgID" of its extension subkey (created when missing), after deleting
 // that subkey's value "Application". Nothing else is touched and nothing is
-// undone when a later step fails. False, with nothing written, for an
+// undone when a later step fails. Refused, with nothing written, for an
 // extension that is null, lacks its leading "." or holds a backslash, a
 // progId that is null, empty, holds a backslash or has no key openable with
 // full access, and an extension too long for the per-user path (over 199
-// characters). False also when a value could not be written.
-bool WriteFileExtAssociation(Platform& platform, const char16_t* progId, const char16_t* extension);
+// characters). Fails also when a key or value could not be written (the
+// reason names it and the store's code).
+Status WriteFileExtAssociation(Platform& platform, const char16_t* progId,
+                               const char16_t* extension);
 
-// 0 when extension already opens with progId's program (nothing written,
-// nothing sent) or has been made to (one association-changed notification);
-// 5 when the write was refused or failed (no notification).
+// Succeeds when extension already opens with progId's program (nothing
+// written, nothing sent) or has been made to (one association-changed
+// notification); fails as WriteFileExtAssociation does (no notification).
+Status AssociateFileExt(Platform& platform, const char16_t* extension, const char16_t* progId);
+
+// AssociateFileExt as the export answers it: 0, or 5 for every failure.
 std::int32_t ChangeFileExtAssociation(Platform& platform, const char16_t* extension,
                                       const char16_t* progId);
 

@@ -217,7 +217,7 @@ TEST_F(FileExtAssociationTest, MissingPerUserSubkeyIsCreated) {
 TEST_F(FileExtAssociationTest, WritesStringsWithTerminatorInOrderWithFullAccess) {
   WriteString(t_.registry, kHkeyCurrentUser, kPerUserZdw, u"Application", u"other.exe");
   t_.registry.ClearLog();
-  ASSERT_TRUE(WriteFileExtAssociation(t_.platform, u"Zdw.Document.8", u".zdw"));
+  ASSERT_TRUE(WriteFileExtAssociation(t_.platform, u"Zdw.Document.8", u".zdw").ok());
 
   const Text hkcr = u"HKEY_CLASSES_ROOT\\";
   const Text perUser = u"HKEY_CURRENT_USER\\" + Text(kPerUserZdw);

@@ -32,26 +32,9 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 // Reads a file named on the command line; false with the reason (missing,
 // a directory, unreadable) in *error.
 bool ReadInput(const std::string& path, std::string* bytes, std::string* error) {
-  const HiveStatus status = ReadWholeFile(path, bytes, /*pipes=*/true);
+  const Status status = ReadWholeFile(path, bytes, /*pipes=*/true);
   if (!status.ok()) *error = "cannot read " + status.message;
   return status.ok();
-}
-
-// For a group name the catalogue lacks, the one it has in other letter case.
-std::string CaseHint(const std::string& group) {
-  const Text wanted = Utf8ToUtf16(group);
-  const auto fold = [](char16_t unit) {
-    return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - u'a' + u'A') : unit;
-  };
-  for (const GroupCatalogueEntry& entry : BuiltInCatalogue()) {
-    const TextView name = ViewOf(entry.name);
-    if (name.size() == wanted.size() && name != TextView(wanted) &&
-        std::equal(name.begin(), name.end(), wanted.begin(),
-                   [&](char16_t a, char16_t b) { return fold(a) == fold(b); })) {
-      return " (did you mean " + Utf16ToUtf8(name) + "? group names are case-sensitive)";
-    }
-  }
-  return "";
 }
 
 // Fills the report's common members from what the host saw.
@@ -96,8 +79,9 @@ CommandOutcome Register(const CommandArgs& args, const GlobalArgs& global) {
   const Text group = Utf8ToUtf16(args.group);
   Text directory;
   if (args.directory) directory = Utf8ToUtf16(*args.directory);
-  const std::int32_t result =
-      RegProduct(host->platform(), group.c_str(), args.directory ? directory.c_str() : nullptr);
+  const Status status = RegisterProduct(host->platform(), BuiltInCatalogue(), group.c_str(),
+                                        args.directory ? directory.c_str() : nullptr);
+  const std::int32_t result = status.ok() ? kErrorSuccess : kErrorRegistryIoFailed;
 
   CommandOutcome outcome;
   CallReport& report = outcome.report;
@@ -105,8 +89,8 @@ CommandOutcome Register(const CommandArgs& args, const GlobalArgs& global) {
                 (args.directory ? Quoted(*args.directory) : std::string("null")) + ")";
   report.result = result;
   report.meaning = result == 0 ? "the group ran completely"
-                               : "the group is unknown, or a record failed (nothing rolled back)" +
-                                     CaseHint(args.group);
+                               : "the group is unknown, or a record failed (nothing rolled back)";
+  report.reason = status.message;
   Finish(*host, &report);
   outcome.exitCode = result == 0 ? kExitOk : kExitFailure;
   CommitOrFail(*host, &outcome);
@@ -159,14 +143,15 @@ CommandOutcome Assoc(const CommandArgs& args, const GlobalArgs& global) {
   if (!host) return ToolErrorOutcome(error);
   const Text extension = Utf8ToUtf16(args.extension);
   const Text progId = Utf8ToUtf16(args.progId);
-  const std::int32_t result =
-      ChangeFileExtAssociation(host->platform(), extension.c_str(), progId.c_str());
+  const Status status = AssociateFileExt(host->platform(), extension.c_str(), progId.c_str());
+  const std::int32_t result = status.ok() ? kAssocChanged : kAssocRefused;
   CommandOutcome outcome;
   outcome.report.call =
       "ChangeFileExtAssociation(" + Quoted(args.extension) + ", " + Quoted(args.progId) + ")";
   outcome.report.result = result;
   outcome.report.meaning = result == 0 ? "the extension opens with the class's program"
                                        : "the association was refused or failed";
+  outcome.report.reason = status.message;
   Finish(*host, &outcome.report);
   outcome.exitCode = result == 0 ? kExitOk : kExitFailure;
   CommitOrFail(*host, &outcome);
@@ -221,14 +206,16 @@ CommandOutcome ApplyScriptCommand(Host& host, const CommandArgs& args, const std
 
   HResult status = kSOk;
   std::string place;  // where a script file stopped, for the message
+  std::string reason;
   if (args.scriptId >= 0) {
     Text own;
     if (!platform.paths.OwnModulePath(&own))
       return ToolErrorOutcome("cannot tell the library's own path");
     const auto id = static_cast<std::uint16_t>(args.scriptId);
-    std::size_t stopOffset = kNoStopOffset;
-    status = RunScriptResource(platform, map, own, id, &stopOffset);
-    if (Failed(status)) place = EmbeddedScriptFailurePlace(platform, map, own, id, stopOffset);
+    const Status run = RunRegistryScript(platform, map, own, id, &place);
+    if (!place.empty()) place = "script " + std::to_string(id) + ", " + place;
+    status = run.code;
+    reason = run.message;
     outcome.report.call = "RunScriptResource(" + std::to_string(args.scriptId) + ")";
   } else {
     if (const std::size_t nul = bytes.find('\0'); nul != std::string::npos) {
@@ -243,15 +230,16 @@ CommandOutcome ApplyScriptCommand(Host& host, const CommandArgs& args, const std
     if (widened != kErrorSuccess) {
       status = HResultFromError(widened);
       place = bytes.empty() ? "the file is empty" : "the text is not valid in the code page";
+      reason = "cannot widen " + args.file + ": " + place + ", " + ResultText(status);
     } else {
-      ScriptParser parser{map};
-      std::size_t stopOffset = kNoStopOffset;
-      status = ApplyScript(platform, parser, script.c_str(), &stopOffset);
-      if (Failed(status)) place = ScriptFailurePlace(script, map, stopOffset);
+      const Status applied = ApplyScriptText(platform, map, script, &place);
+      status = applied.code;
+      reason = applied.message;
     }
     outcome.report.call = "ApplyScript(" + Quoted(args.file) + ")";
   }
   outcome.report.result = status;
+  outcome.report.reason = reason;
   if (Succeeded(status)) {
     outcome.report.meaning = "the script was registered";
   } else {
@@ -452,13 +440,13 @@ CommandOutcome Export(const CommandArgs& args, const GlobalArgs& global) {
                               ": a name ending in .lock or .tmpN-N is a lock or temporary "
                               "file's; choose another file");
     }
-    const HiveStatus status = SerializeHiveUtf16(keys, &bytes);
+    const Status status = SerializeHiveUtf16(keys, &bytes);
     if (!status.ok()) return ToolErrorOutcome(status.message);
-    const HiveStatus written = WriteFileAtomically(args.output, bytes);
+    const Status written = WriteFileAtomically(args.output, bytes);
     if (!written.ok()) return ToolErrorOutcome("cannot write " + written.message);
     outcome.output = "exported " + std::to_string(keys.size()) + " key(s) to " + args.output + "\n";
   } else {
-    const HiveStatus status = SerializeHiveUtf8(keys, &bytes, false);
+    const Status status = SerializeHiveUtf8(keys, &bytes, false);
     if (!status.ok()) return ToolErrorOutcome(status.message);
     outcome.output = bytes;
   }
@@ -479,7 +467,7 @@ CommandOutcome Import(const CommandArgs& args, const GlobalArgs& global) {
   const std::unique_ptr<Host> scratch = OpenScratchHost(global.host);
   std::string bytes;
   std::size_t operations = 0;
-  HiveStatus imported = ReadHiveFile(args.file, &bytes, &operations, &scratch->platform().text);
+  Status imported = ReadHiveFile(args.file, &bytes, &operations, &scratch->platform().text);
   std::string error;
   std::unique_ptr<Host> host;
   if (imported.ok()) {
@@ -491,8 +479,8 @@ CommandOutcome Import(const CommandArgs& args, const GlobalArgs& global) {
     std::string().swap(bytes);
   }
   if (!imported.ok()) {
-    return ToolErrorOutcome(imported.error == HiveError::kNotFound ||
-                                    imported.error == HiveError::kIo
+    return ToolErrorOutcome(imported.error == StatusKind::kNotFound ||
+                                    imported.error == StatusKind::kIo
                                 ? "cannot read " + imported.message
                                 : imported.message);
   }

@@ -93,7 +93,7 @@ class PortableHost final : public Host {
   bool Open(const std::string& path, bool forWriting, std::string* error) {
     forWriting = forWriting && !options_.dryRun;  // a dry run only reads the hive
     if (forWriting) {
-      const HiveStatus made = CreateHiveDirectory(path);
+      const Status made = CreateHiveDirectory(path);
       if (!made.ok()) {
         *error = made.message;
         return false;
@@ -102,7 +102,7 @@ class PortableHost final : public Host {
     LockWait wait;
     wait.limit = options_.wait;
     wait.notice = options_.waitNotice;
-    const HiveStatus status =
+    const Status status =
         session_.Open(path, forWriting ? LockMode::kExclusive : LockMode::kShared, wait);
     if (!status.ok()) {
       *error = status.message;
@@ -120,7 +120,7 @@ class PortableHost final : public Host {
 
   bool Commit(std::string* error) override {
     if (options_.dryRun || !session_.IsOpen() || !session_.Changed()) return true;
-    const HiveStatus status = session_.Commit();
+    const Status status = session_.Commit();
     if (!status.ok()) *error = status.message;
     if (status.ok() && options_.saved) options_.saved();
     return status.ok();

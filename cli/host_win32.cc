@@ -71,7 +71,7 @@ class Win32Host final : public Host {
 
   bool Commit(std::string* error) override {
     if (!hive_ || !hive_->IsOpen() || !hive_->Changed()) return true;
-    const HiveStatus status = hive_->Commit();
+    const Status status = hive_->Commit();
     if (!status.ok()) *error = status.message;
     if (status.ok() && saved) saved();
     return status.ok();
@@ -114,7 +114,7 @@ std::unique_ptr<Host> OpenHost(const HostOptions& options, bool forWriting, std:
   }
   auto session = std::make_unique<HiveSession>();
   if (forWriting) {
-    const HiveStatus made = CreateHiveDirectory(*options.registryFile);
+    const Status made = CreateHiveDirectory(*options.registryFile);
     if (!made.ok()) {
       *error = made.message;
       return nullptr;
@@ -123,8 +123,8 @@ std::unique_ptr<Host> OpenHost(const HostOptions& options, bool forWriting, std:
   LockWait wait;
   wait.limit = options.wait;
   wait.notice = options.waitNotice;
-  const HiveStatus status = session->Open(
-      *options.registryFile, forWriting ? LockMode::kExclusive : LockMode::kShared, wait);
+  const Status status = session->Open(*options.registryFile,
+                                      forWriting ? LockMode::kExclusive : LockMode::kShared, wait);
   if (!status.ok()) {
     *error = status.message;
     return nullptr;

@@ -16,6 +16,7 @@
 #include "cli/output.h"
 #include "platform/failure_message.h"
 #include "registration/custom_actions.h"
+#include "registration/group_catalogue.h"
 
 namespace tolvane::cli {
 namespace {
@@ -126,13 +127,16 @@ CommandOutcome RegisterIsLocked(const CommandArgs& args, const GlobalArgs& globa
   if (!host) return ToolErrorOutcome(error);
   PrepareNotice(*host, global);
   const Text directory = Utf8ToUtf16(args.file);
-  const std::int32_t result = RegProductIS(host->platform(), directory.c_str());
+  Status failure;
+  const std::int32_t result =
+      RegProductIS(host->platform(), BuiltInCatalogue(), directory.c_str(), &failure);
 
   CommandOutcome outcome;
   outcome.report.call = "RegProductIS(\"" + args.file + "\")";
   outcome.report.result = result;
   outcome.report.meaning = result == 1 ? "the group KELT_2005_COM ran completely"
                                        : "the registration failed; the user was told";
+  outcome.report.reason = failure.message;
   outcome.exitCode = result == 1 ? kExitOk : kExitFailure;
   Finish(*host, &outcome);
   return outcome;
@@ -171,14 +175,18 @@ CommandOutcome CustomActionLocked(const CommandArgs& args, const GlobalArgs& glo
   PrepareNotice(*host, global);
   for (auto& [name, action] : features) host->installer().SetFeatureAction(name, action);
   for (auto& [name, value] : properties) host->installer().SetProperty(name, value);
-  const std::uint32_t result = product ? RegProductAction(host->platform(), kSessionHandle)
-                                       : RegKorvoAction(host->platform(), kSessionHandle);
+  // The reasons also reach the session's log, as they reach an installer's.
+  Status failure;
+  const std::uint32_t result =
+      product ? RegProductAction(host->platform(), BuiltInCatalogue(), kSessionHandle, &failure)
+              : RegKorvoAction(host->platform(), BuiltInCatalogue(), kSessionHandle, &failure);
 
   CommandOutcome outcome;
   outcome.report.call = args.actionName + "(hInstall)";
   outcome.report.result = result;
   outcome.report.meaning = result == kActionSucceeded ? "the custom action succeeded"
                                                       : "a registration failed; the user was told";
+  outcome.report.reason = failure.message;
   outcome.exitCode = result == kActionSucceeded ? kExitOk : kExitFailure;
   Finish(*host, &outcome);
   return outcome;

@@ -225,6 +225,7 @@ std::string ReportText(const CallReport& report) {
   std::string out = TerminalSafe(report.call) + " returned " + std::to_string(report.result);
   if (!report.meaning.empty()) out += ": " + TerminalSafe(report.meaning);
   out += "\n";
+  if (!report.reason.empty()) out += "reason: " + report.reason + "\n";
   out += report.dryRun ? "dry run, nothing written; association-changed notifications not sent: "
                        : "association-changed notifications sent: ";
   out += std::to_string(report.notifications) + "\n";

@@ -46,28 +46,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
 
   std::vector<HiveOperation> operations;
-  const HiveStatus parsed = ParseHive(bytes, &operations);
+  const Status parsed = ParseHive(bytes, &operations);
   if (!parsed.ok()) {
     Check(operations.empty(), "a refused file left operations behind");
-    Check(parsed.error == HiveError::kMalformed, "a refused file is not reported as malformed");
+    Check(parsed.error == StatusKind::kMalformed, "a refused file is not reported as malformed");
     return 0;
   }
 
   MemoryRegistryStore store;
-  const HiveStatus applied = ApplyHive(operations, store);
+  const Status applied = ApplyHive(operations, store);
   Check(store.OpenKeyCount() == 0, "applying the hive left a key open");
   if (!applied.ok()) return 0;  // the store refused a name or value: nothing to write back
 
   const std::vector<StoredKey> first = store.Snapshot();
   std::string written;
-  const HiveStatus serialized = SerializeHiveUtf16(first, &written);
+  const Status serialized = SerializeHiveUtf16(first, &written);
   if (!serialized.ok()) {
     Check(written.empty(), "a refused snapshot left bytes behind");
     return 0;  // a key name holding a line break cannot be written
   }
 
   std::vector<HiveOperation> again;
-  const HiveStatus reparsed = ParseHive(written, &again);
+  const Status reparsed = ParseHive(written, &again);
   if (!reparsed.ok()) {
     std::fprintf(stderr, "line %zu: %s\n", reparsed.line, reparsed.message.c_str());
     fuzz::PropertyBroken("the writer's own output does not read back");

@@ -12,6 +12,7 @@ class NoInstallation final : public InstallerSession {
   ErrorCode GetProperty(InstallerHandle, const char16_t*, char16_t*, std::uint32_t*) override {
     return kErrorInvalidHandle;
   }
+  void LogInfo(InstallerHandle, TextView) override {}
 };
 
 class NoModules final : public ModuleRegistrar {

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/status_codes.h"
+#include "platform/text.h"
 
 namespace tolvane {
 
@@ -33,6 +34,11 @@ class InstallerSession {
   // buffer unspecified; other failures answer the installer's error number.
   virtual ErrorCode GetProperty(InstallerHandle handle, const char16_t* name, char16_t* buffer,
                                 std::uint32_t* units) = 0;
+
+  // Writes line to the installation's log as an information message (a
+  // verbose log shows it). A log that cannot be written fails nothing: the
+  // call reports no error.
+  virtual void LogInfo(InstallerHandle handle, TextView line) = 0;
 };
 
 }  // namespace tolvane

@@ -38,4 +38,19 @@ bool SplitRootedPath(TextView rooted, RegKey* root, Text* subkey) {
   return true;
 }
 
+std::string KeyInWords(RegKey root, const char16_t* path) {
+  std::string words;
+  for (const RootKeyEntry& entry : kRootKeys) {
+    if (entry.key == root) words = Utf16ToUtf8(ViewOf(entry.shortName));
+  }
+  if (words.empty()) words = "key " + std::to_string(static_cast<std::uintptr_t>(root));
+  if (!IsNullOrEmpty(path)) words += "\\" + Utf16ToUtf8(ViewOf(path));
+  return words;
+}
+
+std::string ValueInWords(RegKey root, const char16_t* path, const char16_t* valueName) {
+  if (IsNullOrEmpty(valueName)) return KeyInWords(root, path) + " (default)";
+  return KeyInWords(root, path) + " \"" + Utf16ToUtf8(ViewOf(valueName)) + "\"";
+}
+
 }  // namespace tolvane

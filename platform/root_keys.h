@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 
 #include "platform/registry_store.h"
 #include "platform/text.h"
@@ -38,5 +39,12 @@ RegKey RootKeyFromName(TextView name);
 // Splits "ROOT\sub\path" into its root and the rest (no leading
 // backslash; empty for the root itself). False when the root is unknown.
 bool SplitRootedPath(TextView rooted, RegKey* root, Text* subkey);
+
+// A key as a person reads it in a reason, with the root's short form:
+// "HKCR\.zdw"; with valueName also the value: "HKCR\.zdw (default)" for a
+// null or empty name, "HKCR\.zdw \"Name\"" otherwise. An unknown root shows
+// as "key N".
+std::string KeyInWords(RegKey root, const char16_t* path);
+std::string ValueInWords(RegKey root, const char16_t* path, const char16_t* valueName);
 
 }  // namespace tolvane

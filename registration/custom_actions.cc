@@ -62,17 +62,41 @@ bool ReadDirectory(Platform& platform, InstallerHandle installer, const char16_t
   return directory->Assign(value);
 }
 
-// Registers group for the directory in property; false when it failed.
-bool RegisterFromProperty(Platform& platform, GroupCatalogue catalogue, InstallerHandle installer,
-                          const char16_t* property, const char16_t* group, PathBuffer* directory) {
-  if (!ReadDirectory(platform, installer, property, directory)) return false;
-  return RegProduct(platform, catalogue, group, directory->c_str()) == kErrorSuccess;
+// Registers group for the directory in property.
+Status RegisterFromProperty(Platform& platform, GroupCatalogue catalogue, InstallerHandle installer,
+                            const char16_t* property, const char16_t* group,
+                            PathBuffer* directory) {
+  if (!ReadDirectory(platform, installer, property, directory)) {
+    return Status::Fail(StatusKind::kRefused, "group " + Utf16ToUtf8(ViewOf(group)) +
+                                                  ": the property " +
+                                                  Utf16ToUtf8(ViewOf(property)) + " does not fit " +
+                                                  std::to_string(kMaxPathChars) + " characters");
+  }
+  return RegisterProduct(platform, catalogue, group, directory->c_str());
+}
+
+// Tells of a failed registration: the reason to the installer's log (when
+// there is an installation) and to the caller, then the notice to the user.
+void Report(Platform& platform, const char* action, const InstallerHandle* installer,
+            const Status& why, Status* failure) {
+  if (installer != nullptr) {
+    platform.installer.LogInfo(*installer, Utf8ToUtf16(std::string(action) + ": " + why.message));
+  }
+  if (failure != nullptr) {
+    if (failure->ok()) {
+      *failure = why;
+    } else {
+      failure->message += "; " + why.message;
+    }
+  }
+  platform.notice.ShowFailureMessage();
 }
 
 }  // namespace
 
 std::uint32_t RegProductAction(Platform& platform, GroupCatalogue catalogue,
-                               InstallerHandle installer) {
+                               InstallerHandle installer, Status* failure) {
+  constexpr const char* kAction = "_RegProduct";
   std::size_t first = 0;
   while (first < std::size(kFeatures) && !HasAction(platform, installer, kFeatures[first])) {
     ++first;
@@ -80,10 +104,16 @@ std::uint32_t RegProductAction(Platform& platform, GroupCatalogue catalogue,
   if (first == std::size(kFeatures)) return kActionSucceeded;
 
   PathBuffer directory;
-  if (!RegisterFromProperty(platform, catalogue, installer, kCommonProperty, kCommonGroup,
-                            &directory) ||
-      !directory.Append(kChartModule)) {
-    platform.notice.ShowFailureMessage();
+  Status common = RegisterFromProperty(platform, catalogue, installer, kCommonProperty,
+                                       kCommonGroup, &directory);
+  if (common.ok() && !directory.Append(kChartModule)) {
+    common = Status::Fail(StatusKind::kRefused,
+                          "the path of " + Utf16ToUtf8(ViewOf(kChartModule)) + " in the property " +
+                              Utf16ToUtf8(ViewOf(kCommonProperty)) + " does not fit " +
+                              std::to_string(kMaxPathChars) + " characters");
+  }
+  if (!common.ok()) {
+    Report(platform, kAction, &installer, common, failure);
     return kActionFailed;
   }
   // An empty property leaves a bare file name, which the loader would look
@@ -94,10 +124,9 @@ std::uint32_t RegProductAction(Platform& platform, GroupCatalogue catalogue,
     const ProductFeature& product = kProducts[i];
     if (!HasAction(platform, installer, product.feature)) continue;
     PathBuffer productDirectory;
-    if (!RegisterFromProperty(platform, catalogue, installer, product.property, product.group,
-                              &productDirectory)) {
-      platform.notice.ShowFailureMessage();
-    }
+    const Status registered = RegisterFromProperty(platform, catalogue, installer, product.property,
+                                                   product.group, &productDirectory);
+    if (!registered.ok()) Report(platform, kAction, &installer, registered, failure);
   }
   return kActionSucceeded;
 }
@@ -107,13 +136,12 @@ std::uint32_t RegProductAction(Platform& platform, InstallerHandle installer) {
 }
 
 std::uint32_t RegKorvoAction(Platform& platform, GroupCatalogue catalogue,
-                             InstallerHandle installer) {
+                             InstallerHandle installer, Status* failure) {
   PathBuffer directory;
-  if (RegisterFromProperty(platform, catalogue, installer, kKorvoProperty, kKorvoGroup,
-                           &directory)) {
-    return kActionSucceeded;
-  }
-  platform.notice.ShowFailureMessage();
+  const Status registered =
+      RegisterFromProperty(platform, catalogue, installer, kKorvoProperty, kKorvoGroup, &directory);
+  if (registered.ok()) return kActionSucceeded;
+  Report(platform, "_RegKorvo", &installer, registered, failure);
   return kActionFailed;
 }
 
@@ -121,14 +149,22 @@ std::uint32_t RegKorvoAction(Platform& platform, InstallerHandle installer) {
   return RegKorvoAction(platform, BuiltInCatalogue(), installer);
 }
 
-std::int32_t RegProductIS(Platform& platform, GroupCatalogue catalogue, const char16_t* directory) {
+std::int32_t RegProductIS(Platform& platform, GroupCatalogue catalogue, const char16_t* directory,
+                          Status* failure) {
   PathBuffer path;
-  if (directory == nullptr || !path.Assign(ViewOf(directory)) || !path.Append(kIsSubDirectory) ||
-      RegProduct(platform, catalogue, kIsGroup, path.c_str()) != kErrorSuccess) {
-    platform.notice.ShowFailureMessage();
-    return 0;
+  Status registered;
+  if (directory == nullptr) {
+    registered = Status::Fail(StatusKind::kRefused, "no directory given");
+  } else if (!path.Assign(ViewOf(directory)) || !path.Append(kIsSubDirectory)) {
+    registered = Status::Fail(StatusKind::kRefused,
+                              "the directory with " + Utf16ToUtf8(ViewOf(kIsSubDirectory)) +
+                                  " does not fit " + std::to_string(kMaxPathChars) + " characters");
+  } else {
+    registered = RegisterProduct(platform, catalogue, kIsGroup, path.c_str());
   }
-  return 1;
+  if (registered.ok()) return 1;
+  Report(platform, "RegProductIS", nullptr, registered, failure);
+  return 0;
 }
 
 std::int32_t RegProductIS(Platform& platform, const char16_t* directory) {

@@ -186,6 +186,22 @@ TEST_F(CustomActionsTest, RegProductSteps) {
 }
 
 // _RegKorvo runs script 104 only where KORVOX.OCX lies.
+// Each failure goes to the installer's log once, with its reason, and back
+// to the caller; the notices stay one per failure.
+TEST_F(CustomActionsTest, FailuresReachTheInstallersLogWithTheirReasons) {
+  Act({u"Velmora", u"Tabrix"});
+  installer_.preset.SetProperty(u"CommonDir", u"C:\\Common\\");
+  installer_.preset.SetProperty(u"TabrixDir", kLongDir);
+  Status failure;
+  EXPECT_EQ(RegProductAction(platform_, kCatalogue, kHandle, &failure), 0u);
+  const std::vector<std::string> logged = {
+      "_RegProduct: group ZDW2007_MODULE: a record of kind 6 cannot run here",
+      "_RegProduct: group TABRIX2007_MODULE: the property TabrixDir does not fit 259 characters"};
+  EXPECT_EQ(installer_.preset.logged(), logged);
+  EXPECT_EQ(failure.message, logged[0].substr(13) + "; " + logged[1].substr(13));
+  EXPECT_EQ(notice_.count, 2);
+}
+
 TEST_F(CustomActionsTest, RegKorvo) {
   struct Case {
     std::optional<Text> directory;

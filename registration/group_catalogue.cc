@@ -5,6 +5,9 @@
 // user, and writes its MIME entries.
 #include "registration/group_catalogue.h"
 
+#include <algorithm>
+#include <vector>
+
 #include <array>
 
 #include "platform/text.h"
@@ -180,5 +183,54 @@ RegistrationGroup FindGroup(GroupCatalogue catalogue, const char16_t* name) {
 }
 
 RegistrationGroup FindGroup(const char16_t* name) { return FindGroup(BuiltInCatalogue(), name); }
+
+namespace {
+
+char16_t FoldCase(char16_t unit) {
+  return unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - u'a' + u'A') : unit;
+}
+
+// Letters to change, add or drop to turn a into b, letter case aside.
+std::size_t EditDistance(TextView a, TextView b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      const std::size_t change = diagonal + (FoldCase(a[i - 1]) == FoldCase(b[j - 1]) ? 0 : 1);
+      row[j] = std::min({change, above + 1, row[j - 1] + 1});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+}  // namespace
+
+std::string UnknownGroupReason(GroupCatalogue catalogue, const char16_t* name) {
+  constexpr std::size_t kNearest = 2;
+  const TextView wanted = name == nullptr ? TextView() : ViewOf(name);
+  std::string groups;
+  TextView nearest;
+  std::size_t best = kNearest + 1;
+  for (const GroupCatalogueEntry& entry : catalogue) {
+    const TextView candidate = ViewOf(entry.name);
+    if (!groups.empty()) groups += ", ";
+    groups += Utf16ToUtf8(candidate);
+    const std::size_t distance = EditDistance(wanted, candidate);
+    if (distance < best) {
+      best = distance;
+      nearest = candidate;
+    }
+  }
+  std::string reason = name == nullptr ? std::string("no group name given")
+                                       : "no group named " + Utf16ToUtf8(wanted);
+  reason += " (the groups are: " + groups;
+  if (!nearest.empty()) reason += "; did you mean " + Utf16ToUtf8(nearest) + "?";
+  if (best == 0) reason += " group names are case-sensitive";
+  return reason + ")";
+}
 
 }  // namespace tolvane

@@ -3,14 +3,13 @@
 #include <array>
 #include <cstring>
 
+#include "platform/root_keys.h"
 #include "registration/path_buffer.h"
 #include "script/replacement_map.h"
 #include "script/script_runner.h"
 
 namespace tolvane {
 namespace {
-
-constexpr RunResult kFailed{false, false};
 
 bool IsEnd(const RegistrationRecord& record) { return record.kind == RecordKind::EndOfList; }
 
@@ -44,9 +43,18 @@ bool StoredValueDiffers(RegistryStore& registry, RegKey key, const char16_t* nam
 
 RunResult ExecuteStringRecord(Platform& platform, const RegistrationRecord& record,
                               TextView directory) {
+  const std::string value = ValueInWords(record.root, record.keyPath, record.valueName);
   // The wanted text first: one that does not fit fails before any write.
+  const auto tooLong = [&](const char* what) {
+    return RunResult::Failed(Status::Fail(
+        StatusKind::kRefused, std::string("cannot set ") + value + ": " + what + " does not fit " +
+                                  std::to_string(kMaxPathChars) + " characters"));
+  };
   PathBuffer wanted;
-  if (!RegisteredText(record, directory, &wanted)) return kFailed;
+  if (!RegisteredText(record, directory, &wanted)) {
+    if (record.kind == RecordKind::SetString) return tooLong("the text");
+    return tooLong(directory.size() > kMaxPathChars ? "the directory" : "the text with the directory");
+  }
 
   RegistryStore& registry = platform.registry;
   RunResult result;
@@ -54,9 +62,11 @@ RunResult ExecuteStringRecord(Platform& platform, const RegistrationRecord& reco
   bool created = false;
   if (registry.OpenKey(record.root, record.keyPath, kKeyAllAccess, key.Receive()) !=
       kErrorSuccess) {
-    if (registry.CreateKey(record.root, record.keyPath, kKeyAllAccess, key.Receive(), &created) !=
-        kErrorSuccess) {
-      return kFailed;
+    const ErrorCode code =
+        registry.CreateKey(record.root, record.keyPath, kKeyAllAccess, key.Receive(), &created);
+    if (code != kErrorSuccess) {
+      return RunResult::Failed(
+          Status::FromError(code, "cannot create " + KeyInWords(record.root, record.keyPath)));
     }
     result.changed = true;
   }
@@ -64,9 +74,10 @@ RunResult ExecuteStringRecord(Platform& platform, const RegistrationRecord& reco
   if (created || StoredValueDiffers(registry, key.get(), record.valueName, wanted.view())) {
     const auto bytes = static_cast<std::uint32_t>((wanted.size() + 1) * sizeof(char16_t));
     // A write that fails fails the record and is no change.
-    if (registry.SetValue(key.get(), record.valueName, kRegSz, wanted.c_str(), bytes) !=
-        kErrorSuccess) {
-      result.ok = false;
+    const ErrorCode code =
+        registry.SetValue(key.get(), record.valueName, kRegSz, wanted.c_str(), bytes);
+    if (code != kErrorSuccess) {
+      result.Fold(RunResult::Failed(Status::FromError(code, "cannot set " + value)));
     } else {
       result.changed = true;
     }
@@ -77,26 +88,33 @@ RunResult ExecuteStringRecord(Platform& platform, const RegistrationRecord& reco
 RunResult ExecuteScriptRecord(Platform& platform, const RegistrationRecord& record,
                               TextView directory) {
   // A script record never reports a change, whatever the script wrote.
+  const std::string script = "script " + std::to_string(ScriptIdOf(record));
+  const auto refused = [&](const std::string& why) {
+    return RunResult::Failed(
+        Status::Fail(StatusKind::kRefused, "cannot run " + script + ": " + why));
+  };
+  const std::string fits = " does not fit " + std::to_string(kMaxPathChars) + " characters";
   Text ownModule;
-  if (!platform.paths.OwnModulePath(&ownModule) || ownModule.size() > kMaxPathChars) {
-    return kFailed;
-  }
+  if (!platform.paths.OwnModulePath(&ownModule))
+    return refused("the library's own path is unknown");
+  if (ownModule.size() > kMaxPathChars) return refused("the library's own path" + fits);
   PathBuffer scriptDirectory;
-  if (!ScriptDirectory(directory, &scriptDirectory)) return kFailed;
+  if (!ScriptDirectory(directory, &scriptDirectory)) return refused("the directory" + fits);
 
   if (!IsNullOrEmpty(record.valueName)) {
     PathBuffer modulePath;
     if (!modulePath.Assign(scriptDirectory.view()) ||
         !modulePath.Append(ViewOf(record.valueName))) {
-      return kFailed;
+      return refused("the path of " + Utf16ToUtf8(ViewOf(record.valueName)) + fits);
     }
     if (!platform.files.Exists(modulePath.view())) return RunResult{};  // not installed: skipped
   }
 
   ReplacementMap replacements(platform.text);
-  if (Failed(AddScriptReplacements(scriptDirectory, &replacements))) return kFailed;
-  const HResult status = RunScriptResource(platform, replacements, ownModule, ScriptIdOf(record));
-  return Failed(status) ? kFailed : RunResult{};
+  if (Failed(AddScriptReplacements(scriptDirectory, &replacements))) return refused("out of memory");
+  Status status = RunRegistryScript(platform, replacements, ownModule, ScriptIdOf(record));
+  if (status.ok()) return RunResult{};
+  return RunResult::Failed(std::move(status));
 }
 
 }  // namespace
@@ -130,7 +148,10 @@ RunResult ExecuteRecord(Platform& platform, const RegistrationRecord& record, Te
     case RecordKind::RunScript:
       return ExecuteScriptRecord(platform, record, directory);
     default:
-      return kFailed;
+      return RunResult::Failed(Status::Fail(
+          StatusKind::kRefused, "a record of kind " +
+                                    std::to_string(static_cast<std::uint32_t>(record.kind)) +
+                                    " cannot run here"));
   }
 }
 
@@ -163,7 +184,10 @@ RunResult RunRecordList(Platform& platform, const RegistrationRecord* list, Text
           subDirectory.Append(ViewOf(record.keyPath))) {
         result.Fold(ExecuteRecord(platform, next, subDirectory.view()));
       } else {
-        result.Fold(kFailed);
+        result.Fold(RunResult::Failed(Status::Fail(
+            StatusKind::kRefused, "the directory with " + Utf16ToUtf8(ViewOf(record.keyPath)) +
+                                      " does not fit " + std::to_string(kMaxPathChars) +
+                                      " characters")));
       }
       cursor += 2;
     } else if (record.kind == RecordKind::DeleteEntry) {

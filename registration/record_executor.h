@@ -2,8 +2,10 @@
 // the platform by reference, keeps no state and leaves no key open.
 #pragma once
 
+#include <utility>
+
 #include "platform/platform.h"
-#include "platform/status_codes.h"
+#include "platform/status.h"
 #include "registration/path_buffer.h"
 #include "registration/registration_record.h"
 
@@ -13,12 +15,17 @@ class ReplacementMap;
 
 // The outcome of running records: ok starts true and only turns false (a
 // record failed); changed starts false and only turns true (a record
-// created a key, wrote a value or deleted an entry).
+// created a key, wrote a value or deleted an entry). failure is the first
+// failed record's reason, and a success while ok holds.
 struct RunResult {
   bool ok = true;
   bool changed = false;
+  Status failure;
+
+  static RunResult Failed(Status why) { return {false, false, std::move(why)}; }
 
   void Fold(const RunResult& other) {
+    if (ok && !other.ok) failure = other.failure;
     ok = ok && other.ok;
     changed = changed || other.changed;
   }

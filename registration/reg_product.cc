@@ -23,28 +23,52 @@ bool ExecutableDirectory(TextView executablePath, Text* directory) {
   return true;
 }
 
-bool ChooseInstallDirectory(Platform& platform, const char16_t* installDir, Text* directory) {
+Status ChooseInstallDirectory(Platform& platform, const char16_t* installDir, Text* directory) {
   if (IsNullOrEmpty(installDir)) {
     Text executable;
-    return platform.paths.HostExecutablePath(&executable) &&
-           ExecutableDirectory(executable, directory) && !directory->empty();
+    if (!platform.paths.HostExecutablePath(&executable)) {
+      return Status::Fail(StatusKind::kRefused,
+                          "no directory given, and the host executable's path is unknown");
+    }
+    if (!ExecutableDirectory(executable, directory) || directory->empty()) {
+      return Status::Fail(StatusKind::kRefused,
+                          "no directory given, and the host executable's folder (" +
+                              Utf16ToUtf8(executable) + ") does not fit " +
+                              std::to_string(kMaxPathChars) + " characters");
+    }
+    return Status::Ok();
   }
   directory->assign(ViewOf(installDir));
-  return directory->size() <= kMaxPathChars;
+  if (directory->size() > kMaxPathChars) {
+    return Status::Fail(StatusKind::kRefused, "the directory has " +
+                                                  std::to_string(directory->size()) +
+                                                  " characters, more than " +
+                                                  std::to_string(kMaxPathChars));
+  }
+  return Status::Ok();
+}
+
+Status RegisterProduct(Platform& platform, GroupCatalogue catalogue, const char16_t* groupName,
+                       const char16_t* installDir) {
+  const RegistrationGroup group = FindGroup(catalogue, groupName);
+  if (group == nullptr)
+    return Status::Fail(StatusKind::kNotFound, UnknownGroupReason(catalogue, groupName));
+  const std::string name = Utf16ToUtf8(ViewOf(groupName));
+
+  Text directory;
+  const Status chosen = ChooseInstallDirectory(platform, installDir, &directory);
+  if (!chosen.ok()) return chosen.Within("group " + name);
+
+  const RunResult result = RunGroup(platform, group, directory);
+  if (!result.ok) return result.failure.Within("group " + name);
+  if (result.changed) platform.notifier.NotifyAssocChanged();
+  return Status::Ok();
 }
 
 std::int32_t RegProduct(Platform& platform, GroupCatalogue catalogue, const char16_t* groupName,
                         const char16_t* installDir) {
-  const RegistrationGroup group = FindGroup(catalogue, groupName);
-  if (group == nullptr) return kErrorRegistryIoFailed;
-
-  Text directory;
-  if (!ChooseInstallDirectory(platform, installDir, &directory)) return kErrorRegistryIoFailed;
-
-  const RunResult result = RunGroup(platform, group, directory);
-  if (!result.ok) return kErrorRegistryIoFailed;
-  if (result.changed) platform.notifier.NotifyAssocChanged();
-  return kErrorSuccess;
+  return RegisterProduct(platform, catalogue, groupName, installDir).ok() ? kErrorSuccess
+                                                                          : kErrorRegistryIoFailed;
 }
 
 std::int32_t RegProduct(Platform& platform, const char16_t* groupName, const char16_t* installDir) {

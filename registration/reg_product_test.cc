@@ -22,11 +22,15 @@ const RegistrationRecord kBrokenList[] = {
 const RecordList kIconGroup[] = {kIconList, nullptr};
 const RecordList kBrokenThenIconGroup[] = {kBrokenList, kIconList, nullptr};
 const RecordList kEmptyGroup[] = {nullptr};
+const RegistrationRecord kScriptList[] = {
+    {RecordKind::RunScript, kNoKey, ScriptIdPointer(7), nullptr, nullptr}, kEnd};
+const RecordList kScriptGroup[] = {kScriptList, nullptr};
 
 const GroupCatalogueEntry kTestCatalogue[] = {
     {u"Empty", kEmptyGroup},
     {u"Icon", kIconGroup},
     {u"Broken", kBrokenThenIconGroup},
+    {u"Script", kScriptGroup},
 };
 
 class RegProductTest : public ::testing::Test {
@@ -97,6 +101,38 @@ TEST_F(RegProductTest, DirectoryThatDoesNotFitIsRefusedBeforeAnythingIsWritten) 
   EXPECT_EQ(Register(u"Icon", u""), kErrorRegistryIoFailed);
   EXPECT_TRUE(t_.registry.Log().empty());
   EXPECT_EQ(t_.notifier.count(), 0u);
+}
+
+TEST_F(RegProductTest, EachFailureSaysWhatFailedOnWhichKeyWithTheStoresWords) {
+  struct Case {
+    const char* what;
+    const char16_t* group;
+    StoreOperation failing;  // kAny: no fault
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"unknown group", u"icn", StoreOperation::kAny,
+       "no group named icn (the groups are: Empty, Icon, Broken, Script; did you mean Icon?)"},
+      {"refused write", u"Icon", StoreOperation::kSetValue,
+       "group Icon: cannot set HKCR\\Doc\\DefaultIcon (default): access denied (5)"},
+      {"refused create", u"Icon", StoreOperation::kCreateKey,
+       "group Icon: cannot create HKCR\\Doc\\DefaultIcon: access denied (5)"},
+      {"record of no kind", u"Broken", StoreOperation::kAny,
+       "group Broken: a record of kind 6 cannot run here"},
+      {"script fault", u"Script", StoreOperation::kAny,
+       "group Script: script 7 of C:\\Program Files\\Suite\\tolvane.dll: the script failed with "
+       "0x80020009 (a script fault) at line 2, column 7, at 'q'"},
+  };
+  t_.resources.Set(7, "HKCR {\n  A = q x\n}");
+  for (const Case& c : cases) {
+    t_.registry.DeleteTree(kHkeyClassesRoot, u"Doc");
+    if (c.failing != StoreOperation::kAny) t_.registry.FailNth(c.failing, 1, kErrorAccessDenied);
+    const Status status = RegisterProduct(t_.platform, kTestCatalogue, c.group, u"C:\\Suite\\");
+    t_.registry.ClearFault();
+    EXPECT_FALSE(status.ok()) << c.what;
+    EXPECT_EQ(status.message, c.reason) << c.what;
+    EXPECT_EQ(t_.registry.OpenKeyCount(), 0u) << c.what;
+  }
 }
 
 TEST(ExecutableDirectoryTest, KeepsDriveAndFoldersAndDropsTheFileName) {

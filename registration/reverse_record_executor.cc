@@ -168,9 +168,9 @@ UndoResult UndoScriptRecord(Platform& platform, const RegistrationRecord& record
   if (!ScriptDirectory(directory, &scriptDirectory)) return Failure();
   ReplacementMap replacements(platform.text);
   if (Failed(AddScriptReplacements(scriptDirectory, &replacements))) return Failure();
-  const HResult status =
-      UnregisterScriptResource(platform, replacements, ownModule, ScriptIdOf(record));
-  return Failed(status) ? Failure() : UndoResult{};
+  const Status status =
+      UnregisterRegistryScript(platform, replacements, ownModule, ScriptIdOf(record));
+  return status.ok() ? UndoResult{} : Failure();
 }
 
 UndoResult UndoWithSubDirectory(Platform& platform, const RegistrationRecord& prefix,

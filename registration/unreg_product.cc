@@ -12,7 +12,7 @@ std::int32_t UnregProduct(Platform& platform, GroupCatalogue catalogue, const ch
   const RegistrationGroup group = FindGroup(catalogue, groupName);
   if (group == nullptr) return kErrorRegistryIoFailed;
   Text directory;
-  if (!ChooseInstallDirectory(platform, installDir, &directory)) return kErrorRegistryIoFailed;
+  if (!ChooseInstallDirectory(platform, installDir, &directory).ok()) return kErrorRegistryIoFailed;
 
   UndoResult result;
   try {

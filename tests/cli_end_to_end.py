@@ -558,6 +558,26 @@ class CommandTest(unittest.TestCase):
                                           else b"HKCU { Slow2 }")
             self.assertEqual(slow.returncode, 0, err)
 
+    def test_failures_carry_their_reason(self):
+        long_key = self.write("long.rgs", b"HKCU {\n  " + b"k" * 300 + b" = s 'v'\n}")
+        cases = (  # command, words of the reason
+            (["register", "NOPE", "C:\\"], "no group named NOPE (the groups are: CleanOpenAlways, "),
+            (["custom-action", "_RegProduct", "--feature", "Velmora=local"],
+             "no group named COMMON2007_MODULE (the groups are: CleanOpenAlways, "),
+            (["custom-action", "_RegProduct", "--feature", "Velmora=local"],
+             "; did you mean COMMON2008_MODULE?)"),
+            (["script", "check", self.write("f.rgs", b"HKCU {\n  Val x = q 1\n}")],
+             "the script failed with 0x80020009 (a script fault) at line 2, column 11, at 'q'"),
+            (["script", "check", long_key], "0x80070057 (invalid argument) at line 2, column 3"),
+            (["assoc", ".zdw", "Nope.Document"],
+             "cannot open the document class HKCR\\Nope.Document: not found (2)"),
+        )
+        for command, words in cases:
+            self.assertIn(words, run_json(*self.base, *command, check_exit=1)["reason"], command)
+            text = run(*self.base, *command, check_exit=1).stdout.decode()
+            self.assertIn("reason: ", text, command)
+            self.assertIn(words, text, command)
+
     def write_script(self, i):
         path = os.path.join(self.dir.name, f"c{i}.rgs")
         with open(path, "wb") as f:

@@ -19,6 +19,8 @@ class RecordingInstaller final : public InstallerSession {
                             std::int32_t* installed, std::int32_t* action) override;
   ErrorCode GetProperty(InstallerHandle handle, const char16_t* name, char16_t* buffer,
                         std::uint32_t* units) override;
+  // Goes to preset's log, not to log.
+  void LogInfo(InstallerHandle handle, TextView line) override { preset.LogInfo(handle, line); }
 
   PresetInstallerSession preset;
   std::vector<std::string> log;

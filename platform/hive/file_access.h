@@ -5,7 +5,7 @@
 // file_access_posix.cc and file_access_win32.cc.
 //
 // Paths are the host's file names in UTF-8. Nothing here throws; every
-// failure comes back as a HiveStatus whose message names the file and the
+// failure comes back as a Status whose message names the file and the
 // reason.
 #pragma once
 
@@ -25,7 +25,7 @@ namespace tolvane {
 // pipes is set (a file a person names on the command line may be a pipe,
 // /dev/stdin say, which is read to its end; a pipe nobody writes to reads
 // as empty rather than waiting).
-HiveStatus ReadWholeFile(const std::string& path, std::string* bytes, bool pipes = false);
+Status ReadWholeFile(const std::string& path, std::string* bytes, bool pipes = false);
 
 // Replaces the file at path with `bytes` atomically: a temporary file
 // beside it, flushed, renamed over it; a symbolic link keeps pointing at the
@@ -36,7 +36,7 @@ HiveStatus ReadWholeFile(const std::string& path, std::string* bytes, bool pipes
 // attributes, and a read-only file is refused. A path that exists but is not
 // a regular file is refused. On failure the file at
 // path is unchanged and no temporary file is left.
-HiveStatus WriteFileAtomically(const std::string& path, std::string_view bytes);
+Status WriteFileAtomically(const std::string& path, std::string_view bytes);
 
 // path with `suffix` added to its file name, the name shortened (at a
 // character boundary) where the whole would pass the 255-byte limit of one
@@ -124,7 +124,7 @@ class FileLock {
   // may not write to, a folder that does not exist) succeeds without
   // holding anything: no writer can replace the file through that folder's
   // lock, and saves are atomic renames.
-  HiveStatus Acquire(const std::string& lockPath, LockMode mode, const LockWait& wait);
+  Status Acquire(const std::string& lockPath, LockMode mode, const LockWait& wait);
   void Release();
   bool held() const { return handle_ != kNoHandle; }
 

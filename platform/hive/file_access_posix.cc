@@ -63,9 +63,9 @@ class TemporaryFile {
 };
 
 // `error` is an errno value, read before anything else could change it.
-HiveStatus IoFailure(const std::string &path, const char *what, int error) {
-  return HiveStatus::Fail(HiveError::kIo,
-                          path + ": " + what + ": " + std::generic_category().message(error));
+Status IoFailure(const std::string &path, const char *what, int error) {
+  return Status::Fail(StatusKind::kIo,
+                      path + ": " + what + ": " + std::generic_category().message(error));
 }
 
 std::string DirectoryOf(const std::string &path) {
@@ -76,9 +76,9 @@ std::string DirectoryOf(const std::string &path) {
 }
 
 // Why a path that is there cannot be a hive, a script or an export file.
-HiveStatus NotRegular(const std::string &path, mode_t mode) {
-  return HiveStatus::Fail(HiveError::kIo,
-                          path + (S_ISDIR(mode) ? ": is a directory" : ": not a regular file"));
+Status NotRegular(const std::string &path, mode_t mode) {
+  return Status::Fail(StatusKind::kIo,
+                      path + (S_ISDIR(mode) ? ": is a directory" : ": not a regular file"));
 }
 
 bool WriteAll(int fd, std::string_view bytes, int *error) {
@@ -96,15 +96,15 @@ bool WriteAll(int fd, std::string_view bytes, int *error) {
 
 }  // namespace
 
-HiveStatus ReadWholeFile(const std::string &path, std::string *bytes, bool pipes) {
+Status ReadWholeFile(const std::string &path, std::string *bytes, bool pipes) {
   bytes->clear();
   // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
   UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (fd.get() < 0) {
     const int error = errno;
     if (error == ENOENT) {
-      return HiveStatus::Fail(HiveError::kNotFound,
-                              path + ": " + std::generic_category().message(error));
+      return Status::Fail(StatusKind::kNotFound,
+                          path + ": " + std::generic_category().message(error));
     }
     return IoFailure(path, "cannot open", error);
   }
@@ -129,10 +129,10 @@ HiveStatus ReadWholeFile(const std::string &path, std::string *bytes, bool pipes
     out.append(chunk.data(), static_cast<std::size_t>(got));
   }
   *bytes = std::move(out);
-  return HiveStatus::Ok();
+  return Status::Ok();
 }
 
-HiveStatus WriteFileAtomically(const std::string &path, std::string_view bytes) {
+Status WriteFileAtomically(const std::string &path, std::string_view bytes) {
   std::string target = path;
   struct stat linkInfo {};
   if (::lstat(path.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
@@ -163,10 +163,10 @@ HiveStatus WriteFileAtomically(const std::string &path, std::string_view bytes) 
     // cannot hand back is not taken over.
     if (::fchown(fd.get(), existing.st_uid, existing.st_gid) != 0 &&
         existing.st_uid != ::geteuid()) {
-      return HiveStatus::Fail(HiveError::kIo,
-                              path + ": belongs to user " + std::to_string(existing.st_uid) +
-                                  ", and a new file could not be given back to that user; "
-                                  "not replacing it");
+      return Status::Fail(StatusKind::kIo,
+                          path + ": belongs to user " + std::to_string(existing.st_uid) +
+                              ", and a new file could not be given back to that user; "
+                              "not replacing it");
     }
     if (::fchmod(fd.get(), existing.st_mode & 07777) != 0) {
       return IoFailure(path, "cannot copy the file's permissions", errno);
@@ -184,7 +184,7 @@ HiveStatus WriteFileAtomically(const std::string &path, std::string_view bytes) 
   // (some file systems refuse) still holds the complete new file.
   UniqueFd directory(::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (directory.get() >= 0) ::fsync(directory.get());
-  return HiveStatus::Ok();
+  return Status::Ok();
 }
 
 std::uint64_t CurrentProcessId() { return static_cast<std::uint64_t>(::getpid()); }
@@ -231,7 +231,7 @@ int OpenLockFile(const std::string &lockPath, int *error) {
 // Whether an open lock file can be one: a regular file with no other name
 // (a hard link to someone's file would be written through), holding nothing
 // but a holder's process id.
-HiveStatus CheckLockFile(int fd, const std::string &lockPath) {
+Status CheckLockFile(int fd, const std::string &lockPath) {
   struct stat info {};
   if (::fstat(fd, &info) != 0) return IoFailure(lockPath, "cannot read", errno);
   if (!S_ISREG(info.st_mode)) return NotRegular(lockPath, info.st_mode);
@@ -242,11 +242,11 @@ HiveStatus CheckLockFile(int fd, const std::string &lockPath) {
   const bool idOnly =
       got >= 0 && held.find_first_not_of("0123456789 \r\n") == std::string_view::npos;
   if (info.st_nlink > 1 || !idOnly) {
-    return HiveStatus::Fail(HiveError::kIo, lockPath +
+    return Status::Fail(StatusKind::kIo, lockPath +
                                                 ": is not a lock file (it has other names or "
                                                 "holds other data); not using it");
   }
-  return HiveStatus::Ok();
+  return Status::Ok();
 }
 
 // Whether path still names the file open as fd (it was not deleted or
@@ -260,7 +260,7 @@ bool PathNamesFile(const std::string &path, int fd) {
 
 }  // namespace
 
-HiveStatus FileLock::Acquire(const std::string &lockPath, LockMode mode, const LockWait &wait) {
+Status FileLock::Acquire(const std::string &lockPath, LockMode mode, const LockWait &wait) {
   Release();
   const int operation = (mode == LockMode::kExclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
   const auto start = std::chrono::steady_clock::now();
@@ -275,22 +275,22 @@ HiveStatus FileLock::Acquire(const std::string &lockPath, LockMode mode, const L
     lock.Reset(OpenLockFile(lockPath, &error));
     if (lock.get() < 0) {
       if (mode == LockMode::kShared && (error == EACCES || error == EROFS || error == ENOENT)) {
-        return HiveStatus::Ok();  // a reader on a medium nobody writes through this folder
+        return Status::Ok();  // a reader on a medium nobody writes through this folder
       }
       if (error == ELOOP) {
-        return HiveStatus::Fail(HiveError::kIo,
+        return Status::Fail(StatusKind::kIo,
                                 lockPath + ": is a symbolic link, not a lock file; not using it");
       }
       return IoFailure(lockPath, "cannot open the lock file", error);
     }
-    HiveStatus checked = CheckLockFile(lock.get(), lockPath);
+    Status checked = CheckLockFile(lock.get(), lockPath);
     if (!checked.ok()) return checked;
     while (::flock(lock.get(), operation) != 0) {
       if (errno == EINTR) continue;
       if (errno != EWOULDBLOCK) return IoFailure(lockPath, "cannot lock", errno);
       const auto waited = std::chrono::steady_clock::now() - start;
       if (waited >= wait.limit) {
-        return HiveStatus::Fail(HiveError::kIo,
+        return Status::Fail(StatusKind::kIo,
                                 LockGaveUpMessage(lockPath, LockHolder(lock.get()), wait.limit));
       }
       if (!told && wait.notice) {
@@ -302,14 +302,14 @@ HiveStatus FileLock::Acquire(const std::string &lockPath, LockMode mode, const L
     }
     if (PathNamesFile(lockPath, lock.get())) break;
     if (std::chrono::steady_clock::now() - start >= wait.limit) {
-      return HiveStatus::Fail(HiveError::kIo,
+      return Status::Fail(StatusKind::kIo,
                               lockPath + ": the lock file keeps being replaced; gave up");
     }
   }
   if (mode == LockMode::kExclusive) {
     // Checked again under the lock: another process may have written it
     // between the check and the lock.
-    HiveStatus checked = CheckLockFile(lock.get(), lockPath);
+    Status checked = CheckLockFile(lock.get(), lockPath);
     if (!checked.ok()) return checked;
     // Best effort: the id only makes a waiting process's message clearer.
     const std::string id = std::to_string(::getpid()) + "\n";
@@ -320,7 +320,7 @@ HiveStatus FileLock::Acquire(const std::string &lockPath, LockMode mode, const L
   mode_ = mode;
   path_ = lockPath;
   handle_ = lock.Release();
-  return HiveStatus::Ok();
+  return Status::Ok();
 }
 
 bool FileLock::StillNamed() const {

@@ -41,8 +41,8 @@ std::string ErrorText(DWORD error) {
   return words + "(error " + std::to_string(error) + ")";
 }
 
-HiveStatus IoFailure(const std::string& path, const char* what, DWORD error) {
-  return HiveStatus::Fail(HiveError::kIo, path + ": " + what + ": " + ErrorText(error));
+Status IoFailure(const std::string& path, const char* what, DWORD error) {
+  return Status::Fail(StatusKind::kIo, path + ": " + what + ": " + ErrorText(error));
 }
 
 // Owns a file handle.
@@ -77,7 +77,7 @@ class TemporaryFile {
 // The security descriptor of an existing file, as much of it as the saver
 // may give a new file: owner, group and access list, or the access list
 // alone when the owner cannot be read.
-HiveStatus ReadSecurity(const std::wstring& file, std::vector<BYTE>* descriptor,
+Status ReadSecurity(const std::wstring& file, std::vector<BYTE>* descriptor,
                         SECURITY_INFORMATION* parts) {
   constexpr SECURITY_INFORMATION kWithOwner =
       OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
@@ -89,30 +89,30 @@ HiveStatus ReadSecurity(const std::wstring& file, std::vector<BYTE>* descriptor,
     descriptor->assign(size, 0);
     if (::GetFileSecurityW(file.c_str(), wanted, descriptor->data(), size, &size)) {
       *parts = wanted;
-      return HiveStatus::Ok();
+      return Status::Ok();
     }
   }
   descriptor->clear();
-  return HiveStatus::Fail(HiveError::kIo,
+  return Status::Fail(StatusKind::kIo,
                           "cannot read the file's security: " + ErrorText(::GetLastError()));
 }
 
 }  // namespace
 
-HiveStatus ReadWholeFile(const std::string& path, std::string* bytes, bool pipes) {
+Status ReadWholeFile(const std::string& path, std::string* bytes, bool pipes) {
   bytes->clear();
   const std::string device = ReservedDeviceName(path);
-  if (!device.empty()) return HiveStatus::Fail(HiveError::kIo, ReservedDeviceMessage(path, device));
+  if (!device.empty()) return Status::Fail(StatusKind::kIo, ReservedDeviceMessage(path, device));
   FileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) {
     const DWORD error = ::GetLastError();
     const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-      return HiveStatus::Fail(HiveError::kIo, path + ": is a directory");
+      return Status::Fail(StatusKind::kIo, path + ": is a directory");
     }
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-      return HiveStatus::Fail(HiveError::kNotFound, path + ": the file does not exist");
+      return Status::Fail(StatusKind::kNotFound, path + ": the file does not exist");
     }
     return IoFailure(path, "cannot open", error);
   }
@@ -120,7 +120,7 @@ HiveStatus ReadWholeFile(const std::string& path, std::string* bytes, bool pipes
   // open at all without backup semantics.
   const DWORD type = ::GetFileType(file.handle);
   if (type != FILE_TYPE_DISK && !(pipes && type == FILE_TYPE_PIPE)) {
-    return HiveStatus::Fail(HiveError::kIo, path + ": not a regular file");
+    return Status::Fail(StatusKind::kIo, path + ": not a regular file");
   }
   std::string out;
   std::vector<char> chunk(64 * 1024);
@@ -134,7 +134,7 @@ HiveStatus ReadWholeFile(const std::string& path, std::string* bytes, bool pipes
     out.append(chunk.data(), got);
   }
   *bytes = std::move(out);
-  return HiveStatus::Ok();
+  return Status::Ok();
 }
 
 namespace {
@@ -226,27 +226,27 @@ std::string ResolvedPath(const std::string& path) {
   return Narrow(final.empty() ? full : final);
 }
 
-HiveStatus WriteFileAtomically(const std::string& path, std::string_view bytes) {
+Status WriteFileAtomically(const std::string& path, std::string_view bytes) {
   const std::string device = ReservedDeviceName(path);
-  if (!device.empty()) return HiveStatus::Fail(HiveError::kIo, ReservedDeviceMessage(path, device));
+  if (!device.empty()) return Status::Fail(StatusKind::kIo, ReservedDeviceMessage(path, device));
   // The file the name resolves to is replaced (a link keeps pointing at
   // it), and its temporary lies beside it, where writers clean up.
   const std::string resolved = ResolvedPath(path);
   const std::wstring target = Wide(resolved);
   const DWORD attributes = ::GetFileAttributesW(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    return HiveStatus::Fail(HiveError::kIo, path + ": is a directory");
+    return Status::Fail(StatusKind::kIo, path + ": is a directory");
   }
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    return HiveStatus::Fail(HiveError::kIo, path +
+    return Status::Fail(StatusKind::kIo, path +
                                                 ": the file is read-only; not replacing it "
                                                 "(attrib -r clears the attribute)");
   }
   std::vector<BYTE> security;
   SECURITY_INFORMATION kept = 0;
   if (attributes != INVALID_FILE_ATTRIBUTES) {
-    const HiveStatus read = ReadSecurity(target, &security, &kept);
-    if (!read.ok()) return HiveStatus::Fail(HiveError::kIo, path + ": " + read.message);
+    const Status read = ReadSecurity(target, &security, &kept);
+    if (!read.ok()) return Status::Fail(StatusKind::kIo, path + ": " + read.message);
   }
   std::wstring temporaryPath;
   FileHandle file;
@@ -296,7 +296,7 @@ HiveStatus WriteFileAtomically(const std::string& path, std::string_view bytes) 
     pause *= 2;
   }
   temporary.Keep();
-  return HiveStatus::Ok();
+  return Status::Ok();
 }
 
 std::uint64_t CurrentProcessId() { return ::GetCurrentProcessId(); }
@@ -332,7 +332,7 @@ std::string LockHolder(HANDLE file) {
 
 FileLock::~FileLock() { Release(); }
 
-HiveStatus FileLock::Acquire(const std::string& lockPath, LockMode mode, const LockWait& wait) {
+Status FileLock::Acquire(const std::string& lockPath, LockMode mode, const LockWait& wait) {
   Release();
   constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   FileHandle file(::CreateFileW(Wide(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE, kShare,
@@ -342,12 +342,12 @@ HiveStatus FileLock::Acquire(const std::string& lockPath, LockMode mode, const L
     if (mode == LockMode::kShared &&
         (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT ||
          error == ERROR_PATH_NOT_FOUND)) {
-      return HiveStatus::Ok();  // a reader on a medium nobody writes through this folder
+      return Status::Ok();  // a reader on a medium nobody writes through this folder
     }
     return IoFailure(lockPath, "cannot open the lock file", error);
   }
   if (::GetFileType(file.handle) != FILE_TYPE_DISK) {
-    return HiveStatus::Fail(HiveError::kIo, lockPath + ": not a regular file");
+    return Status::Fail(StatusKind::kIo, lockPath + ": not a regular file");
   }
   const DWORD flags =
       LOCKFILE_FAIL_IMMEDIATELY | (mode == LockMode::kExclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
@@ -363,7 +363,7 @@ HiveStatus FileLock::Acquire(const std::string& lockPath, LockMode mode, const L
       return IoFailure(lockPath, "cannot lock", error);
     }
     if (std::chrono::steady_clock::now() - start >= wait.limit) {
-      return HiveStatus::Fail(HiveError::kIo,
+      return Status::Fail(StatusKind::kIo,
                               LockGaveUpMessage(lockPath, LockHolder(file.handle), wait.limit));
     }
     if (!told && wait.notice) {
@@ -386,7 +386,7 @@ HiveStatus FileLock::Acquire(const std::string& lockPath, LockMode mode, const L
   path_ = lockPath;
   handle_ = reinterpret_cast<std::intptr_t>(file.handle);
   file.handle = INVALID_HANDLE_VALUE;
-  return HiveStatus::Ok();
+  return Status::Ok();
 }
 
 void FileLock::Release() {

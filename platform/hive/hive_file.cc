@@ -11,7 +11,7 @@ namespace {
 constexpr const char *kLockSuffix = ".lock";
 
 // Names the file in a status message.
-HiveStatus InFile(const std::string &path, HiveStatus status) {
+Status InFile(const std::string &path, Status status) {
   if (!status.ok()) status.message = path + ": " + status.message;
   return status;
 }
@@ -35,9 +35,9 @@ std::filesystem::path PathOf(const std::string &utf8) {
 
 }  // namespace
 
-HiveStatus LoadHive(const std::string &path, MemoryRegistryStore &store) {
+Status LoadHive(const std::string &path, MemoryRegistryStore &store) {
   std::string bytes;
-  HiveStatus status = ReadWholeFile(path, &bytes);
+  Status status = ReadWholeFile(path, &bytes);
   if (!status.ok()) return status;
   std::vector<HiveOperation> operations;
   if (!bytes.empty()) status = ParseHive(bytes, &operations);
@@ -48,52 +48,52 @@ HiveStatus LoadHive(const std::string &path, MemoryRegistryStore &store) {
   return InFile(path, status);
 }
 
-HiveStatus SaveHive(const std::string &path, const MemoryRegistryStore &store) {
+Status SaveHive(const std::string &path, const MemoryRegistryStore &store) {
   std::string bytes;
-  const HiveStatus status = SerializeStoreUtf16(store, &bytes);
+  const Status status = SerializeStoreUtf16(store, &bytes);
   if (!status.ok()) return InFile(path, status);
   return WriteFileAtomically(path, bytes);
 }
 
-HiveStatus ReadHiveFile(const std::string &path, std::string *bytes, std::size_t *operationCount,
+Status ReadHiveFile(const std::string &path, std::string *bytes, std::size_t *operationCount,
                         TextServices *text) {
   *operationCount = 0;
-  HiveStatus status = ReadWholeFile(path, bytes, /*pipes=*/true);
+  Status status = ReadWholeFile(path, bytes, /*pipes=*/true);
   if (status.ok()) status = InFile(path, CheckHive(*bytes, operationCount, text));
   if (!status.ok()) bytes->clear();
   return status;
 }
 
-HiveStatus ImportHiveFile(const std::string &path, RegistryStore &store,
+Status ImportHiveFile(const std::string &path, RegistryStore &store,
                           std::size_t *operationCount) {
   std::string bytes;
   std::size_t count = 0;
-  HiveStatus status = ReadHiveFile(path, &bytes, &count);
+  Status status = ReadHiveFile(path, &bytes, &count);
   if (operationCount != nullptr) *operationCount = count;
   if (status.ok()) status = InFile(path, ParseAndApplyHive(bytes, store));
   return status;
 }
 
-HiveStatus CreateHiveDirectory(const std::string &path) {
+Status CreateHiveDirectory(const std::string &path) {
   std::error_code error;
   // The folder as the system reads the path ("C:sub\h.reg" is in drive C's
   // current folder).
   std::filesystem::create_directories(PathOf(DirectoryOf(ResolvedPath(path))), error);
   if (error) {
-    return HiveStatus::Fail(
-        HiveError::kIo, DirectoryOf(path) + ": cannot create the directory: " + error.message());
+    return Status::Fail(
+        StatusKind::kIo, DirectoryOf(path) + ": cannot create the directory: " + error.message());
   }
-  return HiveStatus::Ok();
+  return Status::Ok();
 }
 
 HiveSession::~HiveSession() = default;
 
-HiveStatus HiveSession::Open(const std::string &path, LockMode mode, const LockWait &wait) {
+Status HiveSession::Open(const std::string &path, LockMode mode, const LockWait &wait) {
   Close();
-  if (path.empty()) return HiveStatus::Fail(HiveError::kIo, "the hive file name is empty");
+  if (path.empty()) return Status::Fail(StatusKind::kIo, "the hive file name is empty");
   const std::string resolved = ResolvedPath(path);
   if (IsCompanionName(path) || IsCompanionName(resolved)) {
-    return HiveStatus::Fail(HiveError::kIo, path +
+    return Status::Fail(StatusKind::kIo, path +
                                                 ": a name ending in .lock or .tmpN-N is a lock or "
                                                 "temporary file's; choose another name for a hive");
   }
@@ -102,15 +102,15 @@ HiveStatus HiveSession::Open(const std::string &path, LockMode mode, const LockW
   std::error_code error;
   const auto kind = std::filesystem::status(PathOf(path), error).type();
   if (error && kind != std::filesystem::file_type::not_found) {
-    return HiveStatus::Fail(HiveError::kIo, path + ": " + error.message());
+    return Status::Fail(StatusKind::kIo, path + ": " + error.message());
   }
   if (kind != std::filesystem::file_type::not_found &&
       kind != std::filesystem::file_type::regular) {
-    return HiveStatus::Fail(HiveError::kIo, path + (kind == std::filesystem::file_type::directory
+    return Status::Fail(StatusKind::kIo, path + (kind == std::filesystem::file_type::directory
                                                         ? ": is a directory"
                                                         : ": not a regular file"));
   }
-  HiveStatus status = lock_.Acquire(CompanionPath(resolved, kLockSuffix), mode, wait);
+  Status status = lock_.Acquire(CompanionPath(resolved, kLockSuffix), mode, wait);
   if (!status.ok()) return status;
   if (mode == LockMode::kExclusive) RemoveStaleTemporaries(path);
 
@@ -119,7 +119,7 @@ HiveStatus HiveSession::Open(const std::string &path, LockMode mode, const LockW
   {
     std::string bytes;
     status = ReadWholeFile(path, &bytes);
-    if (status.error == HiveError::kNotFound) status = HiveStatus::Ok();  // an empty registry
+    if (status.error == StatusKind::kNotFound) status = Status::Ok();  // an empty registry
     store_.SetPathUnitLimit(kPathUnitsBase);
     AllowInput(bytes.size());
     if (status.ok() && !bytes.empty()) status = InFile(path, ParseAndApplyHive(bytes, store_));
@@ -147,22 +147,22 @@ void HiveSession::AllowInput(std::size_t bytes) {
 
 bool HiveSession::Changed() const { return IsOpen() && store_.Revision() != savedRevision_; }
 
-HiveStatus HiveSession::Commit() {
-  if (!IsOpen()) return HiveStatus::Fail(HiveError::kIo, "no hive file is open");
+Status HiveSession::Commit() {
+  if (!IsOpen()) return Status::Fail(StatusKind::kIo, "no hive file is open");
   if (mode_ != LockMode::kExclusive) {
-    return HiveStatus::Fail(HiveError::kIo, path_ + ": opened for reading only");
+    return Status::Fail(StatusKind::kIo, path_ + ": opened for reading only");
   }
   // Someone removed or replaced the lock file: another command may hold a
   // lock of its own on the new one and save too; one of the two would lose.
   if (!lock_.StillNamed()) {
-    return HiveStatus::Fail(HiveError::kIo, path_ +
+    return Status::Fail(StatusKind::kIo, path_ +
                                                 ": its lock file was removed or replaced while "
                                                 "this command held it; not saving");
   }
   // Written straight from the store, with room for about the file it
   // replaces: the bytes are the only copy made.
   std::string bytes;
-  HiveStatus status = SerializeStoreUtf16(store_, &bytes, loadedBytes_ + loadedBytes_ / 8);
+  Status status = SerializeStoreUtf16(store_, &bytes, loadedBytes_ + loadedBytes_ / 8);
   if (!status.ok()) return InFile(path_, status);
   status = WriteFileAtomically(path_, bytes);
   if (status.ok()) {

@@ -13,7 +13,7 @@
 // in place between commands.
 //
 // Paths are the host's file names (UTF-8). Nothing here throws; every
-// failure comes back as a HiveStatus whose message names the file.
+// failure comes back as a Status whose message names the file.
 #pragma once
 
 #include <cstdint>
@@ -33,20 +33,20 @@ namespace tolvane {
 // file (0 bytes, as a fresh temporary file) is an empty registry. On success
 // the store holds the file's keys and values. Should the store refuse an
 // operation (kStore) it is left empty. Takes no lock.
-HiveStatus LoadHive(const std::string &path, MemoryRegistryStore &store);
+Status LoadHive(const std::string &path, MemoryRegistryStore &store);
 
 // Writes every key of the store (empty keys included) to path atomically,
 // as BOM + UTF-16LE regedit text; an existing file keeps its permissions. On
 // failure the file at path is unchanged and no temporary file is left.
 // Takes no lock: run it inside a HiveSession when others may use the file.
-HiveStatus SaveHive(const std::string &path, const MemoryRegistryStore &store);
+Status SaveHive(const std::string &path, const MemoryRegistryStore &store);
 
 // Merges the hive file at path (a pipe too) into any store (the `import` command):
 // the file is read and checked whole before the first change, so a bad file
 // changes nothing; then its operations are applied as ApplyHive does, each
 // as it is read again, so that they are never all held.
 // *operationCount, when given, receives how many operations the file holds.
-HiveStatus ImportHiveFile(const std::string &path, RegistryStore &store,
+Status ImportHiveFile(const std::string &path, RegistryStore &store,
                           std::size_t *operationCount = nullptr);
 
 // ImportHiveFile's first half: reads and checks the whole file (a pipe
@@ -54,17 +54,17 @@ HiveStatus ImportHiveFile(const std::string &path, RegistryStore &store,
 // it locks the hive. Keeps the file's bytes, for ParseAndApplyHive, and
 // counts its operations; a file that fails leaves *bytes empty.
 // `text` widens a REGEDIT4 file's 8-bit text (see ParseHive).
-HiveStatus ReadHiveFile(const std::string &path, std::string *bytes, std::size_t *operationCount,
+Status ReadHiveFile(const std::string &path, std::string *bytes, std::size_t *operationCount,
                         TextServices *text = nullptr);
 
 // Creates the directory that will hold the hive file at path, with any
 // missing parents (for a default location that may not exist yet).
-HiveStatus CreateHiveDirectory(const std::string &path);
+Status CreateHiveDirectory(const std::string &path);
 
 // One command's use of a hive file, from load to save:
 //
 //   HiveSession session;
-//   HiveStatus s = session.Open(path);       // lock + load
+//   Status s = session.Open(path);       // lock + load
 //   ... use session.store() ...
 //   if (session.Changed()) s = session.Commit();  // atomic save
 //   // the destructor releases the lock
@@ -85,7 +85,7 @@ class HiveSession {
   // hive) the lock is released, the session stays closed with an empty
   // store, and the hive file is left exactly as it was. Opening an open
   // session closes it first.
-  HiveStatus Open(const std::string &path, LockMode mode = LockMode::kExclusive,
+  Status Open(const std::string &path, LockMode mode = LockMode::kExclusive,
                   const LockWait &wait = LockWait());
 
   // The keys of a session may grow with its input: their full paths may add
@@ -119,7 +119,7 @@ class HiveSession {
   // error (kIo, or kMalformed for a store a hive file cannot hold) leaves
   // the file as it was. Refused on a closed session and on one opened for
   // reading.
-  HiveStatus Commit();
+  Status Commit();
 
   // Releases the lock without saving and empties the store.
   void Close();

@@ -96,7 +96,7 @@ TEST_F(HiveFileTest, SaveThenLoadKeepsEveryKeyAndValue) {
   MemoryRegistryStore store;
   ASSERT_TRUE(LoadHive(kSample, store).ok());
   EXPECT_EQ(store.OpenKeyCount(), 0u);
-  const HiveStatus saved = SaveHive(hive_, store);
+  const Status saved = SaveHive(hive_, store);
   ASSERT_TRUE(saved.ok()) << saved.message;
   EXPECT_EQ(Entries(), std::vector<std::string>{"registry.reg"});
 
@@ -116,15 +116,15 @@ TEST_F(HiveFileTest, LoadRefusesABadFileAndKeepsTheStore) {
   WriteBytes(hive_, bad);
   MemoryRegistryStore store;
   testing::WriteString(store, kHkeyCurrentUser, u"Before", u"v", u"1");
-  const HiveStatus status = LoadHive(hive_, store);
-  EXPECT_EQ(status.error, HiveError::kMalformed);
+  const Status status = LoadHive(hive_, store);
+  EXPECT_EQ(status.error, StatusKind::kMalformed);
   EXPECT_EQ(status.message.rfind(hive_ + ": line 4: ", 0), 0u) << status.message;
   EXPECT_EQ(testing::ReadString(store, kHkeyCurrentUser, u"Before", u"v"), u"1");
 
-  const HiveStatus missing = LoadHive(Utf8(dir_ / "nothing.reg"), store);
-  EXPECT_EQ(missing.error, HiveError::kNotFound);
+  const Status missing = LoadHive(Utf8(dir_ / "nothing.reg"), store);
+  EXPECT_EQ(missing.error, StatusKind::kNotFound);
   EXPECT_EQ(testing::ReadString(store, kHkeyCurrentUser, u"Before", u"v"), u"1");
-  EXPECT_EQ(LoadHive(Utf8(dir_), store).error, HiveError::kIo);
+  EXPECT_EQ(LoadHive(Utf8(dir_), store).error, StatusKind::kIo);
   EXPECT_EQ(ReadBytes(hive_), bad);
 }
 
@@ -148,8 +148,8 @@ TEST_F(HiveFileTest, SaveReplacesTheFileWholeAndKeepsItsPermissionsAndLinks) {
   EXPECT_EQ(Entries(), (std::vector<std::string>{"link.reg", "registry.reg"}));
 
   // A save that cannot happen leaves nothing behind.
-  const HiveStatus failed = SaveHive((dir_ / "no-such-dir" / "x.reg").string(), store);
-  EXPECT_EQ(failed.error, HiveError::kIo);
+  const Status failed = SaveHive((dir_ / "no-such-dir" / "x.reg").string(), store);
+  EXPECT_EQ(failed.error, StatusKind::kIo);
   EXPECT_EQ(Entries(), (std::vector<std::string>{"link.reg", "registry.reg"}));
 }
 
@@ -192,7 +192,7 @@ TEST_F(HiveFileTest, SaveKeepsAttributesAndSecurityAndRefusesReadOnly) {
     ::LocalFree(wanted);
     ASSERT_TRUE(::SetFileAttributesW(file.c_str(), c.attributes));
     const std::wstring before = accessList();
-    const HiveStatus status = SaveHive(hive_, store);
+    const Status status = SaveHive(hive_, store);
     EXPECT_EQ(status.ok(), c.saved) << status.message;
     EXPECT_EQ(::GetFileAttributesW(file.c_str()) & ~FILE_ATTRIBUTE_ARCHIVE, c.attributes);
     EXPECT_EQ(ReadBytes(hive_) == "old", !c.saved);
@@ -326,13 +326,13 @@ TEST_F(HiveFileTest, SessionRefusesABadFileAndLeavesItAsItWas) {
     HiveError error;
     const char *words;
   } kCases[] = {
-      {"\xFF\xFEW\0i\0n", HiveError::kMalformed, "line 1: "},  // odd UTF-16 byte count
-      {deep, HiveError::kStore, "full paths would add up to more than"},
+      {"\xFF\xFEW\0i\0n", StatusKind::kMalformed, "line 1: "},  // odd UTF-16 byte count
+      {deep, StatusKind::kStore, "full paths would add up to more than"},
   };
   for (const auto &c : kCases) {
     WriteBytes(hive_, c.bytes);
     HiveSession session;
-    const HiveStatus status = session.Open(hive_);
+    const Status status = session.Open(hive_);
     EXPECT_EQ(status.error, c.error);
     EXPECT_NE(status.message.find(c.words), std::string::npos) << status.message;
     EXPECT_FALSE(session.IsOpen());
@@ -408,7 +408,7 @@ TEST_F(HiveFileTest, LocksShareAmongReadersAndExcludeWriters) {
     LockWait wait;
     wait.limit = std::chrono::milliseconds(50);
     wait.notice = [&](const std::string &line) { notices.push_back(line); };
-    const HiveStatus status = second.Acquire(lockPath, c.wanted, wait);
+    const Status status = second.Acquire(lockPath, c.wanted, wait);
     EXPECT_EQ(status.ok(), c.granted) << status.message;
     EXPECT_EQ(second.held(), c.granted);
     if (c.granted) continue;
@@ -446,8 +446,8 @@ TEST_F(HiveFileTest, SessionsLockTheFileNotTheNameAndRefuseWhatIsNoFile) {
   for (const std::string &name : otherNames) {
     SCOPED_TRACE(name);
     HiveSession other;
-    EXPECT_EQ(other.Open(name, LockMode::kExclusive, NoWait()).error, HiveError::kIo);
-    EXPECT_EQ(other.Open(name, LockMode::kShared, NoWait()).error, HiveError::kIo);
+    EXPECT_EQ(other.Open(name, LockMode::kExclusive, NoWait()).error, StatusKind::kIo);
+    EXPECT_EQ(other.Open(name, LockMode::kShared, NoWait()).error, StatusKind::kIo);
   }
   writer.Close();
 
@@ -460,11 +460,11 @@ TEST_F(HiveFileTest, SessionsLockTheFileNotTheNameAndRefuseWhatIsNoFile) {
   for (const std::string &name : notFiles) {
     SCOPED_TRACE(name);
     HiveSession session;
-    const HiveStatus status = session.Open(name, LockMode::kShared, NoWait());
-    EXPECT_EQ(status.error, HiveError::kIo);
+    const Status status = session.Open(name, LockMode::kShared, NoWait());
+    EXPECT_EQ(status.error, StatusKind::kIo);
     EXPECT_FALSE(session.IsOpen());
     std::string bytes;
-    EXPECT_EQ(ReadWholeFile(name, &bytes).error, HiveError::kIo);
+    EXPECT_EQ(ReadWholeFile(name, &bytes).error, StatusKind::kIo);
     EXPECT_FALSE(WriteFileAtomically(name, "x").ok());
   }
 }
@@ -487,7 +487,7 @@ TEST_F(HiveFileTest, EmptyMissingAndLongNamedHivesOpen) {
   for (const auto &c : kCases) {
     SCOPED_TRACE(c.path);
     HiveSession session;
-    const HiveStatus status = session.Open(c.path, c.mode, NoWait());
+    const Status status = session.Open(c.path, c.mode, NoWait());
     ASSERT_EQ(status.ok(), c.opens) << status.message;
     if (!c.opens) continue;
     EXPECT_TRUE(session.store().Snapshot().empty());
@@ -496,7 +496,7 @@ TEST_F(HiveFileTest, EmptyMissingAndLongNamedHivesOpen) {
       continue;
     }
     testing::WriteString(session.store(), kHkeyCurrentUser, u"A", u"v", u"1");
-    const HiveStatus committed = session.Commit();
+    const Status committed = session.Commit();
     EXPECT_TRUE(committed.ok()) << committed.message;
   }
   MemoryRegistryStore loaded;
@@ -558,8 +558,8 @@ TEST_F(HiveFileTest, CompanionFilesAreNeverWrittenThroughNorTakenForHives) {
     c.plant();
     const std::vector<std::string> before = Entries();
     HiveSession session;
-    const HiveStatus status = session.Open(c.hive, LockMode::kExclusive, NoWait());
-    EXPECT_EQ(status.error, HiveError::kIo) << status.message;
+    const Status status = session.Open(c.hive, LockMode::kExclusive, NoWait());
+    EXPECT_EQ(status.error, StatusKind::kIo) << status.message;
     EXPECT_EQ(ReadBytes(victim), "keep me");
     EXPECT_EQ(Entries(), before);
   }
@@ -577,7 +577,7 @@ TEST_F(HiveFileTest, AWriterWhoseLockFileWasReplacedDoesNotSave) {
   HiveSession second;
   ASSERT_TRUE(second.Open(hive_, LockMode::kExclusive, NoWait()).ok());
   testing::WriteString(second.store(), kHkeyCurrentUser, u"Second", u"v", u"1");
-  const HiveStatus refused = first.Commit();
+  const Status refused = first.Commit();
   EXPECT_NE(refused.message.find("lock file was removed or replaced"), std::string::npos)
       << refused.message;
   ASSERT_TRUE(second.Commit().ok());
@@ -606,7 +606,7 @@ TEST_F(HiveFileTest, SaveKeepsTheOwnerOrRefuses) {
   const pid_t child = ::fork();
   if (child == 0) {
     if (::chmod(dir_.c_str(), 0777) != 0 || ::setgid(4343) != 0 || ::setuid(4343) != 0) _exit(3);
-    const HiveStatus status = SaveHive(hive_, store);
+    const Status status = SaveHive(hive_, store);
     _exit(!status.ok() && status.message.find("belongs to user 4242") != std::string::npos ? 0 : 1);
   }
   int status = 0;

@@ -24,36 +24,15 @@
 
 #include "platform/memory/memory_registry_store.h"
 #include "platform/registry_store.h"
+#include "platform/status.h"
 #include "platform/stored_key.h"
 #include "platform/text.h"
 #include "platform/text_services.h"
 
 namespace tolvane {
 
-// What went wrong, for callers that react differently to a missing file, a
-// damaged file and a failing store.
-enum class HiveError {
-  kNone,       // success
-  kMalformed,  // the text is not a valid hive file (or cannot be written as one)
-  kNotFound,   // the file does not exist
-  kIo,         // reading, writing, locking or renaming failed
-  kStore,      // the registry store refused an operation
-};
-
-// The outcome of every hive function. `message` is one line of UTF-8 text for
-// a person ("line 7: bad hex byte"); empty on success. `line` is the 1-based
-// line of the file the problem was found on, 0 when it concerns no line.
-struct HiveStatus {
-  HiveError error = HiveError::kNone;
-  std::string message;
-  std::size_t line = 0;
-
-  bool ok() const { return error == HiveError::kNone; }
-  static HiveStatus Ok() { return {}; }
-  static HiveStatus Fail(HiveError error, std::string message, std::size_t line = 0) {
-    return {error, std::move(message), line};
-  }
-};
+// Every hive function answers with a Status (platform/status.h); its line is
+// the 1-based line of the file the problem was found on.
 
 enum class HiveOperationKind {
   kCreateKey,    // open root\path, creating it and any missing parents
@@ -88,7 +67,7 @@ struct HiveOperation {
 // In a REGEDIT4 file, hex(2): and hex(7): data is 8-bit text (NULs between
 // strings); it is widened with `text`'s code page, and without one only
 // ASCII is accepted.
-HiveStatus ParseHive(std::string_view bytes, std::vector<HiveOperation> *operations,
+Status ParseHive(std::string_view bytes, std::vector<HiveOperation> *operations,
                      TextServices *text = nullptr);
 
 // Applies parsed operations to a store, in order, through its public
@@ -98,7 +77,7 @@ HiveStatus ParseHive(std::string_view bytes, std::vector<HiveOperation> *operati
 // without a current key (kMalformed; ParseHive never makes one); the
 // operations before it stay applied, so callers that need all or nothing
 // apply to a store they can discard.
-HiveStatus ApplyHive(const std::vector<HiveOperation> &operations, RegistryStore &store);
+Status ApplyHive(const std::vector<HiveOperation> &operations, RegistryStore &store);
 
 // ParseHive and ApplyHive in one pass: each operation is applied as soon as
 // its line is read and the list is never held, so reading a file into a
@@ -108,14 +87,14 @@ HiveStatus ApplyHive(const std::vector<HiveOperation> &operations, RegistryStore
 // encoding) applies nothing: for a store the caller empties or discards
 // when this fails, as a hive being loaded.
 // `text` widens a REGEDIT4 file's 8-bit text, as for ParseHive.
-HiveStatus ParseAndApplyHive(std::string_view bytes, RegistryStore &store,
+Status ParseAndApplyHive(std::string_view bytes, RegistryStore &store,
                              TextServices *text = nullptr);
 
 // ParseHive without the list: checks the whole text and counts the
 // operations it holds, keeping none of them, so that a caller can check
 // a file before it changes anything and then apply it with
 // ParseAndApplyHive, never holding its operations.
-HiveStatus CheckHive(std::string_view bytes, std::size_t *operationCount,
+Status CheckHive(std::string_view bytes, std::size_t *operationCount,
                      TextServices *text = nullptr);
 
 // Writes the keys as hive text: UTF-16 units, CRLF line ends, no BOM. Each
@@ -124,23 +103,23 @@ HiveStatus CheckHive(std::string_view bytes, std::size_t *operationCount,
 // dword: only when 4 bytes, everything else as hex:/hex(N): wrapped like
 // regedit. Refuses (kMalformed) a key path holding a line break, which no
 // hive file can carry; *text is then empty.
-HiveStatus FormatHiveText(const std::vector<StoredKey> &keys, Text *text);
+Status FormatHiveText(const std::vector<StoredKey> &keys, Text *text);
 
 // FormatHiveText as file bytes: the BOM FF FE, then UTF-16LE.
-HiveStatus SerializeHiveUtf16(const std::vector<StoredKey> &keys, std::string *bytes);
+Status SerializeHiveUtf16(const std::vector<StoredKey> &keys, std::string *bytes);
 
 // SerializeHiveUtf16 of the store's Snapshot, the same bytes, written
 // straight from the store: each key is read in place and written as it is
 // reached, so no copy of the keys or of the text is made beside the bytes.
 // sizeHint is room to reserve first (the size of the file being replaced,
 // say), 0 for none.
-HiveStatus SerializeStoreUtf16(const MemoryRegistryStore &store, std::string *bytes,
+Status SerializeStoreUtf16(const MemoryRegistryStore &store, std::string *bytes,
                                std::size_t sizeHint = 0);
 
 // FormatHiveText as UTF-8 without BOM, for a terminal. With crlf false the
 // lines end in LF. An unpaired surrogate in a name or string (which UTF-8
 // cannot carry) is shown as U+FFFD; use the UTF-16 form to keep every unit.
-HiveStatus SerializeHiveUtf8(const std::vector<StoredKey> &keys, std::string *bytes,
+Status SerializeHiveUtf8(const std::vector<StoredKey> &keys, std::string *bytes,
                              bool crlf = true);
 
 }  // namespace tolvane

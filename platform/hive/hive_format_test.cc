@@ -72,16 +72,16 @@ std::string Describe(const std::vector<HiveOperation> &operations) {
 // Parses and applies; the parse must succeed.
 void Load(std::string_view bytes, MemoryRegistryStore &store) {
   std::vector<HiveOperation> operations;
-  const HiveStatus parsed = ParseHive(bytes, &operations);
+  const Status parsed = ParseHive(bytes, &operations);
   ASSERT_TRUE(parsed.ok()) << parsed.message;
-  const HiveStatus applied = ApplyHive(operations, store);
+  const Status applied = ApplyHive(operations, store);
   ASSERT_TRUE(applied.ok()) << applied.message;
   EXPECT_EQ(store.OpenKeyCount(), 0u);
 }
 
 std::string Serialize(const std::vector<StoredKey> &keys) {
   std::string bytes;
-  const HiveStatus status = SerializeHiveUtf16(keys, &bytes);
+  const Status status = SerializeHiveUtf16(keys, &bytes);
   EXPECT_TRUE(status.ok()) << status.message;
   return bytes;
 }
@@ -226,8 +226,8 @@ TEST(HiveFormatTest, WholeStoreRoundTripsWithEmptyKeysAndRootValues) {
 TEST(HiveFormatTest, WriterRefusesAKeyNameWithALineBreak) {
   const std::vector<StoredKey> keys = {{u"HKEY_CURRENT_USER\\a\nb", {}}};
   std::string bytes = "untouched";
-  const HiveStatus status = SerializeHiveUtf16(keys, &bytes);
-  EXPECT_EQ(status.error, HiveError::kMalformed);
+  const Status status = SerializeHiveUtf16(keys, &bytes);
+  EXPECT_EQ(status.error, StatusKind::kMalformed);
   EXPECT_TRUE(bytes.empty());
   MemoryRegistryStore store;
   testing::WriteString(store, kHkeyCurrentUser, u"a\nb", u"v", u"x");
@@ -291,7 +291,7 @@ TEST(HiveFormatTest, AcceptsEveryToleratedForm) {
   for (const auto &c : kCases) {
     SCOPED_TRACE(c.name);
     std::vector<HiveOperation> operations;
-    const HiveStatus status = ParseHive(c.bytes, &operations);
+    const Status status = ParseHive(c.bytes, &operations);
     ASSERT_TRUE(status.ok()) << status.message;
     if (c.expected == nullptr) {
       EXPECT_EQ(operations.size(), 1u);
@@ -368,8 +368,8 @@ TEST(HiveFormatTest, RefusesDamagedFilesNamingTheLine) {
   for (const auto &c : kCases) {
     SCOPED_TRACE(c.name);
     std::vector<HiveOperation> operations(1);
-    const HiveStatus status = ParseHive(c.bytes, &operations);
-    EXPECT_EQ(status.error, HiveError::kMalformed);
+    const Status status = ParseHive(c.bytes, &operations);
+    EXPECT_EQ(status.error, StatusKind::kMalformed);
     EXPECT_EQ(status.line, c.line);
     EXPECT_EQ(status.message.rfind("line " + std::to_string(c.line) + ": ", 0), 0u)
         << status.message;
@@ -416,8 +416,8 @@ TEST(HiveFormatTest, ApplyReportsTheLineTheStoreRefused) {
     MemoryRegistryStore memory;
     FaultInjectingRegistryStore store(memory);
     store.FailNth(c.operation, c.nth, kErrorAccessDenied);
-    const HiveStatus status = ApplyHive(operations, store);
-    EXPECT_EQ(status.error, HiveError::kStore);
+    const Status status = ApplyHive(operations, store);
+    EXPECT_EQ(status.error, StatusKind::kStore);
     EXPECT_EQ(status.line, c.line);
     EXPECT_NE(status.message.find("(error 5)"), std::string::npos) << status.message;
     EXPECT_EQ(store.OpenKeyCount(), 0u);
@@ -445,7 +445,7 @@ TEST(HiveFormatTest, FindsLineEndsAndNulsAtEveryOffsetOfALine) {
         SCOPED_TRACE(std::string(c.name) + " after " + std::to_string(offset) +
                      (bytes[0] == '\xFF' ? " units, UTF-16" : " units, UTF-8"));
         std::vector<HiveOperation> operations;
-        const HiveStatus status = ParseHive(bytes, &operations);
+        const Status status = ParseHive(bytes, &operations);
         if (c.refusedOnLine != 0) {
           EXPECT_EQ(status.line, c.refusedOnLine);
           EXPECT_NE(status.message.find("NUL"), std::string::npos) << status.message;
@@ -496,8 +496,8 @@ TEST(HiveFormatTest, ApplyRefusesAValueWithNoCurrentKey) {
   for (const auto &c : kCases) {
     SCOPED_TRACE(c.name);
     MemoryRegistryStore store;
-    const HiveStatus status = ApplyHive(c.operations, store);
-    EXPECT_EQ(status.error, HiveError::kMalformed);
+    const Status status = ApplyHive(c.operations, store);
+    EXPECT_EQ(status.error, StatusKind::kMalformed);
     EXPECT_EQ(status.line, c.operations.back().line);
     EXPECT_EQ(store.OpenKeyCount(), 0u);
   }

@@ -27,8 +27,8 @@ constexpr std::size_t kMaxTypeDigits = 8;
 // Deepest key the registry holds, in levels below its root.
 constexpr std::size_t kMaxKeyDepth = 512;
 
-HiveStatus Malformed(std::size_t line, const std::string &problem) {
-  return HiveStatus::Fail(HiveError::kMalformed, "line " + std::to_string(line) + ": " + problem,
+Status Malformed(std::size_t line, const std::string &problem) {
+  return Status::Fail(StatusKind::kMalformed, "line " + std::to_string(line) + ": " + problem,
                           line);
 }
 
@@ -177,7 +177,7 @@ std::size_t DecodeCheckedUtf8(std::string_view bytes, char16_t *units) {
 
 // Settles the encoding from the byte-order mark and the first bytes, and
 // checks the whole text: *text is left at the first line's first byte.
-HiveStatus CheckEncoding(std::string_view *text, Encoding *encoding) {
+Status CheckEncoding(std::string_view *text, Encoding *encoding) {
   std::string_view &bytes = *text;
   if (bytes.empty()) return Malformed(1, "the file is empty; the header line is missing");
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
@@ -191,7 +191,7 @@ HiveStatus CheckEncoding(std::string_view *text, Encoding *encoding) {
       return Malformed(LineAt(TextView(units), units.size()),
                        "the file ends in the middle of a UTF-16 character (odd byte count)");
     }
-    return HiveStatus::Ok();
+    return Status::Ok();
   }
   if (bytes.size() >= 2 && byte(0) == 0xFE && byte(1) == 0xFF) {
     return Malformed(1,
@@ -208,7 +208,7 @@ HiveStatus CheckEncoding(std::string_view *text, Encoding *encoding) {
   if (const std::size_t bad = FirstBadUtf8(bytes); bad != std::string_view::npos) {
     return Malformed(LineAt(bytes, bad), "invalid UTF-8 text");
   }
-  return HiveStatus::Ok();
+  return Status::Ok();
 }
 
 // How many operations a text can make at most, to size their list once:
@@ -358,14 +358,14 @@ class HiveParser {
              HiveApplier *applier = nullptr, TextServices *text = nullptr)
       : lines_(bytes, encoding), operations_(operations), applier_(applier), textServices_(text) {}
 
-  HiveStatus Run() {
+  Status Run() {
     if (!lines_.Next() || (lines_.line() != kHeader && lines_.line() != kHeaderRegedit4)) {
       return Malformed(1, "missing header: the first line must be exactly \"" +
                               Utf16ToUtf8(kHeader) + "\" (or \"REGEDIT4\")");
     }
     regedit4_ = lines_.line() == kHeaderRegedit4;
     while (lines_.Next()) {
-      HiveStatus status = CheckNoNul();
+      Status status = CheckNoNul();
       if (!status.ok()) return status;
       const TextView line = Trim(lines_.line());
       if (line.empty() || line.front() == u';') continue;
@@ -380,7 +380,7 @@ class HiveParser {
       if (status.ok()) status = Emit();
       if (!status.ok()) return status;
     }
-    return HiveStatus::Ok();
+    return Status::Ok();
   }
 
   // How many operations the lines read so far made.
@@ -403,17 +403,17 @@ class HiveParser {
   }
 
   // Hands the operation just read to the applier, if there is one.
-  HiveStatus Emit();
+  Status Emit();
 
   std::size_t LineNumber() const { return lines_.number(); }
-  HiveStatus Fail(const std::string &problem) const { return Malformed(LineNumber(), problem); }
+  Status Fail(const std::string &problem) const { return Malformed(LineNumber(), problem); }
 
-  HiveStatus CheckNoNul() const {
+  Status CheckNoNul() const {
     if (lines_.hasNul()) return Fail("NUL character in the text");
-    return HiveStatus::Ok();
+    return Status::Ok();
   }
 
-  HiveStatus ParseKeyLine(TextView line) {
+  Status ParseKeyLine(TextView line) {
     const std::size_t close = line.rfind(u']');
     if (close == TextView::npos) return Fail("key line without a closing ']'");
     Cursor after(line.substr(close + 1));
@@ -470,18 +470,18 @@ class HiveParser {
     }
     if (deletion && path.empty()) return Fail("a root key cannot be deleted");
     keyState_ = deletion ? KeyState::kDeleted : KeyState::kKey;
-    return HiveStatus::Ok();
+    return Status::Ok();
   }
 
   // Reads a quoted text whose opening quote was consumed, up to and
   // including its closing quote, appending it unescaped to *out.
-  HiveStatus ParseQuoted(Cursor &cursor, Text *out) const {
+  Status ParseQuoted(Cursor &cursor, Text *out) const {
     while (true) {
       out->append(cursor.TakePlain());
       if (cursor.AtEnd()) return Fail("unterminated string: no closing quote on the line");
       const char16_t c = cursor.Peek();
       cursor.Advance();
-      if (c == u'"') return HiveStatus::Ok();
+      if (c == u'"') return Status::Ok();
       if (cursor.AtEnd()) return Fail("unterminated string: no closing quote on the line");
       const char16_t escaped = cursor.Peek();
       cursor.Advance();
@@ -506,12 +506,12 @@ class HiveParser {
   // Reads comma-separated hex bytes to the end of the line. *continued is
   // set when the line ends in a continuation backslash. `continuedFrom` is
   // the line a continuation line belongs to, 0 on a value's first line.
-  HiveStatus ParseHexList(Cursor &cursor, std::size_t continuedFrom, std::string *bytes,
+  Status ParseHexList(Cursor &cursor, std::size_t continuedFrom, std::string *bytes,
                           bool *continued) const {
     *continued = false;
     cursor.SkipBlanks();
     if (cursor.Peek() == u'\\') return EndWithContinuation(cursor, continued);
-    if (cursor.AtEndOrComment()) return HiveStatus::Ok();
+    if (cursor.AtEndOrComment()) return Status::Ok();
     bool first = true;
     while (true) {
       const int high = HexValue(cursor.Peek());
@@ -535,28 +535,28 @@ class HiveParser {
         cursor.Advance();
         cursor.SkipBlanks();
         if (cursor.Peek() == u'\\') return EndWithContinuation(cursor, continued);
-        if (cursor.AtEndOrComment()) return HiveStatus::Ok();  // a trailing comma
+        if (cursor.AtEndOrComment()) return Status::Ok();  // a trailing comma
         continue;
       }
-      if (cursor.AtEndOrComment()) return HiveStatus::Ok();
+      if (cursor.AtEndOrComment()) return Status::Ok();
       return Fail("bad hex data: expected ',' between bytes");
     }
   }
 
-  HiveStatus EndWithContinuation(Cursor &cursor, bool *continued) const {
+  Status EndWithContinuation(Cursor &cursor, bool *continued) const {
     cursor.Advance();
     cursor.SkipBlanks();
     if (!cursor.AtEnd()) return Fail("text after the continuation '\\' of a hex value");
     *continued = true;
-    return HiveStatus::Ok();
+    return Status::Ok();
   }
 
   // Reads hex bytes from the cursor and from the lines a trailing backslash
   // continues onto (blank and comment lines between them are skipped).
-  HiveStatus ParseHexValue(Cursor &cursor, std::string *bytes) {
+  Status ParseHexValue(Cursor &cursor, std::string *bytes) {
     const std::size_t valueLine = LineNumber();
     bool continued = false;
-    HiveStatus status = ParseHexList(cursor, 0, bytes, &continued);
+    Status status = ParseHexList(cursor, 0, bytes, &continued);
     while (status.ok() && continued) {
       TextView line;
       do {
@@ -573,7 +573,7 @@ class HiveParser {
     return status;
   }
 
-  HiveStatus ParseValueLine(TextView line) {
+  Status ParseValueLine(TextView line) {
     if (keyState_ == KeyState::kNone) return Fail("value line before the first [key] line");
     if (keyState_ == KeyState::kDeleted) {
       return Fail("value line after a key deletion [-...]; values need a [key] line");
@@ -586,7 +586,7 @@ class HiveParser {
       cursor.Advance();
     } else {
       cursor.Advance();
-      if (HiveStatus status = ParseQuoted(cursor, &op.name); !status.ok()) return status;
+      if (Status status = ParseQuoted(cursor, &op.name); !status.ok()) return status;
     }
     cursor.SkipBlanks();
     if (!cursor.Consume(u"=")) return Fail("expected '=' after the value name");
@@ -599,7 +599,7 @@ class HiveParser {
     } else if (cursor.Peek() == u'"') {
       cursor.Advance();
       text_.clear();
-      if (HiveStatus status = ParseQuoted(cursor, &text_); !status.ok()) return status;
+      if (Status status = ParseQuoted(cursor, &text_); !status.ok()) return status;
       if (!cursor.AtEndOrComment()) return Fail("text after the closing quote of a string");
       op.kind = HiveOperationKind::kSetValue;
       op.type = kRegSz;
@@ -626,7 +626,7 @@ class HiveParser {
     } else if (cursor.Consume(u"hex:")) {
       op.kind = HiveOperationKind::kSetValue;
       op.type = kRegBinary;
-      if (HiveStatus status = ParseHexValue(cursor, &op.data); !status.ok()) return status;
+      if (Status status = ParseHexValue(cursor, &op.data); !status.ok()) return status;
     } else if (cursor.Consume(u"hex(")) {
       std::uint32_t type = 0;
       std::size_t digits = 0;
@@ -638,19 +638,19 @@ class HiveParser {
       if (!cursor.Consume(u"):")) return Fail("bad value type: expected hex(N): with N in hex");
       op.kind = HiveOperationKind::kSetValue;
       op.type = type;
-      if (HiveStatus status = ParseHexValue(cursor, &op.data); !status.ok()) return status;
+      if (Status status = ParseHexValue(cursor, &op.data); !status.ok()) return status;
       if (regedit4_ && (type == kRegExpandSz || type == kRegMultiSz)) return WidenNarrow(&op.data);
     } else {
       return Fail(
           "unrecognised value data: expected \"text\", dword:, hex:, "
           "hex(N): or -");
     }
-    return HiveStatus::Ok();
+    return Status::Ok();
   }
 
   // Widens 8-bit text whose strings NULs separate into the UTF-16 bytes
   // the registry holds, NULs kept where they were.
-  HiveStatus WidenNarrow(std::string *data) {
+  Status WidenNarrow(std::string *data) {
     Text wide;
     const std::string_view bytes(*data);
     for (std::size_t start = 0; start < bytes.size();) {
@@ -675,7 +675,7 @@ class HiveParser {
     }
     data->clear();
     AppendUtf16Le(wide, data);
-    return HiveStatus::Ok();
+    return Status::Ok();
   }
 
   LineReader lines_;
@@ -705,9 +705,9 @@ std::string KeyDisplayName(RegKey root, const Text &path) {
 
 std::string KeyDisplayName(const HiveOperation &op) { return KeyDisplayName(op.root, op.path); }
 
-HiveStatus StoreFailure(const HiveOperation &op, const std::string &what, ErrorCode code) {
-  return HiveStatus::Fail(
-      HiveError::kStore,
+Status StoreFailure(const HiveOperation &op, const std::string &what, ErrorCode code) {
+  return Status::Fail(
+      StatusKind::kStore,
       "line " + std::to_string(op.line) + ": " + what + " (error " + std::to_string(code) +
           (code == kErrorNotEnoughMemory
                ? ": the keys' full paths would add up to more than a registry made from "
@@ -722,9 +722,9 @@ std::string ValueDisplayName(const HiveOperation &op) {
 }
 
 // A list the reader made never has it: a value with no key to act on.
-HiveStatus WithoutKey(const HiveOperation &op) {
-  return HiveStatus::Fail(
-      HiveError::kMalformed,
+Status WithoutKey(const HiveOperation &op) {
+  return Status::Fail(
+      StatusKind::kMalformed,
       "line " + std::to_string(op.line) + ": " + ValueDisplayName(op) + " follows no [key]",
       op.line);
 }
@@ -737,7 +737,7 @@ class HiveApplier {
  public:
   explicit HiveApplier(RegistryStore &store) : store_(store), current_(store) {}
 
-  HiveStatus Apply(const HiveOperation &op) {
+  Status Apply(const HiveOperation &op) {
     ErrorCode code = kErrorSuccess;
     switch (op.kind) {
       case HiveOperationKind::kCreateKey:
@@ -782,7 +782,7 @@ class HiveApplier {
         }
         break;
     }
-    return HiveStatus::Ok();
+    return Status::Ok();
   }
 
  private:
@@ -793,18 +793,18 @@ class HiveApplier {
   Text path_;
 };
 
-HiveStatus HiveParser::Emit() {
-  if (applier_ == nullptr) return HiveStatus::Ok();
+Status HiveParser::Emit() {
+  if (applier_ == nullptr) return Status::Ok();
   return applier_->Apply(current_);
 }
 
 }  // namespace
 
-HiveStatus ParseHive(std::string_view bytes, std::vector<HiveOperation> *operations,
+Status ParseHive(std::string_view bytes, std::vector<HiveOperation> *operations,
                      TextServices *text) {
   operations->clear();
   Encoding encoding = Encoding::kUtf8;
-  HiveStatus status = CheckEncoding(&bytes, &encoding);
+  Status status = CheckEncoding(&bytes, &encoding);
   if (status.ok()) {
     // Sized once from the line count, but never past one operation for
     // every 16 bytes of text: a file of blank lines makes no operations and
@@ -816,18 +816,18 @@ HiveStatus ParseHive(std::string_view bytes, std::vector<HiveOperation> *operati
   return status;
 }
 
-HiveStatus ApplyHive(const std::vector<HiveOperation> &operations, RegistryStore &store) {
+Status ApplyHive(const std::vector<HiveOperation> &operations, RegistryStore &store) {
   HiveApplier applier(store);
   for (const HiveOperation &op : operations) {
-    if (HiveStatus status = applier.Apply(op); !status.ok()) return status;
+    if (Status status = applier.Apply(op); !status.ok()) return status;
   }
-  return HiveStatus::Ok();
+  return Status::Ok();
 }
 
-HiveStatus CheckHive(std::string_view bytes, std::size_t *operationCount, TextServices *text) {
+Status CheckHive(std::string_view bytes, std::size_t *operationCount, TextServices *text) {
   *operationCount = 0;
   Encoding encoding = Encoding::kUtf8;
-  HiveStatus status = CheckEncoding(&bytes, &encoding);
+  Status status = CheckEncoding(&bytes, &encoding);
   if (!status.ok()) return status;
   HiveParser parser(bytes, encoding, nullptr, nullptr, text);
   status = parser.Run();
@@ -835,9 +835,9 @@ HiveStatus CheckHive(std::string_view bytes, std::size_t *operationCount, TextSe
   return status;
 }
 
-HiveStatus ParseAndApplyHive(std::string_view bytes, RegistryStore &store, TextServices *text) {
+Status ParseAndApplyHive(std::string_view bytes, RegistryStore &store, TextServices *text) {
   Encoding encoding = Encoding::kUtf8;
-  HiveStatus status = CheckEncoding(&bytes, &encoding);
+  Status status = CheckEncoding(&bytes, &encoding);
   if (!status.ok()) return status;
   HiveApplier applier(store);
   return HiveParser(bytes, encoding, nullptr, &applier, text).Run();

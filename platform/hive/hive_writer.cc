@@ -137,7 +137,7 @@ class HiveTextWriter final : public StoredKeyVisitor {
   bool Key(TextView path) override {
     if (path.find_first_of(TextView(u"\r\n\0", 3)) != TextView::npos) {
       status_ =
-          HiveStatus::Fail(HiveError::kMalformed,
+          Status::Fail(StatusKind::kMalformed,
                            "key \"" + Excerpt(path) +
                                "\" has a line break in its name, which a hive file cannot hold");
       return false;
@@ -153,7 +153,7 @@ class HiveTextWriter final : public StoredKeyVisitor {
 
   bool Value(TextView name, std::uint32_t type, std::string_view data) override {
     if (name.find(u'\0') != TextView::npos) {
-      status_ = HiveStatus::Fail(HiveError::kMalformed,
+      status_ = Status::Fail(StatusKind::kMalformed,
                                  "a value of key \"" + Excerpt(path_) + "\" has a NUL in its name");
       return false;
     }
@@ -186,7 +186,7 @@ class HiveTextWriter final : public StoredKeyVisitor {
   }
 
   // Ends the last key; the status of the whole text.
-  HiveStatus Finish() {
+  Status Finish() {
     if (status_.ok()) EndKey();
     return status_;
   }
@@ -198,7 +198,7 @@ class HiveTextWriter final : public StoredKeyVisitor {
   }
 
   Out *out_;
-  HiveStatus status_;
+  Status status_;
   TextView path_;  // the current key's, for a message; valid while it is visited
   bool inKey_ = false;
   Text scratch_;  // a string value's text, reused
@@ -217,7 +217,7 @@ bool VisitSnapshot(const std::vector<StoredKey> &keys, StoredKeyVisitor &visitor
 
 // BOM and UTF-16LE text of what `visit` hands a writer.
 template <typename Visit>
-HiveStatus WriteUtf16(Visit visit, std::size_t sizeHint, std::string *bytes) {
+Status WriteUtf16(Visit visit, std::size_t sizeHint, std::string *bytes) {
   std::string out;
   out.reserve(sizeHint);
   out.push_back(static_cast<char>(0xFF));
@@ -225,38 +225,38 @@ HiveStatus WriteUtf16(Visit visit, std::size_t sizeHint, std::string *bytes) {
   Utf16LeBytes units(&out);
   HiveTextWriter<Utf16LeBytes> writer(&units);
   visit(writer);
-  HiveStatus status = writer.Finish();
+  Status status = writer.Finish();
   if (status.ok()) *bytes = std::move(out);
   return status;
 }
 
 }  // namespace
 
-HiveStatus FormatHiveText(const std::vector<StoredKey> &keys, Text *text) {
+Status FormatHiveText(const std::vector<StoredKey> &keys, Text *text) {
   text->clear();
   Text out;
   HiveTextWriter<Text> writer(&out);
   VisitSnapshot(keys, writer);
-  HiveStatus status = writer.Finish();
+  Status status = writer.Finish();
   if (status.ok()) *text = std::move(out);
   return status;
 }
 
-HiveStatus SerializeHiveUtf16(const std::vector<StoredKey> &keys, std::string *bytes) {
+Status SerializeHiveUtf16(const std::vector<StoredKey> &keys, std::string *bytes) {
   bytes->clear();
   return WriteUtf16([&](StoredKeyVisitor &writer) { VisitSnapshot(keys, writer); }, 0, bytes);
 }
 
-HiveStatus SerializeStoreUtf16(const MemoryRegistryStore &store, std::string *bytes,
+Status SerializeStoreUtf16(const MemoryRegistryStore &store, std::string *bytes,
                                std::size_t sizeHint) {
   bytes->clear();
   return WriteUtf16([&](StoredKeyVisitor &writer) { store.VisitKeys(writer); }, sizeHint, bytes);
 }
 
-HiveStatus SerializeHiveUtf8(const std::vector<StoredKey> &keys, std::string *bytes, bool crlf) {
+Status SerializeHiveUtf8(const std::vector<StoredKey> &keys, std::string *bytes, bool crlf) {
   bytes->clear();
   Text text;
-  HiveStatus status = FormatHiveText(keys, &text);
+  Status status = FormatHiveText(keys, &text);
   if (!status.ok()) return status;
   if (!crlf) {
     // Every CR in the text ends a line: CRs inside names and strings are

@@ -33,4 +33,8 @@ ErrorCode PresetInstallerSession::GetProperty(InstallerHandle /*handle*/, const 
   return kErrorSuccess;
 }
 
+void PresetInstallerSession::LogInfo(InstallerHandle /*handle*/, TextView line) {
+  logged_.push_back(Utf16ToUtf8(line));
+}
+
 }  // namespace tolvane

@@ -8,6 +8,8 @@
 
 #include <cstddef>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "platform/installer_session.h"
 #include "platform/text.h"
@@ -29,10 +31,15 @@ class PresetInstallerSession final : public InstallerSession {
                             std::int32_t* installed, std::int32_t* action) override;
   ErrorCode GetProperty(InstallerHandle handle, const char16_t* name, char16_t* buffer,
                         std::uint32_t* units) override;
+  // Keeps the line; logged() gives every line in order.
+  void LogInfo(InstallerHandle handle, TextView line) override;
+
+  const std::vector<std::string>& logged() const { return logged_; }
 
  private:
   std::map<Text, std::int32_t> features_;
   std::map<Text, Text> properties_;
+  std::vector<std::string> logged_;  // UTF-8
 };
 
 }  // namespace tolvane

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <msi.h>
+
 #include "platform/unique_handle.h"
 
 namespace tolvane::win32 {
@@ -23,8 +25,16 @@ struct FileHandleTraits {
   BOOL Close(HANDLE handle) const { return ::CloseHandle(handle); }
 };
 
+// Installer handles (records, here), whose "none" is 0.
+struct MsiHandleTraits {
+  using Handle = MSIHANDLE;
+  static MSIHANDLE Invalid() { return 0; }
+  UINT Close(MSIHANDLE handle) const { return ::MsiCloseHandle(handle); }
+};
+
 using UniqueHkey = UniqueHandle<NullHandleTraits<HKEY, &::RegCloseKey>>;
 using UniqueModule = UniqueHandle<NullHandleTraits<HMODULE, &::FreeLibrary>>;
 using UniqueFile = UniqueHandle<FileHandleTraits>;
+using UniqueMsiHandle = UniqueHandle<MsiHandleTraits>;
 
 }  // namespace tolvane::win32

@@ -7,6 +7,7 @@
 
 #include <msiquery.h>
 
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
 namespace tolvane {
@@ -29,6 +30,16 @@ ErrorCode Win32InstallerSession::GetProperty(InstallerHandle handle, const char1
   const UINT status = ::MsiGetPropertyW(handle, win32::AsWide(name), win32::AsWide(buffer), &count);
   *units = count;
   return static_cast<ErrorCode>(status);
+}
+
+void Win32InstallerSession::LogInfo(InstallerHandle handle, TextView line) {
+  // A record whose field 0 is the text: the installer logs it as it stands
+  // (its [n] placeholders aside, which a line from here does not hold).
+  const win32::UniqueMsiHandle record(::MsiCreateRecord(0));
+  if (!record) return;
+  const Text text(line);
+  if (::MsiRecordSetStringW(record.get(), 0, win32::AsWide(text.c_str())) != ERROR_SUCCESS) return;
+  ::MsiProcessMessage(handle, INSTALLMESSAGE_INFO, record.get());
 }
 
 }  // namespace tolvane
