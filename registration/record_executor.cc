@@ -43,11 +43,12 @@ bool StoredValueDiffers(RegistryStore& registry, RegKey key, const char16_t* nam
 
 RunResult ExecuteStringRecord(Platform& platform, const RegistrationRecord& record,
                               TextView directory) {
-  const std::string value = ValueInWords(record.root, record.keyPath, record.valueName);
+  // Words are made only for a failure: a run of many records stays cheap.
+  const auto value = [&] { return ValueInWords(record.root, record.keyPath, record.valueName); };
   // The wanted text first: one that does not fit fails before any write.
   const auto tooLong = [&](const char* what) {
     return RunResult::Failed(Status::Fail(
-        StatusKind::kRefused, std::string("cannot set ") + value + ": " + what + " does not fit " +
+        StatusKind::kRefused, "cannot set " + value() + ": " + what + " does not fit " +
                                   std::to_string(kMaxPathChars) + " characters"));
   };
   PathBuffer wanted;
@@ -77,7 +78,7 @@ RunResult ExecuteStringRecord(Platform& platform, const RegistrationRecord& reco
     const ErrorCode code =
         registry.SetValue(key.get(), record.valueName, kRegSz, wanted.c_str(), bytes);
     if (code != kErrorSuccess) {
-      result.Fold(RunResult::Failed(Status::FromError(code, "cannot set " + value)));
+      result.Fold(RunResult::Failed(Status::FromError(code, "cannot set " + value())));
     } else {
       result.changed = true;
     }
@@ -88,24 +89,24 @@ RunResult ExecuteStringRecord(Platform& platform, const RegistrationRecord& reco
 RunResult ExecuteScriptRecord(Platform& platform, const RegistrationRecord& record,
                               TextView directory) {
   // A script record never reports a change, whatever the script wrote.
-  const std::string script = "script " + std::to_string(ScriptIdOf(record));
   const auto refused = [&](const std::string& why) {
     return RunResult::Failed(
-        Status::Fail(StatusKind::kRefused, "cannot run " + script + ": " + why));
+        Status::Fail(StatusKind::kRefused,
+                     "cannot run script " + std::to_string(ScriptIdOf(record)) + ": " + why));
   };
-  const std::string fits = " does not fit " + std::to_string(kMaxPathChars) + " characters";
+  const auto fits = [] { return " does not fit " + std::to_string(kMaxPathChars) + " characters"; };
   Text ownModule;
   if (!platform.paths.OwnModulePath(&ownModule))
     return refused("the library's own path is unknown");
-  if (ownModule.size() > kMaxPathChars) return refused("the library's own path" + fits);
+  if (ownModule.size() > kMaxPathChars) return refused("the library's own path" + fits());
   PathBuffer scriptDirectory;
-  if (!ScriptDirectory(directory, &scriptDirectory)) return refused("the directory" + fits);
+  if (!ScriptDirectory(directory, &scriptDirectory)) return refused("the directory" + fits());
 
   if (!IsNullOrEmpty(record.valueName)) {
     PathBuffer modulePath;
     if (!modulePath.Assign(scriptDirectory.view()) ||
         !modulePath.Append(ViewOf(record.valueName))) {
-      return refused("the path of " + Utf16ToUtf8(ViewOf(record.valueName)) + fits);
+      return refused("the path of " + Utf16ToUtf8(ViewOf(record.valueName)) + fits());
     }
     if (!platform.files.Exists(modulePath.view())) return RunResult{};  // not installed: skipped
   }

@@ -14,30 +14,36 @@ enum class RunMode { kRegister, kUnregister };
 
 Status RunScript(Platform& platform, const ReplacementMap& map, TextView modulePath,
                  std::uint16_t id, RunMode mode, std::string* place) {
-  const std::string script = "script " + std::to_string(id) + " of " + Utf16ToUtf8(modulePath);
+  // Words are made only for a failure: a run of many scripts stays cheap.
+  const auto script = [&] {
+    return "script " + std::to_string(id) + " of " + Utf16ToUtf8(modulePath);
+  };
   try {
     // The platform loads the module as data, copies the resource and
     // releases the module again, whatever the outcome.
     std::string bytes;
     ErrorCode code = platform.resources.LoadRegistryScript(modulePath, id, &bytes);
     if (code != kErrorSuccess) {
-      return Status::FromResult(HResultFromError(code), "cannot load " + script);
+      return Status::FromResult(HResultFromError(code), "cannot load " + script());
     }
 
     // Widening fails for a resource of zero bytes as for undecodable text.
     Text text;
     code = platform.text.WidenAnsi(bytes, &text);
     if (code != kErrorSuccess) {
-      return Status::FromResult(HResultFromError(code), "cannot widen " + script);
+      return Status::FromResult(HResultFromError(code), "cannot widen " + script());
     }
-    if (mode == RunMode::kRegister) return ApplyScriptText(platform, map, text, place).Within(script);
+    if (mode == RunMode::kRegister) {
+      const Status applied = ApplyScriptText(platform, map, text, place);
+      return applied.ok() ? applied : applied.Within(script());
+    }
       // The script ends at its first NUL, wherever the resource put one.
     ScriptParser parser{map};
     const HResult status = UnregisterScript(platform, parser, text.c_str());
     if (Succeeded(status)) return Status::Ok();
-    return Status::FromResult(status, "cannot unregister " + script);
+    return Status::FromResult(status, "cannot unregister " + script());
   } catch (const std::bad_alloc&) {
-    return Status::FromResult(kEOutOfMemory, script);
+    return Status::FromResult(kEOutOfMemory, script());
   }
 }
 
