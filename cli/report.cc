@@ -137,6 +137,7 @@ nlohmann::json ChangeJson(const Change& change) {
 std::string ReportJson(const CallReport& report) {
   nlohmann::json object = report.extra;
   object["result"] = report.result;
+  if (!report.reason.empty()) object["reason"] = report.reason;
   object["notifications"] = report.notifications;
   object["messages"] = report.messages;
   nlohmann::json changes = nlohmann::json::array();
