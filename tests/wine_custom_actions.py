@@ -153,6 +153,11 @@ class MsiexecTest(unittest.TestCase):
                 self.assertNotEqual(self.reg(env, "query", MARKER_KEY)[0], 0)
                 shot = os.path.join(WORK, "failure-message-ko.png")
                 self.assertGreater(os.path.getsize(shot), 1000)
+                # The verbose log names the group that failed and why.
+                with open(os.path.join(WORK, "install.log"), "rb") as f:
+                    log = f.read()
+                log = log.decode("utf-16" if log.count(b"\0") > len(log) // 4 else "utf-8", "replace")
+                self.assertIn("_RegProduct: no group named COMMON2007_MODULE (the groups are: ", log)
 
                 # No feature selected: no action, no message, success.
                 code, boxes = self.install(env, "INSTALLLEVEL=0", expect_box=False)
