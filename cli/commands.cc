@@ -105,8 +105,10 @@ CommandOutcome Unregister(const CommandArgs& args, const GlobalArgs& global) {
   Text directory;
   if (args.directory) directory = Utf8ToUtf16(*args.directory);
   UndoNotes notes;
-  const std::int32_t result = UnregProduct(host->platform(), group.c_str(),
-                                           args.directory ? directory.c_str() : nullptr, &notes);
+  const Status status =
+      UnregisterProduct(host->platform(), BuiltInCatalogue(), group.c_str(),
+                        args.directory ? directory.c_str() : nullptr, &notes);
+  const std::int32_t result = status.ok() ? kErrorSuccess : kErrorRegistryIoFailed;
 
   CommandOutcome outcome;
   CallReport& report = outcome.report;
@@ -115,8 +117,8 @@ CommandOutcome Unregister(const CommandArgs& args, const GlobalArgs& global) {
   report.result = result;
   report.meaning = result == 0 ? "the group was taken back completely"
                                : "the group is unknown, or a record failed (the rest was still "
-                                 "taken back)" +
-                                     CaseHint(args.group);
+                                 "taken back)";
+  report.reason = status.message;
   KeptReport(notes, &report);
   Finish(*host, &report);
   outcome.exitCode = result == 0 ? kExitOk : kExitFailure;

@@ -2,8 +2,11 @@
 
 #include <array>
 #include <cstring>
+#include <string>
+#include <utility>
 
 #include "assoc/file_ext_association.h"
+#include "platform/root_keys.h"
 #include "registration/path_buffer.h"
 #include "registration/record_executor.h"
 #include "script/replacement_map.h"
@@ -12,8 +15,20 @@
 namespace tolvane {
 namespace {
 
-// Every way taking a record back fails ends here.
-UndoResult Failure() { return UndoResult{false, false}; }
+// Every way taking a record back fails ends here, with its reason.
+UndoResult Failure(Status why) { return UndoResult{false, false, std::move(why)}; }
+
+// A store call on a key that failed: "cannot open HKCR\.zdw: access denied (5)".
+UndoResult StoreFailure(ErrorCode code, const char* what, RegKey root, const char16_t* path) {
+  return Failure(Status::FromError(code, std::string(what) + " " + KeyInWords(root, path)));
+}
+
+// A text that does not fit its 260-unit buffer.
+UndoResult TooLong(const std::string& what) {
+  return Failure(Status::Fail(StatusKind::kRefused, what + " does not fit " +
+                                                        std::to_string(kMaxPathChars) +
+                                                        " characters"));
+}
 
 bool IsEnd(const RegistrationRecord& record) { return record.kind == RecordKind::EndOfList; }
 
@@ -79,19 +94,23 @@ bool HoldsContainer(RegKey root, TextView path) {
 UndoResult RemoveEmptyKeys(RegistryStore& registry, RegKey root, TextView keyPath,
                            std::size_t ownedLength) {
   PathBuffer path;
-  if (!path.Assign(keyPath)) return Failure();
+  if (!path.Assign(keyPath)) return TooLong("the key path " + Utf16ToUtf8(keyPath));
   while (path.size() >= ownedLength && !HoldsContainer(root, path.view())) {
     ScopedKey key(registry);
     const ErrorCode open = registry.OpenKey(root, path.c_str(), kKeyRead, key.Receive());
     if (open != kErrorFileNotFound) {
-      if (open != kErrorSuccess) return Failure();
+      if (open != kErrorSuccess) return StoreFailure(open, "cannot open", root, path.c_str());
       std::uint32_t subkeys = 0;
       std::uint32_t values = 0;
-      if (registry.QueryInfoKey(key.get(), &subkeys, &values) != kErrorSuccess) return Failure();
-      if (key.Reset() != kErrorSuccess) return Failure();
+      const ErrorCode info = registry.QueryInfoKey(key.get(), &subkeys, &values);
+      if (info != kErrorSuccess) return StoreFailure(info, "cannot query", root, path.c_str());
+      const ErrorCode closed = key.Reset();
+      if (closed != kErrorSuccess) return StoreFailure(closed, "cannot close", root, path.c_str());
       if (subkeys != 0 || values != 0) break;
       const ErrorCode code = registry.DeleteKey(root, path.c_str());
-      if (code != kErrorSuccess && code != kErrorFileNotFound) return Failure();
+      if (code != kErrorSuccess && code != kErrorFileNotFound) {
+        return StoreFailure(code, "cannot delete", root, path.c_str());
+      }
     }
     const std::size_t slash = path.view().rfind(u'\\');
     if (slash == TextView::npos) break;
@@ -103,15 +122,17 @@ UndoResult RemoveEmptyKeys(RegistryStore& registry, RegKey root, TextView keyPat
 enum class Stored { kMissing, kSame, kDiffers, kUnreadable };
 
 // Compares the stored value with what registering writes: REG_SZ, the text
-// and its terminator, nothing more.
+// and its terminator, nothing more. An unreadable value leaves the store's
+// code in *code.
 Stored CompareStoredValue(RegistryStore& registry, RegKey key, const char16_t* name,
-                          const PathBuffer& wanted) {
+                          const PathBuffer& wanted, ErrorCode* unreadable) {
   std::array<char16_t, kPathBufferUnits> current{};
   std::uint32_t type = kRegNone;
   std::uint32_t bytes = static_cast<std::uint32_t>(sizeof(current));
   const ErrorCode code = registry.QueryValue(key, name, &type, current.data(), &bytes);
   if (code == kErrorFileNotFound) return Stored::kMissing;
   if (code == kErrorMoreData) return Stored::kDiffers;
+  *unreadable = code;
   if (code != kErrorSuccess) return Stored::kUnreadable;
   const std::size_t wantedBytes = (wanted.size() + 1) * sizeof(char16_t);
   return type == kRegSz && bytes == wantedBytes &&
@@ -122,8 +143,12 @@ Stored CompareStoredValue(RegistryStore& registry, RegKey key, const char16_t* n
 
 UndoResult UndoStringRecord(Platform& platform, const RegistrationRecord& record,
                             TextView directory, UndoNotes* notes) {
+  // Words are made only for a failure: a run of many records stays cheap.
+  const auto value = [&] { return ValueInWords(record.root, record.keyPath, record.valueName); };
   PathBuffer wanted;
-  if (!RegisteredText(record, directory, &wanted)) return Failure();
+  if (!RegisteredText(record, directory, &wanted)) {
+    return TooLong("the text " + value() + " holds after registering");
+  }
   RegistryStore& registry = platform.registry;
   OwnedKey owned;
   const bool hasOwner = FindOwnedKey(record.root, ViewOf(record.keyPath), &owned);
@@ -132,25 +157,33 @@ UndoResult UndoStringRecord(Platform& platform, const RegistrationRecord& record
   ScopedKey key(registry);
   const ErrorCode open =
       registry.OpenKey(record.root, record.keyPath, kKeyAllAccess, key.Receive());
-  if (open != kErrorSuccess && open != kErrorFileNotFound) return Failure();
+  if (open != kErrorSuccess && open != kErrorFileNotFound) {
+    return StoreFailure(open, "cannot open", record.root, record.keyPath);
+  }
   if (open == kErrorSuccess) {
-    switch (CompareStoredValue(registry, key.get(), record.valueName, wanted)) {
+    ErrorCode read = kErrorSuccess;
+    switch (CompareStoredValue(registry, key.get(), record.valueName, wanted, &read)) {
       case Stored::kMissing:
         break;
       case Stored::kUnreadable:
-        return Failure();
+        return Failure(Status::FromError(read, "cannot read " + value()));
       case Stored::kDiffers:
         if (notes != nullptr)
           notes->kept.push_back({record.root, Text(ViewOf(record.keyPath)), record.valueName});
         break;
       case Stored::kSame: {
         const ErrorCode code = registry.DeleteValue(key.get(), record.valueName);
-        if (code != kErrorSuccess && code != kErrorFileNotFound) return Failure();
+        if (code != kErrorSuccess && code != kErrorFileNotFound) {
+          return Failure(Status::FromError(code, "cannot delete " + value()));
+        }
         result.associationsRemoved = code == kErrorSuccess && hasOwner && owned.isAssociation;
         break;
       }
     }
-    if (key.Reset() != kErrorSuccess) return Failure();
+    const ErrorCode closed = key.Reset();
+    if (closed != kErrorSuccess) {
+      return StoreFailure(closed, "cannot close", record.root, record.keyPath);
+    }
   }
   if (hasOwner) {
     result.Fold(RemoveEmptyKeys(registry, record.root, ViewOf(record.keyPath), owned.length));
@@ -160,17 +193,25 @@ UndoResult UndoStringRecord(Platform& platform, const RegistrationRecord& record
 
 UndoResult UndoScriptRecord(Platform& platform, const RegistrationRecord& record,
                             TextView directory) {
+  const auto script = [&] { return "script " + std::to_string(ScriptIdOf(record)); };
   Text ownModule;
-  if (!platform.paths.OwnModulePath(&ownModule) || ownModule.size() > kMaxPathChars) {
-    return Failure();
+  if (!platform.paths.OwnModulePath(&ownModule)) {
+    return Failure(Status::Fail(StatusKind::kRefused, "cannot unregister " + script() +
+                                                          ": the library's own path is unknown"));
+  }
+  if (ownModule.size() > kMaxPathChars) {
+    return TooLong("cannot unregister " + script() + ": the library's own path");
   }
   PathBuffer scriptDirectory;
-  if (!ScriptDirectory(directory, &scriptDirectory)) return Failure();
+  if (!ScriptDirectory(directory, &scriptDirectory)) {
+    return TooLong("cannot unregister " + script() + ": the directory");
+  }
   ReplacementMap replacements(platform.text);
-  if (Failed(AddScriptReplacements(scriptDirectory, &replacements))) return Failure();
-  const Status status =
-      UnregisterRegistryScript(platform, replacements, ownModule, ScriptIdOf(record));
-  return status.ok() ? UndoResult{} : Failure();
+  if (const HResult added = AddScriptReplacements(scriptDirectory, &replacements); Failed(added)) {
+    return Failure(Status::FromResult(added, "cannot unregister " + script()));
+  }
+  Status status = UnregisterRegistryScript(platform, replacements, ownModule, ScriptIdOf(record));
+  return status.ok() ? UndoResult{} : Failure(std::move(status));
 }
 
 UndoResult UndoWithSubDirectory(Platform& platform, const RegistrationRecord& prefix,
@@ -179,7 +220,7 @@ UndoResult UndoWithSubDirectory(Platform& platform, const RegistrationRecord& pr
   PathBuffer subDirectory;
   if (!subDirectory.Assign(directory) || !EnsureTrailingBackslash(subDirectory) ||
       !subDirectory.Append(ViewOf(prefix.keyPath))) {
-    return Failure();
+    return TooLong("the directory with " + Utf16ToUtf8(ViewOf(prefix.keyPath)));
   }
   return UndoRecord(platform, record, subDirectory.view(), notes);
 }
@@ -224,7 +265,10 @@ UndoResult UndoRecord(Platform& platform, const RegistrationRecord& record, Text
     case RecordKind::RunScript:
       return UndoScriptRecord(platform, record, directory);
     default:
-      return Failure();
+      return Failure(Status::Fail(StatusKind::kRefused,
+                                  "a record of kind " +
+                                      std::to_string(static_cast<std::uint32_t>(record.kind)) +
+                                      " cannot be taken back"));
   }
 }
 

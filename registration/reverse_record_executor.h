@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/status.h"
 #include "registration/registration_record.h"
 
 namespace tolvane {
@@ -14,12 +15,15 @@ namespace tolvane {
 // (a store call failed, a text did not fit, a script failed, or a record
 // has no meaning at its place, as when registering it); associationsRemoved
 // turns true when a value of an extension key (HKEY_CLASSES_ROOT\.ext) or
-// of a per-user FileExts key was deleted.
+// of a per-user FileExts key was deleted. failure is the first failed
+// record's reason, and a success while ok holds.
 struct UndoResult {
   bool ok = true;
   bool associationsRemoved = false;
+  Status failure;
 
   void Fold(const UndoResult& other) {
+    if (ok && !other.ok) failure = other.failure;
     ok = ok && other.ok;
     associationsRemoved = associationsRemoved || other.associationsRemoved;
   }
