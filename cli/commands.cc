@@ -105,9 +105,8 @@ CommandOutcome Unregister(const CommandArgs& args, const GlobalArgs& global) {
   Text directory;
   if (args.directory) directory = Utf8ToUtf16(*args.directory);
   UndoNotes notes;
-  const Status status =
-      UnregisterProduct(host->platform(), BuiltInCatalogue(), group.c_str(),
-                        args.directory ? directory.c_str() : nullptr, &notes);
+  const Status status = UnregisterProduct(host->platform(), BuiltInCatalogue(), group.c_str(),
+                                          args.directory ? directory.c_str() : nullptr, &notes);
   const std::int32_t result = status.ok() ? kErrorSuccess : kErrorRegistryIoFailed;
 
   CommandOutcome outcome;

@@ -47,14 +47,15 @@ RunResult ExecuteStringRecord(Platform& platform, const RegistrationRecord& reco
   const auto value = [&] { return ValueInWords(record.root, record.keyPath, record.valueName); };
   // The wanted text first: one that does not fit fails before any write.
   const auto tooLong = [&](const char* what) {
-    return RunResult::Failed(Status::Fail(
-        StatusKind::kRefused, "cannot set " + value() + ": " + what + " does not fit " +
-                                  std::to_string(kMaxPathChars) + " characters"));
+    return RunResult::Failed(Status::Fail(StatusKind::kRefused,
+                                          "cannot set " + value() + ": " + what + " does not fit " +
+                                              std::to_string(kMaxPathChars) + " characters"));
   };
   PathBuffer wanted;
   if (!RegisteredText(record, directory, &wanted)) {
     if (record.kind == RecordKind::SetString) return tooLong("the text");
-    return tooLong(directory.size() > kMaxPathChars ? "the directory" : "the text with the directory");
+    return tooLong(directory.size() > kMaxPathChars ? "the directory"
+                                                    : "the text with the directory");
   }
 
   RegistryStore& registry = platform.registry;
@@ -112,7 +113,8 @@ RunResult ExecuteScriptRecord(Platform& platform, const RegistrationRecord& reco
   }
 
   ReplacementMap replacements(platform.text);
-  if (Failed(AddScriptReplacements(scriptDirectory, &replacements))) return refused("out of memory");
+  if (Failed(AddScriptReplacements(scriptDirectory, &replacements)))
+    return refused("out of memory");
   Status status = RunRegistryScript(platform, replacements, ownModule, ScriptIdOf(record));
   if (status.ok()) return RunResult{};
   return RunResult::Failed(std::move(status));

@@ -40,10 +40,9 @@ Status ChooseInstallDirectory(Platform& platform, const char16_t* installDir, Te
   }
   directory->assign(ViewOf(installDir));
   if (directory->size() > kMaxPathChars) {
-    return Status::Fail(StatusKind::kRefused, "the directory has " +
-                                                  std::to_string(directory->size()) +
-                                                  " characters, more than " +
-                                                  std::to_string(kMaxPathChars));
+    return Status::Fail(StatusKind::kRefused,
+                        "the directory has " + std::to_string(directory->size()) +
+                            " characters, more than " + std::to_string(kMaxPathChars));
   }
   return Status::Ok();
 }

@@ -25,9 +25,9 @@ UndoResult StoreFailure(ErrorCode code, const char* what, RegKey root, const cha
 
 // A text that does not fit its 260-unit buffer.
 UndoResult TooLong(const std::string& what) {
-  return Failure(Status::Fail(StatusKind::kRefused, what + " does not fit " +
-                                                        std::to_string(kMaxPathChars) +
-                                                        " characters"));
+  return Failure(
+      Status::Fail(StatusKind::kRefused,
+                   what + " does not fit " + std::to_string(kMaxPathChars) + " characters"));
 }
 
 bool IsEnd(const RegistrationRecord& record) { return record.kind == RecordKind::EndOfList; }

@@ -37,7 +37,7 @@ Status RunScript(Platform& platform, const ReplacementMap& map, TextView moduleP
       const Status applied = ApplyScriptText(platform, map, text, place);
       return applied.ok() ? applied : applied.Within(script());
     }
-      // The script ends at its first NUL, wherever the resource put one.
+    // The script ends at its first NUL, wherever the resource put one.
     ScriptParser parser{map};
     const HResult status = UnregisterScript(platform, parser, text.c_str());
     if (Succeeded(status)) return Status::Ok();
@@ -69,8 +69,8 @@ Status RunRegistryScript(Platform& platform, const ReplacementMap& map, TextView
   return RunScript(platform, map, modulePath, id, RunMode::kRegister, place);
 }
 
-Status UnregisterRegistryScript(Platform& platform, const ReplacementMap& map,
-                                TextView modulePath, std::uint16_t id) {
+Status UnregisterRegistryScript(Platform& platform, const ReplacementMap& map, TextView modulePath,
+                                std::uint16_t id) {
   return RunScript(platform, map, modulePath, id, RunMode::kUnregister, nullptr);
 }
 

@@ -30,8 +30,8 @@ HResult RunScriptResource(Platform& platform, const ReplacementMap& map, TextVie
 // The same script read the same way, unregistered (see UnregisterScript):
 // what it names is taken out of the registry again. A failure names the
 // script and its module.
-Status UnregisterRegistryScript(Platform& platform, const ReplacementMap& map,
-                                TextView modulePath, std::uint16_t id);
+Status UnregisterRegistryScript(Platform& platform, const ReplacementMap& map, TextView modulePath,
+                                std::uint16_t id);
 
 // Registers script (widened text) with the replacements of map. A failure's
 // code is ApplyScript's result code; its reason is the code in words and

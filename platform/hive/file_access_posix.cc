@@ -243,8 +243,8 @@ Status CheckLockFile(int fd, const std::string &lockPath) {
       got >= 0 && held.find_first_not_of("0123456789 \r\n") == std::string_view::npos;
   if (info.st_nlink > 1 || !idOnly) {
     return Status::Fail(StatusKind::kIo, lockPath +
-                                                ": is not a lock file (it has other names or "
-                                                "holds other data); not using it");
+                                             ": is not a lock file (it has other names or "
+                                             "holds other data); not using it");
   }
   return Status::Ok();
 }
@@ -279,7 +279,7 @@ Status FileLock::Acquire(const std::string &lockPath, LockMode mode, const LockW
       }
       if (error == ELOOP) {
         return Status::Fail(StatusKind::kIo,
-                                lockPath + ": is a symbolic link, not a lock file; not using it");
+                            lockPath + ": is a symbolic link, not a lock file; not using it");
       }
       return IoFailure(lockPath, "cannot open the lock file", error);
     }
@@ -291,7 +291,7 @@ Status FileLock::Acquire(const std::string &lockPath, LockMode mode, const LockW
       const auto waited = std::chrono::steady_clock::now() - start;
       if (waited >= wait.limit) {
         return Status::Fail(StatusKind::kIo,
-                                LockGaveUpMessage(lockPath, LockHolder(lock.get()), wait.limit));
+                            LockGaveUpMessage(lockPath, LockHolder(lock.get()), wait.limit));
       }
       if (!told && wait.notice) {
         wait.notice(LockWaitingNotice(lockPath, LockHolder(lock.get()), wait.limit));
@@ -303,7 +303,7 @@ Status FileLock::Acquire(const std::string &lockPath, LockMode mode, const LockW
     if (PathNamesFile(lockPath, lock.get())) break;
     if (std::chrono::steady_clock::now() - start >= wait.limit) {
       return Status::Fail(StatusKind::kIo,
-                              lockPath + ": the lock file keeps being replaced; gave up");
+                          lockPath + ": the lock file keeps being replaced; gave up");
     }
   }
   if (mode == LockMode::kExclusive) {

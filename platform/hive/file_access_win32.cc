@@ -78,7 +78,7 @@ class TemporaryFile {
 // may give a new file: owner, group and access list, or the access list
 // alone when the owner cannot be read.
 Status ReadSecurity(const std::wstring& file, std::vector<BYTE>* descriptor,
-                        SECURITY_INFORMATION* parts) {
+                    SECURITY_INFORMATION* parts) {
   constexpr SECURITY_INFORMATION kWithOwner =
       OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
   constexpr SECURITY_INFORMATION kAccessList = DACL_SECURITY_INFORMATION;
@@ -94,7 +94,7 @@ Status ReadSecurity(const std::wstring& file, std::vector<BYTE>* descriptor,
   }
   descriptor->clear();
   return Status::Fail(StatusKind::kIo,
-                          "cannot read the file's security: " + ErrorText(::GetLastError()));
+                      "cannot read the file's security: " + ErrorText(::GetLastError()));
 }
 
 }  // namespace
@@ -239,8 +239,8 @@ Status WriteFileAtomically(const std::string& path, std::string_view bytes) {
   }
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     return Status::Fail(StatusKind::kIo, path +
-                                                ": the file is read-only; not replacing it "
-                                                "(attrib -r clears the attribute)");
+                                             ": the file is read-only; not replacing it "
+                                             "(attrib -r clears the attribute)");
   }
   std::vector<BYTE> security;
   SECURITY_INFORMATION kept = 0;

@@ -68,7 +68,7 @@ struct HiveOperation {
 // strings); it is widened with `text`'s code page, and without one only
 // ASCII is accepted.
 Status ParseHive(std::string_view bytes, std::vector<HiveOperation> *operations,
-                     TextServices *text = nullptr);
+                 TextServices *text = nullptr);
 
 // Applies parsed operations to a store, in order, through its public
 // interface; every key opened is closed again on every path. Deleting a

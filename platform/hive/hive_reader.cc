@@ -801,7 +801,7 @@ Status HiveParser::Emit() {
 }  // namespace
 
 Status ParseHive(std::string_view bytes, std::vector<HiveOperation> *operations,
-                     TextServices *text) {
+                 TextServices *text) {
   operations->clear();
   Encoding encoding = Encoding::kUtf8;
   Status status = CheckEncoding(&bytes, &encoding);
