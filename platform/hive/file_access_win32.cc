@@ -364,7 +364,7 @@ Status FileLock::Acquire(const std::string& lockPath, LockMode mode, const LockW
     }
     if (std::chrono::steady_clock::now() - start >= wait.limit) {
       return Status::Fail(StatusKind::kIo,
-                              LockGaveUpMessage(lockPath, LockHolder(file.handle), wait.limit));
+                          LockGaveUpMessage(lockPath, LockHolder(file.handle), wait.limit));
     }
     if (!told && wait.notice) {
       wait.notice(LockWaitingNotice(lockPath, LockHolder(file.handle), wait.limit));

@@ -56,7 +56,7 @@ Status SaveHive(const std::string &path, const MemoryRegistryStore &store) {
 }
 
 Status ReadHiveFile(const std::string &path, std::string *bytes, std::size_t *operationCount,
-                        TextServices *text) {
+                    TextServices *text) {
   *operationCount = 0;
   Status status = ReadWholeFile(path, bytes, /*pipes=*/true);
   if (status.ok()) status = InFile(path, CheckHive(*bytes, operationCount, text));
@@ -64,8 +64,7 @@ Status ReadHiveFile(const std::string &path, std::string *bytes, std::size_t *op
   return status;
 }
 
-Status ImportHiveFile(const std::string &path, RegistryStore &store,
-                          std::size_t *operationCount) {
+Status ImportHiveFile(const std::string &path, RegistryStore &store, std::size_t *operationCount) {
   std::string bytes;
   std::size_t count = 0;
   Status status = ReadHiveFile(path, &bytes, &count);
@@ -80,8 +79,8 @@ Status CreateHiveDirectory(const std::string &path) {
   // current folder).
   std::filesystem::create_directories(PathOf(DirectoryOf(ResolvedPath(path))), error);
   if (error) {
-    return Status::Fail(
-        StatusKind::kIo, DirectoryOf(path) + ": cannot create the directory: " + error.message());
+    return Status::Fail(StatusKind::kIo,
+                        DirectoryOf(path) + ": cannot create the directory: " + error.message());
   }
   return Status::Ok();
 }
@@ -94,8 +93,8 @@ Status HiveSession::Open(const std::string &path, LockMode mode, const LockWait 
   const std::string resolved = ResolvedPath(path);
   if (IsCompanionName(path) || IsCompanionName(resolved)) {
     return Status::Fail(StatusKind::kIo, path +
-                                                ": a name ending in .lock or .tmpN-N is a lock or "
-                                                "temporary file's; choose another name for a hive");
+                                             ": a name ending in .lock or .tmpN-N is a lock or "
+                                             "temporary file's; choose another name for a hive");
   }
   // A directory, a device or a link loop is refused before the lock file
   // is made beside it.
@@ -107,8 +106,8 @@ Status HiveSession::Open(const std::string &path, LockMode mode, const LockWait 
   if (kind != std::filesystem::file_type::not_found &&
       kind != std::filesystem::file_type::regular) {
     return Status::Fail(StatusKind::kIo, path + (kind == std::filesystem::file_type::directory
-                                                        ? ": is a directory"
-                                                        : ": not a regular file"));
+                                                     ? ": is a directory"
+                                                     : ": not a regular file"));
   }
   Status status = lock_.Acquire(CompanionPath(resolved, kLockSuffix), mode, wait);
   if (!status.ok()) return status;
@@ -156,8 +155,8 @@ Status HiveSession::Commit() {
   // lock of its own on the new one and save too; one of the two would lose.
   if (!lock_.StillNamed()) {
     return Status::Fail(StatusKind::kIo, path_ +
-                                                ": its lock file was removed or replaced while "
-                                                "this command held it; not saving");
+                                             ": its lock file was removed or replaced while "
+                                             "this command held it; not saving");
   }
   // Written straight from the store, with room for about the file it
   // replaces: the bytes are the only copy made.

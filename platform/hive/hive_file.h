@@ -47,7 +47,7 @@ Status SaveHive(const std::string &path, const MemoryRegistryStore &store);
 // as it is read again, so that they are never all held.
 // *operationCount, when given, receives how many operations the file holds.
 Status ImportHiveFile(const std::string &path, RegistryStore &store,
-                          std::size_t *operationCount = nullptr);
+                      std::size_t *operationCount = nullptr);
 
 // ImportHiveFile's first half: reads and checks the whole file (a pipe
 // too) without touching any store, so a command can read its input before
@@ -55,7 +55,7 @@ Status ImportHiveFile(const std::string &path, RegistryStore &store,
 // counts its operations; a file that fails leaves *bytes empty.
 // `text` widens a REGEDIT4 file's 8-bit text (see ParseHive).
 Status ReadHiveFile(const std::string &path, std::string *bytes, std::size_t *operationCount,
-                        TextServices *text = nullptr);
+                    TextServices *text = nullptr);
 
 // Creates the directory that will hold the hive file at path, with any
 // missing parents (for a default location that may not exist yet).
@@ -86,7 +86,7 @@ class HiveSession {
   // store, and the hive file is left exactly as it was. Opening an open
   // session closes it first.
   Status Open(const std::string &path, LockMode mode = LockMode::kExclusive,
-                  const LockWait &wait = LockWait());
+              const LockWait &wait = LockWait());
 
   // The keys of a session may grow with its input: their full paths may add
   // up to kPathUnitsPerInputByte units for each byte of the hive file and of

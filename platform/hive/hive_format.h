@@ -88,14 +88,13 @@ Status ApplyHive(const std::vector<HiveOperation> &operations, RegistryStore &st
 // when this fails, as a hive being loaded.
 // `text` widens a REGEDIT4 file's 8-bit text, as for ParseHive.
 Status ParseAndApplyHive(std::string_view bytes, RegistryStore &store,
-                             TextServices *text = nullptr);
+                         TextServices *text = nullptr);
 
 // ParseHive without the list: checks the whole text and counts the
 // operations it holds, keeping none of them, so that a caller can check
 // a file before it changes anything and then apply it with
 // ParseAndApplyHive, never holding its operations.
-Status CheckHive(std::string_view bytes, std::size_t *operationCount,
-                     TextServices *text = nullptr);
+Status CheckHive(std::string_view bytes, std::size_t *operationCount, TextServices *text = nullptr);
 
 // Writes the keys as hive text: UTF-16 units, CRLF line ends, no BOM. Each
 // key in the order given as "[path]", its values, a blank line; REG_SZ as
@@ -114,12 +113,11 @@ Status SerializeHiveUtf16(const std::vector<StoredKey> &keys, std::string *bytes
 // sizeHint is room to reserve first (the size of the file being replaced,
 // say), 0 for none.
 Status SerializeStoreUtf16(const MemoryRegistryStore &store, std::string *bytes,
-                               std::size_t sizeHint = 0);
+                           std::size_t sizeHint = 0);
 
 // FormatHiveText as UTF-8 without BOM, for a terminal. With crlf false the
 // lines end in LF. An unpaired surrogate in a name or string (which UTF-8
 // cannot carry) is shown as U+FFFD; use the UTF-16 form to keep every unit.
-Status SerializeHiveUtf8(const std::vector<StoredKey> &keys, std::string *bytes,
-                             bool crlf = true);
+Status SerializeHiveUtf8(const std::vector<StoredKey> &keys, std::string *bytes, bool crlf = true);
 
 }  // namespace tolvane

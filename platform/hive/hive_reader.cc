@@ -29,7 +29,7 @@ constexpr std::size_t kMaxKeyDepth = 512;
 
 Status Malformed(std::size_t line, const std::string &problem) {
   return Status::Fail(StatusKind::kMalformed, "line " + std::to_string(line) + ": " + problem,
-                          line);
+                      line);
 }
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
@@ -507,7 +507,7 @@ class HiveParser {
   // set when the line ends in a continuation backslash. `continuedFrom` is
   // the line a continuation line belongs to, 0 on a value's first line.
   Status ParseHexList(Cursor &cursor, std::size_t continuedFrom, std::string *bytes,
-                          bool *continued) const {
+                      bool *continued) const {
     *continued = false;
     cursor.SkipBlanks();
     if (cursor.Peek() == u'\\') return EndWithContinuation(cursor, continued);

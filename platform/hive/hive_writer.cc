@@ -136,10 +136,9 @@ class HiveTextWriter final : public StoredKeyVisitor {
 
   bool Key(TextView path) override {
     if (path.find_first_of(TextView(u"\r\n\0", 3)) != TextView::npos) {
-      status_ =
-          Status::Fail(StatusKind::kMalformed,
-                           "key \"" + Excerpt(path) +
-                               "\" has a line break in its name, which a hive file cannot hold");
+      status_ = Status::Fail(StatusKind::kMalformed,
+                             "key \"" + Excerpt(path) +
+                                 "\" has a line break in its name, which a hive file cannot hold");
       return false;
     }
     EndKey();
@@ -154,7 +153,7 @@ class HiveTextWriter final : public StoredKeyVisitor {
   bool Value(TextView name, std::uint32_t type, std::string_view data) override {
     if (name.find(u'\0') != TextView::npos) {
       status_ = Status::Fail(StatusKind::kMalformed,
-                                 "a value of key \"" + Excerpt(path_) + "\" has a NUL in its name");
+                             "a value of key \"" + Excerpt(path_) + "\" has a NUL in its name");
       return false;
     }
     const std::size_t start = out_->size();
@@ -248,7 +247,7 @@ Status SerializeHiveUtf16(const std::vector<StoredKey> &keys, std::string *bytes
 }
 
 Status SerializeStoreUtf16(const MemoryRegistryStore &store, std::string *bytes,
-                               std::size_t sizeHint) {
+                           std::size_t sizeHint) {
   bytes->clear();
   return WriteUtf16([&](StoredKeyVisitor &writer) { store.VisitKeys(writer); }, sizeHint, bytes);
 }
