@@ -323,7 +323,7 @@ TEST_F(HiveFileTest, SessionRefusesABadFileAndLeavesItAsItWas) {
   }
   const struct {
     std::string bytes;
-    HiveError error;
+    StatusKind error;
     const char *words;
   } kCases[] = {
       {"\xFF\xFEW\0i\0n", StatusKind::kMalformed, "line 1: "},  // odd UTF-16 byte count
