@@ -106,5 +106,23 @@ void BM_VerifyEveryGroup(benchmark::State& state) {
 }
 BENCHMARK(BM_VerifyEveryGroup)->Unit(benchmark::kMicrosecond);
 
+// Guards `verify GROUP`, one group at a time (the catalogue's n-th group):
+// what one command asks of the library.
+void BM_VerifyOneGroup(benchmark::State& state) {
+  BenchPlatform t;
+  if (!RegisterWholeSuite(t.platform)) state.SkipWithError("the suite did not register");
+  const GroupCatalogueEntry& entry = BuiltInCatalogue()[static_cast<std::size_t>(state.range(0))];
+  state.SetLabel(Utf16ToUtf8(entry.name));
+  for (auto _ : state) {
+    CopyOnWriteRegistryStore layer(t.registry);
+    RegistryOpenExecutableQuery shell(layer);
+    Platform platform = On(t, layer, shell);
+    benchmark::DoNotOptimize(RegProduct(platform, entry.name, kInstallDir));
+  }
+}
+BENCHMARK(BM_VerifyOneGroup)
+    ->DenseRange(0, static_cast<std::int64_t>(BuiltInCatalogue().size()) - 1)
+    ->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 }  // namespace tolvane::bench

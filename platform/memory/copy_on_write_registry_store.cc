@@ -14,115 +14,131 @@ constexpr std::uint32_t kWritingRights = kKeySetValue | kKeyCreateSubKey | kKeyC
                                          0x00010000u /* DELETE */ | 0x00040000u /* WRITE_DAC */ |
                                          0x00080000u /* WRITE_OWNER */;
 
-// The components of a subkey path folded and joined by single backslashes;
-// false for a path no key can have (the layer refuses it with its error).
-bool FoldPath(const char16_t* subkey, Text* path, Text* spelled) {
-  if (subkey == nullptr) return true;
-  if (*subkey == u'\\') return false;
-  std::size_t run = 0;
-  for (const char16_t* c = subkey; *c != u'\0'; ++c) {
-    if (*c == u'\\') {
-      run = 0;
-      continue;
-    }
-    if (++run > kMaxKeyNameUnits) return false;
-    if (run == 1 && !path->empty()) {
-      path->push_back(u'\\');
-      spelled->push_back(u'\\');
-    }
-    path->push_back(RegistryLower(*c));
-    spelled->push_back(*c);
-  }
-  return true;
-}
-
 }  // namespace
 
-bool CopyOnWriteRegistryStore::PlaceOf(RegKey parent, const char16_t* subkey, Place* place) const {
-  if (IsPredefinedKey(parent)) {
-    place->root = parent;
-    place->path.clear();
-    place->spelled.clear();
-  } else {
-    const auto it = places_.find(parent);
-    if (it == places_.end()) return false;
-    *place = it->second;
+CopyOnWriteRegistryStore::Mark* CopyOnWriteRegistryStore::RootMark(RegKey root) {
+  Mark*& mark = roots_[root];
+  if (mark == nullptr) {
+    mark = &marks_.emplace_back();
+    mark->root = root;
   }
-  return FoldPath(subkey, &place->path, &place->spelled);
+  return mark;
 }
 
-ErrorCode CopyOnWriteRegistryStore::Reach(const Place& place) {
-  // Top down, so that each key's parent is settled before the key.
-  std::vector<std::size_t> cuts{0};
-  for (std::size_t i = 0; i < place.path.size(); ++i) {
-    if (place.path[i] == u'\\') cuts.push_back(i);
+bool CopyOnWriteRegistryStore::Hidden(const Mark& mark) {
+  for (const Mark* m = &mark; m != nullptr; m = m->parent) {
+    if (m->gone) return true;
   }
-  if (!place.path.empty()) cuts.push_back(place.path.size());
-  for (const std::size_t cut : cuts) {
-    Text prefix = place.path.substr(0, cut);
-    if (!filled_.emplace(place.root, prefix).second) continue;
-    const TextView spelled = TextView(place.spelled).substr(0, cut);
-    if (const ErrorCode code = Arrive(place.root, prefix, spelled); code != kErrorSuccess) {
-      filled_.erase({place.root, prefix});
-      return code;
+  return false;
+}
+
+Text CopyOnWriteRegistryStore::PathOf(const Mark& mark) {
+  std::size_t units = 0;
+  for (const Mark* m = &mark; m->parent != nullptr; m = m->parent) units += m->name.size() + 1;
+  Text path(units == 0 ? 0 : units - 1, u'\\');
+  for (const Mark* m = &mark; m->parent != nullptr; m = m->parent) {
+    units -= m->name.size() + 1;
+    path.replace(units, m->name.size(), m->name);
+  }
+  return path;
+}
+
+ErrorCode CopyOnWriteRegistryStore::Reach(RegKey parent, const char16_t* subkey, Mark** result) {
+  *result = nullptr;
+  Mark* mark = nullptr;
+  if (IsPredefinedKey(parent)) {
+    mark = RootMark(parent);
+    if (!mark->filled) {
+      if (const ErrorCode code = CopyRootValues(parent); code != kErrorSuccess) return code;
+      mark->filled = true;
     }
+  } else {
+    const auto it = places_.find(parent);
+    if (it == places_.end()) return kErrorSuccess;
+    mark = it->second;
   }
+  if (subkey == nullptr) {
+    *result = mark;
+    return kErrorSuccess;
+  }
+  if (*subkey == u'\\') return kErrorSuccess;
+  // Components are separated by runs of backslashes; a trailing run ends
+  // the path.
+  const char16_t* c = subkey;
+  while (*c != u'\0') {
+    const char16_t* start = c;
+    folded_.clear();
+    for (; *c != u'\0' && *c != u'\\'; ++c) folded_.push_back(RegistryLower(*c));
+    const TextView spelled(start, static_cast<std::size_t>(c - start));
+    while (*c == u'\\') ++c;
+    if (folded_.size() > kMaxKeyNameUnits) return kErrorSuccess;
+    auto found = mark->children.find(folded_);
+    if (found == mark->children.end()) {
+      Mark& made = marks_.emplace_back();
+      made.root = mark->root;
+      made.parent = mark;
+      found = mark->children.emplace(folded_, &made).first;
+      made.name = found->first;
+    }
+    Mark* next = found->second;
+    if (!next->filled) {
+      if (const ErrorCode code = Arrive(*next, spelled); code != kErrorSuccess) return code;
+      next->filled = true;
+    }
+    mark = next;
+  }
+  *result = mark;
   return kErrorSuccess;
 }
 
-bool CopyOnWriteRegistryStore::Gone(RegKey root, const Text& path) const {
-  if (gone_.empty()) return false;
-  for (std::size_t cut = 0;; ++cut) {
-    cut = path.find(u'\\', cut);
-    if (gone_.count({root, path.substr(0, cut)}) != 0) return true;
-    if (cut == Text::npos) return false;
-  }
-}
-
-ErrorCode CopyOnWriteRegistryStore::Arrive(RegKey root, const Text& path, TextView spelled) {
-  if (path.empty()) return CopyValues(root, path);
-  if (Gone(root, path)) return kErrorSuccess;
-  ScopedKey here(layer_);
-  if (layer_.OpenKey(root, path.c_str(), kKeyRead, here.Receive()) != kErrorSuccess) {
-    // Not in the layer: absent, unless the parent was never listed and the
-    // store beneath has it, which then comes into the layer.
-    const std::size_t slash = path.rfind(u'\\');
-    const Text parent = slash == Text::npos ? Text() : path.substr(0, slash);
-    if (listed_.count({root, parent}) != 0) return kErrorSuccess;
-    ScopedKey up(layer_);
-    if (layer_.OpenKey(root, parent.c_str(), kKeyCreateSubKey, up.Receive()) != kErrorSuccess) {
-      return kErrorSuccess;
-    }
-    ScopedKey from(inner());
-    const ErrorCode code = inner().OpenKey(root, path.c_str(), kKeyRead, from.Receive());
-    if (code == kErrorFileNotFound) return kErrorSuccess;
-    if (code != kErrorSuccess) return code;
-    ScopedKey made(layer_);
-    const Text name(slash == Text::npos ? spelled : spelled.substr(slash + 1));
-    if (const ErrorCode c =
-            layer_.CreateKey(up.get(), name.c_str(), kKeyRead, made.Receive(), nullptr);
-        c != kErrorSuccess) {
-      return c;
-    }
-  }
-  return CopyValues(root, path);
-}
-
-ErrorCode CopyOnWriteRegistryStore::CopyValues(RegKey root, const Text& path) {
-  RegistryStore& beneath = inner();
-  ScopedKey from(beneath);
-  ErrorCode code = beneath.OpenKey(root, path.c_str(), kKeyRead, from.Receive());
+ErrorCode CopyOnWriteRegistryStore::Arrive(const Mark& mark, TextView spelled) {
+  if (Hidden(mark)) return kErrorSuccess;
+  const Text path = PathOf(mark);
+  ScopedKey from(inner());
+  ErrorCode code = inner().OpenKey(mark.root, path.c_str(), kKeyRead, from.Receive());
   if (code == kErrorFileNotFound) return kErrorSuccess;
   if (code != kErrorSuccess) return code;
   ScopedKey to(layer_);
-  code = layer_.OpenKey(root, path.c_str(), kKeyAllAccess, to.Receive());
+  if (mark.parent->listed) {
+    // Listing the parent made the key already.
+    code = layer_.OpenKey(mark.root, path.c_str(), kKeyAllAccess, to.Receive());
+  } else {
+    // The parent was reached first, so the layer has it, unless beneath
+    // lost it since; then there is no parent to make the key beneath.
+    const std::size_t slash = path.rfind(u'\\');
+    const Text parent = slash == Text::npos ? Text() : path.substr(0, slash);
+    ScopedKey up(layer_);
+    if (layer_.OpenKey(mark.root, parent.c_str(), kKeyCreateSubKey, up.Receive()) !=
+        kErrorSuccess) {
+      return kErrorSuccess;
+    }
+    const Text name(spelled);
+    code = layer_.CreateKey(up.get(), name.c_str(), kKeyAllAccess, to.Receive(), nullptr);
+  }
   if (code != kErrorSuccess) return code;
+  return CopyValues(from.get(), to.get());
+}
+
+ErrorCode CopyOnWriteRegistryStore::CopyRootValues(RegKey root) {
+  ScopedKey from(inner());
+  ErrorCode code = inner().OpenKey(root, u"", kKeyRead, from.Receive());
+  if (code == kErrorFileNotFound) return kErrorSuccess;
+  if (code != kErrorSuccess) return code;
+  ScopedKey to(layer_);
+  code = layer_.OpenKey(root, u"", kKeyAllAccess, to.Receive());
+  if (code != kErrorSuccess) return code;
+  return CopyValues(from.get(), to.get());
+}
+
+ErrorCode CopyOnWriteRegistryStore::CopyValues(RegKey from, RegKey to) {
+  RegistryStore& beneath = inner();
+  ErrorCode code = kErrorSuccess;
   if (name_.empty()) name_.resize(kMaxValueNameUnits + 1);
   for (std::uint32_t i = 0;; ++i) {
     std::uint32_t units = kMaxValueNameUnits + 1;
     std::uint32_t type = 0;
     auto bytes = static_cast<std::uint32_t>(data_.size());
-    code = beneath.EnumValue(from.get(), i, name_.data(), &units, &type, data_.data(), &bytes);
+    code = beneath.EnumValue(from, i, name_.data(), &units, &type, data_.data(), &bytes);
     if (code == kErrorMoreData && bytes > data_.size()) {
       data_.resize(bytes);
       --i;
@@ -131,72 +147,74 @@ ErrorCode CopyOnWriteRegistryStore::CopyValues(RegKey root, const Text& path) {
     if (code == kErrorNoMoreItems) return kErrorSuccess;
     if (code != kErrorSuccess) return code;
     name_[units] = u'\0';
-    code = layer_.SetValue(to.get(), name_.c_str(), type, data_.data(), bytes);
+    code = layer_.SetValue(to, name_.c_str(), type, data_.data(), bytes);
     if (code != kErrorSuccess) return code;
   }
 }
 
-ErrorCode CopyOnWriteRegistryStore::List(RegKey root, const Text& path) {
-  if (!listed_.emplace(root, path).second || Gone(root, path)) return kErrorSuccess;
+ErrorCode CopyOnWriteRegistryStore::List(Mark& mark) {
+  if (mark.listed || Hidden(mark)) return kErrorSuccess;
+  const Text path = PathOf(mark);
   ScopedKey to(layer_);
-  if (layer_.OpenKey(root, path.c_str(), kKeyAllAccess, to.Receive()) != kErrorSuccess) {
+  if (layer_.OpenKey(mark.root, path.c_str(), kKeyAllAccess, to.Receive()) != kErrorSuccess) {
     return kErrorSuccess;
   }
   RegistryStore& beneath = inner();
   ScopedKey from(beneath);
-  ErrorCode code = beneath.OpenKey(root, path.c_str(), kKeyRead, from.Receive());
-  if (code == kErrorFileNotFound) return kErrorSuccess;
-  if (code != kErrorSuccess) {
-    listed_.erase({root, path});
-    return code;
+  ErrorCode code = beneath.OpenKey(mark.root, path.c_str(), kKeyRead, from.Receive());
+  if (code == kErrorFileNotFound) {
+    mark.listed = true;
+    return kErrorSuccess;
   }
+  if (code != kErrorSuccess) return code;
   char16_t name[kMaxKeyNameUnits + 1];
   for (std::uint32_t i = 0;; ++i) {
     std::uint32_t units = kMaxKeyNameUnits + 1;
     code = beneath.EnumKey(from.get(), i, name, &units);
-    if (code == kErrorNoMoreItems) return kErrorSuccess;
-    if (code != kErrorSuccess) {
-      listed_.erase({root, path});
-      return code;
+    if (code == kErrorNoMoreItems) break;
+    if (code != kErrorSuccess) return code;
+    folded_.clear();
+    for (std::uint32_t u = 0; u < units; ++u) folded_.push_back(RegistryLower(name[u]));
+    if (const auto child = mark.children.find(folded_);
+        child != mark.children.end() && child->second->gone) {
+      continue;
     }
-    Text child = path.empty() ? Text() : path + u'\\';
-    for (std::uint32_t u = 0; u < units; ++u) child.push_back(RegistryLower(name[u]));
-    if (gone_.count({root, child}) != 0) continue;
     name[units] = u'\0';
     ScopedKey made(layer_);
     code = layer_.CreateKey(to.get(), name, kKeyRead, made.Receive(), nullptr);
     if (code != kErrorSuccess) return code;
   }
+  mark.listed = true;
+  return kErrorSuccess;
 }
 
 ErrorCode CopyOnWriteRegistryStore::ListKey(RegKey key) {
+  Mark* mark = nullptr;
   if (IsPredefinedKey(key)) {
-    if (const ErrorCode code = ReachRoot(key); code != kErrorSuccess) return code;
-    return List(key, Text());
+    if (const ErrorCode code = Reach(key, nullptr, &mark); code != kErrorSuccess) return code;
+  } else if (const auto it = places_.find(key); it != places_.end()) {
+    mark = it->second;
   }
-  const auto it = places_.find(key);
-  return it == places_.end() ? kErrorSuccess : List(it->second.root, it->second.path);
+  return mark == nullptr ? kErrorSuccess : List(*mark);
 }
 
-ErrorCode CopyOnWriteRegistryStore::CheckAccess(const Place& place, std::uint32_t access) {
-  if ((access & kWritingRights) == 0) return kErrorSuccess;
+ErrorCode CopyOnWriteRegistryStore::CheckAccess(Mark& mark, std::uint32_t access) {
+  const std::uint32_t writing = access & kWritingRights;
+  if ((writing & ~mark.granted) == 0) return kErrorSuccess;
   ScopedKey probe(inner());
-  const ErrorCode code = inner().OpenKey(place.root, place.path.c_str(), access, probe.Receive());
-  return code == kErrorAccessDenied ? code : kErrorSuccess;
+  const Text path = PathOf(mark);
+  const ErrorCode code = inner().OpenKey(mark.root, path.c_str(), access, probe.Receive());
+  if (code == kErrorAccessDenied) return code;
+  mark.granted |= writing;
+  return kErrorSuccess;
 }
 
 ErrorCode CopyOnWriteRegistryStore::OpenKey(RegKey parent, const char16_t* subkey,
                                             std::uint32_t access, RegKey* result) {
-  Place place;
-  const bool known = PlaceOf(parent, subkey, &place);
-  if (known) {
-    if (const ErrorCode code = Reach(place); code != kErrorSuccess) {
-      if (result != nullptr) *result = kNoKey;
-      return code;
-    }
-  }
-  ErrorCode code = layer_.OpenKey(parent, subkey, access, result);
-  if (code == kErrorSuccess && known) code = CheckAccess(place, access);
+  Mark* mark = nullptr;
+  ErrorCode code = Reach(parent, subkey, &mark);
+  if (code == kErrorSuccess) code = layer_.OpenKey(parent, subkey, access, result);
+  if (code == kErrorSuccess && mark != nullptr) code = CheckAccess(*mark, access);
   if (code != kErrorSuccess) {
     if (result != nullptr && *result != kNoKey) {
       layer_.CloseKey(*result);
@@ -204,24 +222,17 @@ ErrorCode CopyOnWriteRegistryStore::OpenKey(RegKey parent, const char16_t* subke
     }
     return code;
   }
-  if (known) places_[*result] = std::move(place);
+  if (mark != nullptr) places_[*result] = mark;
   return code;
 }
 
 ErrorCode CopyOnWriteRegistryStore::CreateKey(RegKey parent, const char16_t* subkey,
                                               std::uint32_t access, RegKey* result, bool* created) {
-  Place place;
-  const bool known = PlaceOf(parent, subkey, &place);
-  if (known) {
-    if (const ErrorCode code = Reach(place); code != kErrorSuccess) {
-      if (result != nullptr) *result = kNoKey;
-      if (created != nullptr) *created = false;
-      return code;
-    }
-  }
+  Mark* mark = nullptr;
   bool made = false;
-  ErrorCode code = layer_.CreateKey(parent, subkey, access, result, &made);
-  if (code == kErrorSuccess && known && !made) code = CheckAccess(place, access);
+  ErrorCode code = Reach(parent, subkey, &mark);
+  if (code == kErrorSuccess) code = layer_.CreateKey(parent, subkey, access, result, &made);
+  if (code == kErrorSuccess && mark != nullptr && !made) code = CheckAccess(*mark, access);
   if (code != kErrorSuccess) {
     if (result != nullptr && *result != kNoKey) {
       layer_.CloseKey(*result);
@@ -231,12 +242,14 @@ ErrorCode CopyOnWriteRegistryStore::CreateKey(RegKey parent, const char16_t* sub
     return code;
   }
   if (created != nullptr) *created = made;
-  if (known) places_[*result] = std::move(place);
+  if (mark != nullptr) places_[*result] = mark;
   return code;
 }
 
 ErrorCode CopyOnWriteRegistryStore::ReachRoot(RegKey key) {
-  return IsPredefinedKey(key) ? Reach(Place{key, Text(), Text()}) : kErrorSuccess;
+  if (!IsPredefinedKey(key)) return kErrorSuccess;
+  Mark* mark = nullptr;
+  return Reach(key, nullptr, &mark);
 }
 
 ErrorCode CopyOnWriteRegistryStore::QueryValue(RegKey key, const char16_t* name,
@@ -258,29 +271,23 @@ ErrorCode CopyOnWriteRegistryStore::DeleteValue(RegKey key, const char16_t* name
 }
 
 ErrorCode CopyOnWriteRegistryStore::DeleteKey(RegKey parent, const char16_t* subkey) {
-  Place place;
-  const bool known = PlaceOf(parent, subkey, &place);
-  if (known) {
-    ErrorCode code = Reach(place);
-    if (code == kErrorSuccess) code = List(place.root, place.path);
-    if (code != kErrorSuccess) return code;
-  }
-  const ErrorCode code = layer_.DeleteKey(parent, subkey);
-  if (code == kErrorSuccess && known) gone_.emplace(place.root, place.path);
+  Mark* mark = nullptr;
+  ErrorCode code = Reach(parent, subkey, &mark);
+  if (code == kErrorSuccess && mark != nullptr) code = List(*mark);
+  if (code != kErrorSuccess) return code;
+  code = layer_.DeleteKey(parent, subkey);
+  if (code == kErrorSuccess && mark != nullptr) mark->gone = true;
   return code;
 }
 
 ErrorCode CopyOnWriteRegistryStore::DeleteTree(RegKey parent, const char16_t* subkey) {
-  Place place;
-  const bool known = PlaceOf(parent, subkey, &place);
   const bool itself = subkey == nullptr || *subkey == u'\0';  // the key stays, its subkeys go
-  if (known) {
-    ErrorCode code = Reach(place);
-    if (code == kErrorSuccess && itself) code = List(place.root, place.path);
-    if (code != kErrorSuccess) return code;
-  }
-  const ErrorCode code = layer_.DeleteTree(parent, subkey);
-  if (code == kErrorSuccess && known && !itself) gone_.emplace(place.root, place.path);
+  Mark* mark = nullptr;
+  ErrorCode code = Reach(parent, subkey, &mark);
+  if (code == kErrorSuccess && mark != nullptr && itself) code = List(*mark);
+  if (code != kErrorSuccess) return code;
+  code = layer_.DeleteTree(parent, subkey);
+  if (code == kErrorSuccess && mark != nullptr && !itself) mark->gone = true;
   return code;
 }
 

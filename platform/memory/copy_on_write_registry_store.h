@@ -8,9 +8,11 @@
 // first time a key is reached (opened, created, or passed through on the way
 // to one), it and its values are copied from the store beneath; its subkeys
 // are copied (as keys still to be filled) only when it is enumerated,
-// counted, emptied or deleted. From then on the layer alone answers for that
-// key, so a key deleted in the
-// layer stays deleted (its subkeys beneath never come back), and handles,
+// counted, emptied or deleted. What has been copied is kept on a tree of
+// marks beside the layer, one per key reached, so that a call on a key
+// reached before costs one lookup per path component. From then on the
+// layer alone answers for that key, so a key deleted in the layer stays
+// deleted (its subkeys beneath never come back), and handles,
 // access rights, enumeration order and error numbers are the in-memory
 // store's, which keeps to the system registry's. The store beneath is only
 // opened for reading, and for an existing key also with the rights a caller
@@ -27,9 +29,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <map>
-#include <set>
 #include <string>
+#include <unordered_map>
 #include <utility>
 
 #include "platform/forwarding_registry_store.h"
@@ -69,48 +72,54 @@ class CopyOnWriteRegistryStore final : public ForwardingRegistryStore {
   const MemoryRegistryStore& layer() const { return layer_; }
 
  private:
-  // Where a key lives: its root and its path below it, folded, with single
-  // backslashes between the components.
-  struct Place {
+  // What the layer knows of one key it has reached (or listed, or deleted),
+  // found from its parent by folded name. Marks are never freed while the
+  // store lives, so a handle's mark stays valid after its key is deleted.
+  struct Mark {
     RegKey root = kNoKey;
-    Text path;
-    Text spelled;  // the same path as the caller spelt it
+    Mark* parent = nullptr;     // null for a root
+    Text name;                  // folded; empty for a root
+    bool filled = false;        // the key and its values came into the layer (if beneath has it)
+    bool listed = false;        // every subkey beneath became a key of the layer
+    bool gone = false;          // deleted here: nothing beneath it comes from beneath any more
+    std::uint32_t granted = 0;  // writing rights beneath is known to grant
+    std::unordered_map<Text, Mark*> children;
   };
 
-  // The place of parent\subkey; false when parent is none this store knows
-  // or the path cannot name a key (the layer then gives the error).
-  bool PlaceOf(RegKey parent, const char16_t* subkey, Place* place) const;
-  // Settles every key from the root down to place that was not settled
-  // yet (Arrive), parents first.
-  ErrorCode Reach(const Place& place);
+  // The mark parent\subkey leads to, every key on the way settled (its
+  // values copied the first time it is reached), parents first; null in
+  // *mark when parent is none this store knows or the path cannot name a
+  // key (the layer then gives the error).
+  ErrorCode Reach(RegKey parent, const char16_t* subkey, Mark** mark);
+  Mark* RootMark(RegKey root);
   // Reach for a key used as such: a root is settled when first used, any
   // other key was settled when its handle was opened.
   ErrorCode ReachRoot(RegKey key);
   // One key reached for the first time: unless it was deleted here, a key
   // the store beneath has comes into the layer (if its parent's subkeys
   // were not all copied already) with its values.
-  ErrorCode Arrive(RegKey root, const Text& path, TextView spelled);
-  ErrorCode CopyValues(RegKey root, const Text& path);
+  ErrorCode Arrive(const Mark& mark, TextView spelled);
+  ErrorCode CopyRootValues(RegKey root);
+  ErrorCode CopyValues(RegKey from, RegKey to);
   // Makes every subkey the store beneath has of a key (and that was not
-  // deleted here) a key of the layer: before the key is enumerated, counted,
-  // emptied or deleted.
-  ErrorCode List(RegKey root, const Text& path);
+  // deleted here) a key of the layer: before the key is enumerated,
+  // counted, emptied or deleted.
+  ErrorCode List(Mark& mark);
   ErrorCode ListKey(RegKey key);
-  // Whether root\path or a key above it was deleted here: nothing beneath
-  // it comes from the store beneath any more.
-  bool Gone(RegKey root, const Text& path) const;
+  // Whether the key or one above it was deleted here.
+  static bool Hidden(const Mark& mark);
+  // The key's folded path below its root.
+  static Text PathOf(const Mark& mark);
   // For a key that exists beneath: whether beneath grants `access` on it.
-  ErrorCode CheckAccess(const Place& place, std::uint32_t access);
+  ErrorCode CheckAccess(Mark& mark, std::uint32_t access);
 
   MemoryRegistryStore layer_;
-  // Keys by root and folded path: settled, with every subkey listed, and
-  // deleted in the layer.
-  std::set<std::pair<RegKey, Text>> filled_;
-  std::set<std::pair<RegKey, Text>> listed_;
-  std::set<std::pair<RegKey, Text>> gone_;
+  std::deque<Mark> marks_;  // every mark, roots first among them
+  std::map<RegKey, Mark*> roots_;
+  std::unordered_map<RegKey, Mark*> places_;   // the mark of each handle given out
+  Text folded_;                                // a path component being looked up
   Text name_;                                  // a value name being copied, and room
   std::string data_ = std::string(256, '\0');  // its data, and room
-  std::map<RegKey, Place> places_;             // the place of each handle given out
 };
 
 }  // namespace tolvane
