@@ -121,11 +121,10 @@ void DescribeCommandLine(CLI::App& app, CommandLine* line) {
   for (const char* tag : kLanguageTags) tags += std::string(tags.empty() ? "" : ", ") + tag;
   app.add_option("--lang", line->lang, "user-interface language: " + tags)->type_name("TAG");
   app.add_flag("--json", line->global.json, "print exactly one JSON object");
-#ifndef _WIN32
   app.add_flag("--dry-run", line->global.host.dryRun,
-               "run a writing command on a layer over the hive and report what it would "
-               "change; nothing is written, no module registers itself");
-#endif
+               "run a writing command on a layer over the registry it would change and "
+               "report what it would change; nothing is written, the shell is not notified, "
+               "no module registers itself");
   app.add_option("--wait", line->waitSeconds,
                  "seconds to wait for a hive file another command holds (default 30)")
       ->type_name("SECONDS")

@@ -69,6 +69,7 @@ CommandOutcome DialogCommand(const CommandArgs& args, const GlobalArgs& global) 
   outcome.report.meaning = "the dialog was closed (OK and Cancel are not told apart)";
   outcome.report.notifications = host->notifications();
   outcome.report.changes = host->changes();
+  outcome.report.dryRun = host->dryRun();
   if (!saveError.empty() || !host->Commit(&saveError)) return ToolErrorOutcome(saveError);
   return outcome;
 }

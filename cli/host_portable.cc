@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "cli/host.h"
+#include "cli/not_running_module_registrar.h"
 #include "platform/hive/hive_file.h"
 #include "platform/memory/copy_on_write_registry_store.h"
 #include "platform/portable/code_page_text_services.h"
@@ -45,26 +46,6 @@ bool HivePath(const HostOptions& options, std::string* path, std::string* error)
   *path = std::string(home) + "/.local/share/tolvane/registry.reg";
   return true;
 }
-
-// A dry run's module registrar: modules load as they would, but none is
-// asked to register itself; it counts those it would have asked.
-class NotRunningModuleRegistrar final : public ModuleRegistrar {
- public:
-  explicit NotRunningModuleRegistrar(ModuleRegistrar& inner) : inner_(inner) {}
-  bool InitializeOle() override { return inner_.InitializeOle(); }
-  void UninitializeOle() override { inner_.UninitializeOle(); }
-  Module LoadModule(const char16_t* path) override { return inner_.LoadModule(path); }
-  bool CallRegisterServer(Module) override {
-    ++count_;
-    return true;
-  }
-  void ReleaseModule(Module module) override { inner_.ReleaseModule(module); }
-  std::size_t count() const { return count_; }
-
- private:
-  ModuleRegistrar& inner_;
-  std::size_t count_ = 0;
-};
 
 class PortableHost final : public Host {
  public:

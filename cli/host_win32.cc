@@ -1,13 +1,17 @@
 // The command's environment on Windows: the system registry and shell by
-// default; with --registry FILE a hive file instead, as a dry run that shows
-// what would be written without touching the machine (no notification
-// reaches the shell then, and no module registers itself). The custom
-// actions run on an installer session the command fills; failure notices
-// go to stderr, so that scripts are never stopped by a message box.
+// default; with --registry FILE a hive file instead, which shows what would
+// be written without touching the machine (no notification reaches the
+// shell then, and no module registers itself). With --dry-run either store
+// is only read: writes go to a copy-on-write layer that is thrown away, the
+// shell is told nothing and no module registers itself. The custom actions
+// run on an installer session the command fills; failure notices go to
+// stderr, so that scripts are never stopped by a message box.
 #include <memory>
 
 #include "cli/host.h"
+#include "cli/not_running_module_registrar.h"
 #include "platform/hive/hive_file.h"
+#include "platform/memory/copy_on_write_registry_store.h"
 #include "platform/memory/counting_notifier.h"
 #include "platform/memory/registry_open_executable_query.h"
 #include "platform/win32/win32_assoc_notifier.h"
@@ -40,10 +44,14 @@ class ForwardingNotifier final : public AssocNotifier {
 class Win32Host final : public Host {
  public:
   // hive: the session of --registry FILE, or null for the system registry.
-  explicit Win32Host(std::unique_ptr<HiveSession> hive)
+  Win32Host(std::unique_ptr<HiveSession> hive, bool dryRun)
       : hive_(std::move(hive)),
-        journal_(hive_ ? static_cast<RegistryStore&>(hive_->store()) : system_),
-        notifier_(hive_ ? nullptr : &shell_),
+        dryRun_(dryRun),
+        layer_(hive_ ? static_cast<RegistryStore&>(hive_->store()) : system_),
+        journal_(dryRun  ? static_cast<RegistryStore&>(layer_)
+                 : hive_ ? static_cast<RegistryStore&>(hive_->store())
+                         : system_),
+        notifier_(hive_ || dryRun ? nullptr : &shell_),
         hiveQuery_(journal_, ProcessEnvironment, LocateOnSearchPath),
         platform_{journal_,
                   notifier_,
@@ -53,7 +61,9 @@ class Win32Host final : public Host {
                   text_,
                   hive_ ? static_cast<OpenExecutableQuery&>(hiveQuery_) : systemQuery_,
                   installer_,
-                  hive_ ? InertModuleRegistrar() : modules_,
+                  dryRun  ? static_cast<ModuleRegistrar&>(notRun_)
+                  : hive_ ? InertModuleRegistrar()
+                          : static_cast<ModuleRegistrar&>(modules_),
                   notice_} {}
 
   Platform& platform() override { return platform_; }
@@ -70,16 +80,21 @@ class Win32Host final : public Host {
   }
 
   bool Commit(std::string* error) override {
-    if (!hive_ || !hive_->IsOpen() || !hive_->Changed()) return true;
+    if (dryRun_ || !hive_ || !hive_->IsOpen() || !hive_->Changed()) return true;
     const Status status = hive_->Commit();
     if (!status.ok()) *error = status.message;
     if (status.ok() && saved) saved();
     return status.ok();
   }
 
+  bool dryRun() const override { return dryRun_; }
+  std::size_t modulesNotRun() const override { return notRun_.count(); }
+
  private:
   std::unique_ptr<HiveSession> hive_;
+  bool dryRun_;
   Win32RegistryStore system_;
+  CopyOnWriteRegistryStore layer_;  // a dry run's writes
   JournalingRegistryStore journal_;
   Win32AssocNotifier shell_;
   ForwardingNotifier notifier_;
@@ -91,6 +106,8 @@ class Win32Host final : public Host {
   Win32OpenExecutableQuery systemQuery_;
   PresetInstallerSession installer_;
   Win32ModuleRegistrar modules_;
+  NotRunningModuleRegistrar notRun_{hive_ ? InertModuleRegistrar()
+                                          : static_cast<ModuleRegistrar&>(modules_)};
   StreamUserNotice notice_{stderr, stdin};
   Platform platform_;
 };
@@ -106,13 +123,14 @@ std::unique_ptr<Host> OpenHost(const HostOptions& options, bool forWriting, std:
     *error = "--drive, --host-exe and --codepage belong to the portable build";
     return nullptr;
   }
-  if (!options.registryFile) return std::make_unique<Win32Host>(nullptr);
+  if (!options.registryFile) return std::make_unique<Win32Host>(nullptr, options.dryRun);
   const std::string device = ReservedDeviceName(*options.registryFile);
   if (!device.empty()) {
     *error = ReservedDeviceMessage(*options.registryFile, device);
     return nullptr;
   }
   auto session = std::make_unique<HiveSession>();
+  forWriting = forWriting && !options.dryRun;  // a dry run only reads the hive
   if (forWriting) {
     const Status made = CreateHiveDirectory(*options.registryFile);
     if (!made.ok()) {
@@ -129,7 +147,7 @@ std::unique_ptr<Host> OpenHost(const HostOptions& options, bool forWriting, std:
     *error = status.message;
     return nullptr;
   }
-  auto host = std::make_unique<Win32Host>(std::move(session));
+  auto host = std::make_unique<Win32Host>(std::move(session), options.dryRun);
   host->saved = options.saved;
   return host;
 }
@@ -137,7 +155,7 @@ std::unique_ptr<Host> OpenHost(const HostOptions& options, bool forWriting, std:
 std::unique_ptr<Host> OpenScratchHost(const HostOptions& /*options*/) {
   // An empty hive session that is never opened: its store is a scratch
   // store that nothing saves.
-  return std::make_unique<Win32Host>(std::make_unique<HiveSession>());
+  return std::make_unique<Win32Host>(std::make_unique<HiveSession>(), false);
 }
 
 }  // namespace tolvane::cli

@@ -87,8 +87,10 @@ struct SystemRegistry {
   Win32RegistryStore store;
   void ExpectNoOpenKeys() const {}
 };
-using StoreTargets =
-    ::testing::Types<InMemoryStore, DecoratedStore, SystemRegistry, CopyOnWriteOverMemory>;
+// The layer over the system registry, which it must leave as it found it.
+using CopyOnWriteOverSystem = CopyOnWriteTarget<Win32RegistryStore>;
+using StoreTargets = ::testing::Types<InMemoryStore, DecoratedStore, SystemRegistry,
+                                      CopyOnWriteOverMemory, CopyOnWriteOverSystem>;
 #else
 using StoreTargets = ::testing::Types<InMemoryStore, DecoratedStore, CopyOnWriteOverMemory>;
 #endif

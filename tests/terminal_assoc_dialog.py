@@ -170,8 +170,8 @@ class TerminalDialog(unittest.TestCase):
         subprocess.run([TOLVANE, "--registry", self.hive, "import", setup], check=True,
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, timeout=20)
 
-    def session(self, lang):
-        command = f"{TOLVANE} --registry {self.hive} --lang {lang} dialog '{LIST}'"
+    def session(self, lang, options=""):
+        command = f"{TOLVANE} --registry {self.hive} {options} --lang {lang} dialog '{LIST}'"
         s = Session(self.folder, command)
         self.addCleanup(s.close)
         return s
@@ -242,6 +242,19 @@ class TerminalDialog(unittest.TestCase):
         s.keys("Escape")
         self.assertEqual(s.exit_status(), 0)
         self.assertEqual(read(self.hive), before)
+
+    def test_dry_run_reports_and_writes_nothing(self):
+        before = read(self.hive)
+        s = self.session("en-US", "--dry-run")
+        s.wait(lambda t: "[x] .zdw" in t, "the dialog did not show")
+        s.keys("l", "a")  # check the unassociated extensions, Apply
+        s.wait(lambda t: "[x] .zml" in t, "1004 checked nothing")
+        s.keys("Enter")
+        self.assertEqual(s.exit_status(), 0)
+        self.assertEqual(read(self.hive), before)
+        out = read(os.path.join(self.folder, "out"))
+        self.assertIn(b"dry run, nothing written", out)
+        self.assertIn(b".zml", out)
 
     def test_signal_restores_the_terminal(self):
         s = self.session("en-US")

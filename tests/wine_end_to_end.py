@@ -244,9 +244,21 @@ class WineEndToEndTest(unittest.TestCase):
         self.assertIn(CLASSES + "Zdw.Document.8", group_roots)
         self.assertEqual(set(self.registry.export(self.roots).values()), {None})
 
+        # A dry run on the system registry reads it and writes nothing;
+        # verify finds the group missing.
+        before = self.registry.export(self.roots)
+        preview = json.loads(exe("--json", "--dry-run", *register).stdout)
+        self.assertEqual(self.registry.export(self.roots), before)
+        self.assertTrue(preview["dry_run"])
+        self.assertEqual(subprocess.run([WINE, EXE, "verify", *register[1:]], capture_output=True,
+                                        timeout=300).returncode, 1)
+
         # The system registry: the same values are set, in the same order,
         # the shell is told once, and Wine holds what the dry run's hive holds.
         done = json.loads(exe("--json", *register).stdout)
+        for field in ("result", "changes", "notifications"):
+            self.assertEqual(preview[field], done[field], field)
+        self.assertIn(b"registered", exe("verify", *register[1:]).stdout)
         self.assertEqual(done["result"], 0)
         self.assertEqual(done["notifications"], 1)
         self.assertEqual(done["messages"], [])
