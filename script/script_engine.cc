@@ -271,8 +271,16 @@ HResult ApplyKeyBlock(ScriptWalk& walk, RegKey parent, ScriptMode mode, bool ski
   return UnregisterBlock(walk, parent, *buffers, skipping, depth);
 }
 
-HResult ApplyScript(Platform& platform, ScriptParser& parser, const char16_t* script,
-                    std::size_t* stopOffset) {
+namespace {
+
+// Expands script and applies its root blocks ("ROOT {" ... "}") in order:
+// applyBlock(walk, root, stop) runs with the cursor just after the block's
+// "{" and answers its status; the first failure ends the run. stop(hr)
+// records where the cursor stood (in *stopOffset, when asked for) and
+// answers hr.
+template <typename ApplyBlock>
+HResult ApplyRootBlocks(Platform& platform, ScriptParser& parser, const char16_t* script,
+                        std::size_t* stopOffset, ApplyBlock applyBlock) {
   if (stopOffset != nullptr) *stopOffset = kNoStopOffset;
   ExpandedText expanded;
   HResult hr = ExpandReplacements(script, parser.replacements, &expanded);
@@ -294,41 +302,36 @@ HResult ApplyScript(Platform& platform, ScriptParser& parser, const char16_t* sc
     if (!root) return stop(kDispEException);
     if (Failed(hr = ReadToken(parser, walk.token))) return stop(hr);
     if (walk.token[0] != u'{') return stop(kDispEException);
-    const char16_t* blockStart = parser.cursor;
-    hr = ApplyKeyBlock(walk, *root, ScriptMode::kRegister, false, 1);
-    if (Failed(hr)) {
-      stop(hr);
-      // Undo the failing block over its whole text; the undo's own status
-      // is not what the caller needs to know.
-      parser.cursor = blockStart;
-      ApplyKeyBlock(walk, *root, ScriptMode::kUnregister, false, 1);
-      return hr;
-    }
+    if (Failed(hr = applyBlock(walk, *root, stop))) return hr;
     SkipBlanks(parser);
     if (*parser.cursor == u'\0') return kSOk;
   }
 }
 
-HResult UnregisterScript(Platform& platform, ScriptParser& parser, const char16_t* script) {
-  ExpandedText expanded;
-  HResult hr = ExpandReplacements(script, parser.replacements, &expanded);
-  if (Failed(hr)) return hr;
-  CursorGuard guard(parser);
-  parser.cursor = expanded.c_str();
-  if (*parser.cursor == u'\0') return kSOk;
+}  // namespace
 
-  ScriptWalk walk(platform.registry, platform.text, parser);
-  walk.token[0] = u'\0';
-  while (true) {
-    if (Failed(hr = ReadToken(parser, walk.token))) return hr;
-    const std::optional<RegKey> root = FindRootKey(platform.text, walk.token);
-    if (!root) return kDispEException;
-    if (Failed(hr = ReadToken(parser, walk.token))) return hr;
-    if (walk.token[0] != u'{') return kDispEException;
-    if (Failed(hr = ApplyKeyBlock(walk, *root, ScriptMode::kUnregister, false, 1))) return hr;
-    SkipBlanks(parser);
-    if (*parser.cursor == u'\0') return kSOk;
-  }
+HResult ApplyScript(Platform& platform, ScriptParser& parser, const char16_t* script,
+                    std::size_t* stopOffset) {
+  return ApplyRootBlocks(platform, parser, script, stopOffset,
+                         [&parser](ScriptWalk& walk, RegKey root, const auto& stop) {
+                           const char16_t* blockStart = parser.cursor;
+                           const HResult hr =
+                               ApplyKeyBlock(walk, root, ScriptMode::kRegister, false, 1);
+                           if (!Failed(hr)) return hr;
+                           stop(hr);
+                           // Undo the failing block over its whole text; the undo's own status
+                           // is not what the caller needs to know.
+                           parser.cursor = blockStart;
+                           ApplyKeyBlock(walk, root, ScriptMode::kUnregister, false, 1);
+                           return hr;
+                         });
+}
+
+HResult UnregisterScript(Platform& platform, ScriptParser& parser, const char16_t* script) {
+  return ApplyRootBlocks(platform, parser, script, nullptr,
+                         [](ScriptWalk& walk, RegKey root, const auto& /*stop*/) {
+                           return ApplyKeyBlock(walk, root, ScriptMode::kUnregister, false, 1);
+                         });
 }
 
 }  // namespace tolvane
