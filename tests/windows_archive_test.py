@@ -75,7 +75,7 @@ class WindowsArchiveTest(unittest.TestCase):
                        "RegProductIS", "PopupFileAssocListDialog", "_RegProduct", "_RegKorvo",
                        "TolvaneAmIAdministrator"]:
             self.assertIn(f"`{export}`", readme)
-        for section in ["custom action type 1", "Inno Setup", "NSIS", "GetProcAddress"]:
+        for section in ["custom action type 65", "Inno Setup", "NSIS", "GetProcAddress"]:
             self.assertIn(section, readme)
 
     def test_entries_carry_one_fixed_time_and_unpack_cleanly(self):
