@@ -72,21 +72,36 @@ bool CommitOrFail(Host& host, CommandOutcome* outcome) {
   return false;
 }
 
+// GROUP and DIR of register and unregister as the library takes them, and
+// the call they make as the report shows it.
+struct GroupArguments {
+  explicit GroupArguments(const CommandArgs& args)
+      : group(Utf8ToUtf16(args.group)),
+        directory(args.directory ? Utf8ToUtf16(*args.directory) : Text()),
+        given(args.directory.has_value()) {}
+  const char16_t* dir() const { return given ? directory.c_str() : nullptr; }
+  static std::string Call(const char* function, const CommandArgs& args) {
+    return std::string(function) + "(" + Quoted(args.group) + ", " +
+           (args.directory ? Quoted(*args.directory) : std::string("null")) + ")";
+  }
+
+  Text group;
+  Text directory;
+  bool given;
+};
+
 CommandOutcome Register(const CommandArgs& args, const GlobalArgs& global) {
   std::string error;
   auto host = OpenHost(global.host, true, &error);
   if (!host) return ToolErrorOutcome(error);
-  const Text group = Utf8ToUtf16(args.group);
-  Text directory;
-  if (args.directory) directory = Utf8ToUtf16(*args.directory);
-  const Status status = RegisterProduct(host->platform(), BuiltInCatalogue(), group.c_str(),
-                                        args.directory ? directory.c_str() : nullptr);
+  const GroupArguments call(args);
+  const Status status =
+      RegisterProduct(host->platform(), BuiltInCatalogue(), call.group.c_str(), call.dir());
   const std::int32_t result = status.ok() ? kErrorSuccess : kErrorRegistryIoFailed;
 
   CommandOutcome outcome;
   CallReport& report = outcome.report;
-  report.call = "RegProduct(" + Quoted(args.group) + ", " +
-                (args.directory ? Quoted(*args.directory) : std::string("null")) + ")";
+  report.call = GroupArguments::Call("RegProduct", args);
   report.result = result;
   report.meaning = result == 0 ? "the group ran completely"
                                : "the group is unknown, or a record failed (nothing rolled back)";
@@ -101,18 +116,15 @@ CommandOutcome Unregister(const CommandArgs& args, const GlobalArgs& global) {
   std::string error;
   auto host = OpenHost(global.host, true, &error);
   if (!host) return ToolErrorOutcome(error);
-  const Text group = Utf8ToUtf16(args.group);
-  Text directory;
-  if (args.directory) directory = Utf8ToUtf16(*args.directory);
+  const GroupArguments call(args);
   UndoNotes notes;
-  const Status status = UnregisterProduct(host->platform(), BuiltInCatalogue(), group.c_str(),
-                                          args.directory ? directory.c_str() : nullptr, &notes);
+  const Status status = UnregisterProduct(host->platform(), BuiltInCatalogue(), call.group.c_str(),
+                                          call.dir(), &notes);
   const std::int32_t result = status.ok() ? kErrorSuccess : kErrorRegistryIoFailed;
 
   CommandOutcome outcome;
   CallReport& report = outcome.report;
-  report.call = "UnregProduct(" + Quoted(args.group) + ", " +
-                (args.directory ? Quoted(*args.directory) : std::string("null")) + ")";
+  report.call = GroupArguments::Call("UnregProduct", args);
   report.result = result;
   report.meaning = result == 0 ? "the group was taken back completely"
                                : "the group is unknown, or a record failed (the rest was still "
