@@ -25,6 +25,12 @@ CopyOnWriteRegistryStore::Mark* CopyOnWriteRegistryStore::RootMark(RegKey root) 
   return mark;
 }
 
+CopyOnWriteRegistryStore::Mark* CopyOnWriteRegistryStore::Child(const Mark& parent,
+                                                                TextView folded) const {
+  const auto found = children_.find(Place{&parent, folded});
+  return found == children_.end() ? nullptr : found->second;
+}
+
 bool CopyOnWriteRegistryStore::Hidden(const Mark& mark) {
   for (const Mark* m = &mark; m != nullptr; m = m->parent) {
     if (m->gone) return true;
@@ -64,23 +70,25 @@ ErrorCode CopyOnWriteRegistryStore::Reach(RegKey parent, const char16_t* subkey,
   if (*subkey == u'\\') return kErrorSuccess;
   // Components are separated by runs of backslashes; a trailing run ends
   // the path.
+  char16_t buffer[kMaxKeyNameUnits];
   const char16_t* c = subkey;
   while (*c != u'\0') {
     const char16_t* start = c;
-    folded_.clear();
-    for (; *c != u'\0' && *c != u'\\'; ++c) folded_.push_back(RegistryLower(*c));
-    const TextView spelled(start, static_cast<std::size_t>(c - start));
-    while (*c == u'\\') ++c;
-    if (folded_.size() > kMaxKeyNameUnits) return kErrorSuccess;
-    auto found = mark->children.find(folded_);
-    if (found == mark->children.end()) {
-      Mark& made = marks_.emplace_back();
-      made.root = mark->root;
-      made.parent = mark;
-      found = mark->children.emplace(folded_, &made).first;
-      made.name = found->first;
+    std::size_t units = 0;
+    for (; *c != u'\0' && *c != u'\\'; ++c, ++units) {
+      if (units == kMaxKeyNameUnits) return kErrorSuccess;
+      buffer[units] = RegistryLower(*c);
     }
-    Mark* next = found->second;
+    const TextView spelled(start, units);
+    const TextView folded(buffer, units);
+    while (*c == u'\\') ++c;
+    Mark* next = Child(*mark, folded);
+    if (next == nullptr) {
+      next = &marks_.emplace_back();
+      next->root = mark->root;
+      next->parent = mark;
+      next->name = children_.emplace(PlaceKey{mark, Text(folded)}, next).first->first.name;
+    }
     if (!next->filled) {
       if (const ErrorCode code = Arrive(*next, spelled); code != kErrorSuccess) return code;
       next->filled = true;
@@ -91,12 +99,20 @@ ErrorCode CopyOnWriteRegistryStore::Reach(RegKey parent, const char16_t* subkey,
   return kErrorSuccess;
 }
 
-ErrorCode CopyOnWriteRegistryStore::Arrive(const Mark& mark, TextView spelled) {
+ErrorCode CopyOnWriteRegistryStore::Arrive(Mark& mark, TextView spelled) {
   if (Hidden(mark)) return kErrorSuccess;
+  // Below a key beneath lacks, beneath has nothing: no need to ask it.
+  if (mark.parent->absent) {
+    mark.absent = true;
+    return kErrorSuccess;
+  }
   const Text path = PathOf(mark);
   ScopedKey from(inner());
   ErrorCode code = inner().OpenKey(mark.root, path.c_str(), kKeyRead, from.Receive());
-  if (code == kErrorFileNotFound) return kErrorSuccess;
+  if (code == kErrorFileNotFound) {
+    mark.absent = true;
+    return kErrorSuccess;
+  }
   if (code != kErrorSuccess) return code;
   ScopedKey to(layer_);
   if (mark.parent->listed) {
@@ -154,6 +170,10 @@ ErrorCode CopyOnWriteRegistryStore::CopyValues(RegKey from, RegKey to) {
 
 ErrorCode CopyOnWriteRegistryStore::List(Mark& mark) {
   if (mark.listed || Hidden(mark)) return kErrorSuccess;
+  if (mark.absent) {
+    mark.listed = true;
+    return kErrorSuccess;
+  }
   const Text path = PathOf(mark);
   ScopedKey to(layer_);
   if (layer_.OpenKey(mark.root, path.c_str(), kKeyAllAccess, to.Receive()) != kErrorSuccess) {
@@ -175,10 +195,7 @@ ErrorCode CopyOnWriteRegistryStore::List(Mark& mark) {
     if (code != kErrorSuccess) return code;
     folded_.clear();
     for (std::uint32_t u = 0; u < units; ++u) folded_.push_back(RegistryLower(name[u]));
-    if (const auto child = mark.children.find(folded_);
-        child != mark.children.end() && child->second->gone) {
-      continue;
-    }
+    if (const Mark* child = Child(mark, folded_); child != nullptr && child->gone) continue;
     name[units] = u'\0';
     ScopedKey made(layer_);
     code = layer_.CreateKey(to.get(), name, kKeyRead, made.Receive(), nullptr);
@@ -200,7 +217,7 @@ ErrorCode CopyOnWriteRegistryStore::ListKey(RegKey key) {
 
 ErrorCode CopyOnWriteRegistryStore::CheckAccess(Mark& mark, std::uint32_t access) {
   const std::uint32_t writing = access & kWritingRights;
-  if ((writing & ~mark.granted) == 0) return kErrorSuccess;
+  if ((writing & ~mark.granted) == 0 || mark.absent) return kErrorSuccess;
   ScopedKey probe(inner());
   const Text path = PathOf(mark);
   const ErrorCode code = inner().OpenKey(mark.root, path.c_str(), access, probe.Receive());

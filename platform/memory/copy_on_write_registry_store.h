@@ -78,13 +78,41 @@ class CopyOnWriteRegistryStore final : public ForwardingRegistryStore {
   struct Mark {
     RegKey root = kNoKey;
     Mark* parent = nullptr;     // null for a root
-    Text name;                  // folded; empty for a root
+    TextView name;              // folded, kept by children_; empty for a root
     bool filled = false;        // the key and its values came into the layer (if beneath has it)
+    bool absent = false;        // filled, and beneath has no such key (so none below it either)
     bool listed = false;        // every subkey beneath became a key of the layer
     bool gone = false;          // deleted here: nothing beneath it comes from beneath any more
     std::uint32_t granted = 0;  // writing rights beneath is known to grant
-    std::unordered_map<Text, Mark*> children;
   };
+  // A mark's place: its parent and its folded name. One table for every
+  // mark's children, looked up without copying the name.
+  struct Place {
+    const Mark* parent;
+    TextView name;
+  };
+  struct PlaceKey {
+    const Mark* parent;
+    Text name;
+  };
+  struct PlaceHash {
+    using is_transparent = void;
+    std::size_t operator()(const Place& p) const {
+      return std::hash<TextView>()(p.name) ^ (reinterpret_cast<std::uintptr_t>(p.parent) >> 4);
+    }
+    std::size_t operator()(const PlaceKey& p) const { return (*this)(Place{p.parent, p.name}); }
+  };
+  struct PlaceEqual {
+    using is_transparent = void;
+    static Place Of(const Place& p) { return p; }
+    static Place Of(const PlaceKey& p) { return Place{p.parent, p.name}; }
+    template <typename A, typename B>
+    bool operator()(const A& a, const B& b) const {
+      const Place x = Of(a), y = Of(b);
+      return x.parent == y.parent && x.name == y.name;
+    }
+  };
+  Mark* Child(const Mark& parent, TextView folded) const;
 
   // The mark parent\subkey leads to, every key on the way settled (its
   // values copied the first time it is reached), parents first; null in
@@ -98,7 +126,7 @@ class CopyOnWriteRegistryStore final : public ForwardingRegistryStore {
   // One key reached for the first time: unless it was deleted here, a key
   // the store beneath has comes into the layer (if its parent's subkeys
   // were not all copied already) with its values.
-  ErrorCode Arrive(const Mark& mark, TextView spelled);
+  ErrorCode Arrive(Mark& mark, TextView spelled);
   ErrorCode CopyRootValues(RegKey root);
   ErrorCode CopyValues(RegKey from, RegKey to);
   // Makes every subkey the store beneath has of a key (and that was not
@@ -115,6 +143,7 @@ class CopyOnWriteRegistryStore final : public ForwardingRegistryStore {
 
   MemoryRegistryStore layer_;
   std::deque<Mark> marks_;  // every mark, roots first among them
+  std::unordered_map<PlaceKey, Mark*, PlaceHash, PlaceEqual> children_;
   std::map<RegKey, Mark*> roots_;
   std::unordered_map<RegKey, Mark*> places_;   // the mark of each handle given out
   Text folded_;                                // a path component being looked up
