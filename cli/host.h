@@ -29,7 +29,18 @@ struct HostOptions {
   std::function<void(const std::string&)> waitNotice;  // told once when a wait starts
   bool dryRun = false;          // --dry-run: writes go to a layer that is thrown away
   std::function<void()> saved;  // told when a hive file was saved
+  // Tests only, never set from the command line: given the store the
+  // command would work on, answers a store to use instead that passes
+  // calls on to it (one that injects faults, say). The answer is borrowed
+  // and must outlive the host.
+  std::function<RegistryStore&(RegistryStore&)> storeBetween;
 };
+
+// The store the host's journal records: store itself, or what
+// options.storeBetween puts in front of it.
+inline RegistryStore& StoreFor(const HostOptions& options, RegistryStore& store) {
+  return options.storeBetween ? options.storeBetween(store) : store;
+}
 
 // Whether the build can widen scripts with this code page (--codepage).
 bool CodePageIsKnown(std::uint32_t codePage);

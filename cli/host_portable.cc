@@ -51,7 +51,8 @@ class PortableHost final : public Host {
  public:
   explicit PortableHost(const HostOptions& options)
       : options_(options),
-        journal_(options.dryRun ? static_cast<RegistryStore&>(layer_) : session_.store()),
+        journal_(StoreFor(options,
+                          options.dryRun ? static_cast<RegistryStore&>(layer_) : session_.store())),
         services_(journal_, options.codePage),
         platform_{
             services_.platform.registry,

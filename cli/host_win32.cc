@@ -44,14 +44,14 @@ class ForwardingNotifier final : public AssocNotifier {
 class Win32Host final : public Host {
  public:
   // hive: the session of --registry FILE, or null for the system registry.
-  Win32Host(std::unique_ptr<HiveSession> hive, bool dryRun)
+  Win32Host(std::unique_ptr<HiveSession> hive, const HostOptions& options)
       : hive_(std::move(hive)),
-        dryRun_(dryRun),
+        dryRun_(options.dryRun),
         layer_(hive_ ? static_cast<RegistryStore&>(hive_->store()) : system_),
-        journal_(dryRun  ? static_cast<RegistryStore&>(layer_)
-                 : hive_ ? static_cast<RegistryStore&>(hive_->store())
-                         : system_),
-        notifier_(hive_ || dryRun ? nullptr : &shell_),
+        journal_(StoreFor(options, dryRun_ ? static_cast<RegistryStore&>(layer_)
+                                   : hive_ ? static_cast<RegistryStore&>(hive_->store())
+                                           : system_)),
+        notifier_(hive_ || dryRun_ ? nullptr : &shell_),
         hiveQuery_(journal_, ProcessEnvironment, LocateOnSearchPath),
         platform_{journal_,
                   notifier_,
@@ -61,7 +61,7 @@ class Win32Host final : public Host {
                   text_,
                   hive_ ? static_cast<OpenExecutableQuery&>(hiveQuery_) : systemQuery_,
                   installer_,
-                  dryRun  ? static_cast<ModuleRegistrar&>(notRun_)
+                  dryRun_ ? static_cast<ModuleRegistrar&>(notRun_)
                   : hive_ ? InertModuleRegistrar()
                           : static_cast<ModuleRegistrar&>(modules_),
                   notice_} {}
@@ -123,7 +123,7 @@ std::unique_ptr<Host> OpenHost(const HostOptions& options, bool forWriting, std:
     *error = "--drive, --host-exe and --codepage belong to the portable build";
     return nullptr;
   }
-  if (!options.registryFile) return std::make_unique<Win32Host>(nullptr, options.dryRun);
+  if (!options.registryFile) return std::make_unique<Win32Host>(nullptr, options);
   const std::string device = ReservedDeviceName(*options.registryFile);
   if (!device.empty()) {
     *error = ReservedDeviceMessage(*options.registryFile, device);
@@ -147,15 +147,17 @@ std::unique_ptr<Host> OpenHost(const HostOptions& options, bool forWriting, std:
     *error = status.message;
     return nullptr;
   }
-  auto host = std::make_unique<Win32Host>(std::move(session), options.dryRun);
+  auto host = std::make_unique<Win32Host>(std::move(session), options);
   host->saved = options.saved;
   return host;
 }
 
-std::unique_ptr<Host> OpenScratchHost(const HostOptions& /*options*/) {
+std::unique_ptr<Host> OpenScratchHost(const HostOptions& options) {
   // An empty hive session that is never opened: its store is a scratch
   // store that nothing saves.
-  return std::make_unique<Win32Host>(std::make_unique<HiveSession>(), false);
+  HostOptions scratch;
+  scratch.storeBetween = options.storeBetween;
+  return std::make_unique<Win32Host>(std::make_unique<HiveSession>(), scratch);
 }
 
 }  // namespace tolvane::cli

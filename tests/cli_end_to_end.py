@@ -562,6 +562,7 @@ class CommandTest(unittest.TestCase):
         long_key = self.write("long.rgs", b"HKCU {\n  " + b"k" * 300 + b" = s 'v'\n}")
         cases = (  # command, words of the reason
             (["register", "NOPE", "C:\\"], "no group named NOPE (the groups are: CleanOpenAlways, "),
+            (["unregister", "cleanopenalways"], "; did you mean CleanOpenAlways? group names are"),
             (["custom-action", "_RegProduct", "--feature", "Velmora=local"],
              "no group named COMMON2007_MODULE (the groups are: CleanOpenAlways, "),
             (["custom-action", "_RegProduct", "--feature", "Velmora=local"],
