@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <string_view>
 
 #include "assoc/file_ext_association.h"
 #include "cli/command_line.h"
@@ -137,7 +138,7 @@ CommandOutcome Unregister(const CommandArgs& args, const GlobalArgs& global) {
   return outcome;
 }
 
-CommandOutcome Groups(const GlobalArgs& global) {
+CommandOutcome Groups(const CommandArgs& /*args*/, const GlobalArgs& global) {
   CommandOutcome outcome;
   nlohmann::json names = nlohmann::json::array();
   for (const GroupCatalogueEntry& entry : BuiltInCatalogue()) {
@@ -171,7 +172,7 @@ CommandOutcome Assoc(const CommandArgs& args, const GlobalArgs& global) {
   return outcome;
 }
 
-CommandOutcome Notify(const GlobalArgs& global) {
+CommandOutcome Notify(const CommandArgs& /*args*/, const GlobalArgs& global) {
   std::string error;
   auto host = OpenHost(global.host, false, &error);
   if (!host) return ToolErrorOutcome(error);
@@ -278,6 +279,9 @@ CommandOutcome ApplyScriptCommand(Host& host, const CommandArgs& args, const std
 }
 
 CommandOutcome ScriptRun(const CommandArgs& args, const GlobalArgs& global) {
+  if (args.file.empty() == (args.scriptId < 0)) {
+    return ToolErrorOutcome("script run wants a FILE or --id N");
+  }
   std::string bytes;
   std::string error;
   if (args.scriptId < 0 && !ReadInput(args.file, &bytes, &error)) return ToolErrorOutcome(error);
@@ -287,6 +291,7 @@ CommandOutcome ScriptRun(const CommandArgs& args, const GlobalArgs& global) {
 }
 
 CommandOutcome ScriptCheck(const CommandArgs& args, const GlobalArgs& global) {
+  if (args.file.empty()) return ToolErrorOutcome("script check wants a FILE");
   std::string bytes;
   std::string error;
   if (!ReadInput(args.file, &bytes, &error)) return ToolErrorOutcome(error);
@@ -520,103 +525,143 @@ CommandOutcome ToolErrorOutcome(std::string message) {
   return outcome;
 }
 
+namespace {
+
+// One command of the tool: its words after "tolvane" (a command beneath a
+// group is "group word", after the group's own entry), its one-line help,
+// the arguments it takes and what runs it. A group's entry has no handler:
+// one of its commands must follow it. The help, the manual page and the
+// bash completion are all drawn from this table, in its order.
+struct CommandEntry {
+  const char* name;
+  const char* help;
+  void (*arguments)(CLI::App& command, CommandArgs* args);
+  CommandOutcome (*run)(const CommandArgs& args, const GlobalArgs& global);
+};
+
+constexpr CommandEntry kCommands[] = {
+    {"register", "RegProduct(GROUP, DIR): register a group",
+     [](CLI::App& command, CommandArgs* args) {
+       command.add_option("GROUP", args->group, "group name (see the groups command)")->required();
+       command
+           .add_option("DIR", args->directory,
+                       "installation directory, a Windows path; omitted: null; \"\": empty")
+           ->check(PathArgument(false));
+     },
+     Register},
+    {"verify", "whether GROUP is registered: what RegProduct(GROUP, DIR) would change",
+     [](CLI::App& command, CommandArgs* args) {
+       command.add_option("GROUP", args->group, "group name (see the groups command)")->required();
+       command.add_option("DIR", args->directory,
+                          "installation directory, a Windows path; omitted: null; \"\": empty");
+     },
+     VerifyCommand},
+    {"unregister", "UnregProduct(GROUP, DIR): take a group back",
+     [](CLI::App& command, CommandArgs* args) {
+       command.add_option("GROUP", args->group, "group name (see the groups command)")->required();
+       command.add_option("DIR", args->directory,
+                          "the directory it was registered for; omitted: null; \"\": empty");
+     },
+     Unregister},
+    {"register-is", "RegProductIS(DIR)",
+     [](CLI::App& command, CommandArgs* args) {
+       command.add_option("DIR", args->file)->required()->check(PathArgument(false));
+     },
+     RegisterIs},
+    {"custom-action", "run an installer custom action",
+     [](CLI::App& command, CommandArgs* args) {
+       command.add_option("NAME", args->actionName, "_RegProduct or _RegKorvo")->required();
+       command.add_option("--feature", args->features, "F=STATE");
+       command.add_option("--property", args->properties, "P=VALUE");
+     },
+     CustomAction},
+    {"assoc", "ChangeFileExtAssociation(EXT, PROGID)",
+     [](CLI::App& command, CommandArgs* args) {
+       command.add_option("EXT", args->extension, "extension with its dot, e.g. .zdw")->required();
+       command.add_option("PROGID", args->progId, "document class, e.g. Zdw.Document.8")
+           ->required();
+     },
+     Assoc},
+    {"notify", "SendAssocChangedNotify()", nullptr, Notify},
+    {"dialog", "PopupFileAssocListDialog(PROGRAMLIST)",
+     [](CLI::App& command, CommandArgs* args) {
+       command.add_option("PROGRAMLIST", args->programList);
+       command.footer(DialogHelpFooter());
+     },
+     DialogCommand},
+    {"script", "registrar scripts", nullptr, nullptr},
+    {"script run", "apply a script file or embedded script to the store",
+     [](CLI::App& command, CommandArgs* args) {
+       command.add_option("FILE", args->file, "8-bit script text, widened with the code page")
+           ->check(PathArgument(true));
+       command.add_option("--id", args->scriptId, "embedded script id")
+           ->type_name("N")
+           ->transform(WholeNumber(65535));
+       command.add_option("--set", args->sets, "replacement of %NAME% (repeatable, in order)")
+           ->type_name("NAME=VALUE");
+     },
+     ScriptRun},
+    {"script show", "print embedded script N as UTF-8",
+     [](CLI::App& command, CommandArgs* args) {
+       command.add_option("N", args->scriptId)->required()->transform(WholeNumber(65535));
+     },
+     ScriptShow},
+    {"script check", "apply FILE to an empty scratch store",
+     [](CLI::App& command, CommandArgs* args) {
+       command.add_option("FILE", args->file)->required()->check(PathArgument(true));
+       command.add_option("--set", args->sets, "replacement of %NAME% (repeatable, in order)")
+           ->type_name("NAME=VALUE");
+     },
+     ScriptCheck},
+    {"groups", "list the catalogue's group names in order", nullptr, Groups},
+    {"query", "show a key's values (and subkeys)",
+     [](CLI::App& command, CommandArgs* args) {
+       command.add_option("KEY", args->key, "HKEY_CLASSES_ROOT\\... or HKCR\\...")->required();
+       command.add_flag("--recursive", args->recursive, "every key beneath too");
+     },
+     Query},
+    {"export", "write the store as a regedit file",
+     [](CLI::App& command, CommandArgs* args) {
+       command.add_option("KEY", args->key, "only this key and its tree");
+       command.add_option("--output", args->output, "UTF-16LE file; default: UTF-8 to stdout")
+           ->type_name("FILE")
+           ->check(PathArgument(true));
+     },
+     Export},
+    {"import", "merge a regedit file into the store",
+     [](CLI::App& command, CommandArgs* args) {
+       command.add_option("FILE", args->file)->required()->check(PathArgument(true));
+     },
+     Import},
+    {"probe", "TolvaneAmIAdministrator()", nullptr,
+     [](const CommandArgs&, const GlobalArgs&) { return RunProbe(); }},
+};
+
+}  // namespace
+
 void AddCommands(CLI::App& app, CommandArgs* args) {
-  CLI::App* reg = app.add_subcommand("register", "RegProduct(GROUP, DIR): register a group");
-  reg->add_option("GROUP", args->group, "group name (see the groups command)")->required();
-  reg->add_option("DIR", args->directory,
-                  "installation directory, a Windows path; omitted: null; \"\": empty")
-      ->check(PathArgument(false));
-
-  CLI::App* verify = app.add_subcommand(
-      "verify", "whether GROUP is registered: what RegProduct(GROUP, DIR) would change");
-  verify->add_option("GROUP", args->group, "group name (see the groups command)")->required();
-  verify->add_option("DIR", args->directory,
-                     "installation directory, a Windows path; omitted: null; \"\": empty");
-
-  CLI::App* unreg = app.add_subcommand("unregister", "UnregProduct(GROUP, DIR): take a group back");
-  unreg->add_option("GROUP", args->group, "group name (see the groups command)")->required();
-  unreg->add_option("DIR", args->directory,
-                    "the directory it was registered for; omitted: null; \"\": empty");
-
-  CLI::App* regIs = app.add_subcommand("register-is", "RegProductIS(DIR)");
-  regIs->add_option("DIR", args->file)->required()->check(PathArgument(false));
-
-  CLI::App* action = app.add_subcommand("custom-action", "run an installer custom action");
-  action->add_option("NAME", args->actionName, "_RegProduct or _RegKorvo")->required();
-  action->add_option("--feature", args->features, "F=STATE");
-  action->add_option("--property", args->properties, "P=VALUE");
-
-  CLI::App* assoc = app.add_subcommand("assoc", "ChangeFileExtAssociation(EXT, PROGID)");
-  assoc->add_option("EXT", args->extension, "extension with its dot, e.g. .zdw")->required();
-  assoc->add_option("PROGID", args->progId, "document class, e.g. Zdw.Document.8")->required();
-
-  app.add_subcommand("notify", "SendAssocChangedNotify()");
-
-  CLI::App* dialog = app.add_subcommand("dialog", "PopupFileAssocListDialog(PROGRAMLIST)");
-  dialog->add_option("PROGRAMLIST", args->programList);
-  dialog->footer(DialogHelpFooter());
-
-  CLI::App* script = app.add_subcommand("script", "registrar scripts");
-  script->require_subcommand(1);
-  CLI::App* run =
-      script->add_subcommand("run", "apply a script file or embedded script to the store");
-  run->add_option("FILE", args->file, "8-bit script text, widened with the code page")
-      ->check(PathArgument(true));
-  run->add_option("--id", args->scriptId, "embedded script id")
-      ->type_name("N")
-      ->transform(WholeNumber(65535));
-  run->add_option("--set", args->sets, "replacement of %NAME% (repeatable, in order)")
-      ->type_name("NAME=VALUE");
-  CLI::App* show = script->add_subcommand("show", "print embedded script N as UTF-8");
-  show->add_option("N", args->scriptId)->required()->transform(WholeNumber(65535));
-  CLI::App* check = script->add_subcommand("check", "apply FILE to an empty scratch store");
-  check->add_option("FILE", args->file)->required()->check(PathArgument(true));
-  check->add_option("--set", args->sets, "replacement of %NAME% (repeatable, in order)")
-      ->type_name("NAME=VALUE");
-
-  app.add_subcommand("groups", "list the catalogue's group names in order");
-
-  CLI::App* query = app.add_subcommand("query", "show a key's values (and subkeys)");
-  query->add_option("KEY", args->key, "HKEY_CLASSES_ROOT\\... or HKCR\\...")->required();
-  query->add_flag("--recursive", args->recursive, "every key beneath too");
-
-  CLI::App* exportCommand = app.add_subcommand("export", "write the store as a regedit file");
-  exportCommand->add_option("KEY", args->key, "only this key and its tree");
-  exportCommand->add_option("--output", args->output, "UTF-16LE file; default: UTF-8 to stdout")
-      ->type_name("FILE")
-      ->check(PathArgument(true));
-
-  CLI::App* import = app.add_subcommand("import", "merge a regedit file into the store");
-  import->add_option("FILE", args->file)->required()->check(PathArgument(true));
-
-  app.add_subcommand("probe", "TolvaneAmIAdministrator()");
+  for (const CommandEntry& entry : kCommands) {
+    const std::string_view name = entry.name;
+    const std::size_t space = name.find(' ');
+    CLI::App* parent = space == std::string_view::npos
+                           ? &app
+                           : app.get_subcommand(std::string(name.substr(0, space)));
+    CLI::App* command = parent->add_subcommand(
+        std::string(space == std::string_view::npos ? name : name.substr(space + 1)), entry.help);
+    if (entry.run == nullptr) command->require_subcommand(1);
+    if (entry.arguments != nullptr) entry.arguments(*command, args);
+  }
 }
 
 CommandOutcome RunCommand(CLI::App& app, const CommandArgs& args, const GlobalArgs& global) {
-  CLI::App* command = app.get_subcommands().front();
-  const std::string name = command->get_name();
-  if (name == "register") return Register(args, global);
-  if (name == "unregister") return Unregister(args, global);
-  if (name == "register-is") return RegisterIs(args, global);
-  if (name == "verify") return VerifyCommand(args, global);
-  if (name == "custom-action") return CustomAction(args, global);
-  if (name == "groups") return Groups(global);
-  if (name == "assoc") return Assoc(args, global);
-  if (name == "notify") return Notify(global);
-  if (name == "dialog") return DialogCommand(args, global);
-  if (name == "query") return Query(args, global);
-  if (name == "export") return Export(args, global);
-  if (name == "import") return Import(args, global);
-  if (name == "probe") return RunProbe();
-  if (name == "script") {
-    const std::string sub = command->get_subcommands().front()->get_name();
-    if (sub == "show") return ScriptShow(args, global);
-    if ((args.file.empty()) == (args.scriptId < 0)) {
-      return ToolErrorOutcome("script " + sub + " wants a FILE or --id N");
-    }
-    if (sub == "run") return ScriptRun(args, global);
-    if (args.scriptId >= 0) return ToolErrorOutcome("script check wants a FILE");
-    return ScriptCheck(args, global);
+  // The words of the command chosen, a group's command after the group's.
+  std::string name;
+  for (CLI::App* command = &app; !command->get_subcommands().empty();) {
+    command = command->get_subcommands().front();
+    name += (name.empty() ? "" : " ") + command->get_name();
+  }
+  for (const CommandEntry& entry : kCommands) {
+    if (entry.name == name && entry.run != nullptr) return entry.run(args, global);
   }
   return NotAvailable(name);
 }
