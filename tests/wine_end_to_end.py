@@ -517,12 +517,6 @@ if __name__ == "__main__":
     del sys.argv[1:]
     PREFIX = os.environ.get("WINEPREFIX")
     VIEW = registry_view(EXE)
-    if VIEW == "/reg:32":
-        # Known fault of the x86 library: each load and free still leaves an
-        # event and a thread handle behind (the x64 library keeps none). The
-        # row runs, so that its fix shows as an unexpected success.
-        name = "test_library_loaded_and_freed_again_and_again_keeps_no_handle"
-        setattr(WineEndToEndTest, name, unittest.expectedFailure(getattr(WineEndToEndTest, name)))
     if not PREFIX or not os.path.isdir(PREFIX):
         print("WINEPREFIX must name a prepared Wine prefix")
         sys.exit(2)
