@@ -10,7 +10,9 @@ number), then times whole processes of the command on each:
   import  tolvane --registry COPY --json import values.reg    (100,000 values into one key)
 
 and, in the same run, the library's parse, apply and save of the same hives
-(tolvane_bench --benchmark_filter='Hive(Parse|Apply|Save)Growth/keys:N/nested:1$').
+(tolvane_bench --benchmark_filter='Hive(Parse|Apply|Save|SaveFile)Growth/keys:N/nested:1$'):
+"save" serialises the store, "save to file" is the whole save the command
+makes (serialise, write a temporary file, flush it to disk, rename it).
 Wall time is the median of the turns; memory is the process's peak resident
 size (wait4's ru_maxrss), median of the turns.
 
@@ -80,7 +82,7 @@ def measure(argv, runs, before=None, codes=(0,)):
 def library_figures(bench, runs):
     sizes = "|".join(str(n) for n in SIZES)
     out = subprocess.run(
-        [bench, "--benchmark_filter=Hive(Parse|Apply|Save)Growth/keys:(%s)/nested:1$" % sizes,
+        [bench, "--benchmark_filter=Hive(Parse|Apply|Save|SaveFile)Growth/keys:(%s)/nested:1$" % sizes,
          "--benchmark_repetitions=%d" % runs, "--benchmark_report_aggregates_only=true",
          "--benchmark_format=json"],
         check=True, capture_output=True, text=True).stdout
@@ -128,17 +130,19 @@ def main():
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
-    print("| keys | hive | library parse + apply (+ save) | read | × | one-group write | × "
-          "| import of 100,000 values |")
-    print("|---|---|---|---|---|---|---|---|")
+    print("| keys | hive | library parse + apply (+ save; + save to file) | read | × "
+          "| one-group write | × save | × save to file | import of 100,000 values |")
+    print("|---|---|---|---|---|---|---|---|---|")
     for keys, size, read, write, imported in rows:
         load = library[("parse", keys)] + library[("apply", keys)]
         save = library[("save", keys)]
-        print("| %d | %.1f MB | %.1f + %.1f (+ %.1f) ms | %.0f ms, %.0f MB | %.2f | %.0f ms, %.0f MB "
-              "| %.2f | %.0f ms, %.0f MB |"
+        saved = library[("savefile", keys)]
+        print("| %d | %.1f MB | %.1f + %.1f (+ %.1f; + %.1f) ms | %.0f ms, %.0f MB | %.2f "
+              "| %.0f ms, %.0f MB | %.2f | %.2f | %.0f ms, %.0f MB |"
               % (keys, size / 1e6, library[("parse", keys)], library[("apply", keys)], save,
-                 read[0], read[1], read[0] / load, write[0], write[1],
-                 write[0] / (load + save), imported[0], imported[1]))
+                 saved, read[0], read[1], read[0] / load, write[0], write[1],
+                 write[0] / (load + save), write[0] / (load + saved), imported[0],
+                 imported[1]))
     small, large = rows[1], rows[2]
     print("\nper key, 100,000 against 10,000 keys: read %.2f×, write %.2f×"
           % (large[2][0] / small[2][0] / 10, large[3][0] / small[3][0] / 10))
