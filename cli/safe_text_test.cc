@@ -30,7 +30,9 @@ TEST(SafeTextTest, FindsTheFirstByteThatIsNotUtf8) {
 
 TEST(SafeTextTest, CommandLineWordsKeepUnpairedSurrogatesToBeRefused) {
   const std::pair<std::u16string, std::size_t> kCases[] = {
-      {u"a\xD800" u"b", 1},
+      {u"a\xD800"
+       u"b",
+       1},
       {u"\xDC00", 0},
       {u"\xD83D\xDE00\xD83D", 4},
       {u"\xD55C\xD83D\xDE00", std::string::npos}};

@@ -18,7 +18,7 @@ if ! command -v clang++ >/dev/null; then
 fi
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTOLVANE_BUILD_FUZZ=ON -DTOLVANE_BUILD_TESTS=OFF -DTOLVANE_BUILD_CLI=OFF
+  -DTOLVANE_BUILD_FUZZ=ON -DTOLVANE_BUILD_TESTS=OFF -DTOLVANE_BUILD_CLI=OFF -DTOLVANE_WERROR=ON
 cmake --build "$build" -j"$(nproc)" --target hive_round_trip_fuzzer script_engine_fuzzer \
   path_buffer_fuzzer
 

@@ -11,6 +11,8 @@
 #                 under 32-bit Wine (a 32-bit prefix and msiexec) and each export's
 #                 calling convention measured
 #   build-win64/package/  the Windows ZIP archive of both, its listing checked
+# Every build fails on a compiler warning (-DTOLVANE_WERROR=ON), and a source file that
+# clang-format would change fails the run before any build (scripts/check-format.sh).
 # Usage: bash scripts/test-all.sh   (TOLVANE_JOBS sets the build parallelism)
 # It first installs what is missing (scripts/setup.sh; as root on a fresh machine).
 set -euo pipefail
@@ -28,15 +30,18 @@ bash scripts/setup.sh all
 unset DISPLAY
 export WINEDEBUG=-all
 
+step "style: every C++ source as clang-format writes it"
+bash scripts/check-format.sh
+
 step "native: configure and build"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DTOLVANE_WERROR=ON
 cmake --build build -j"$jobs"
 step "native: tests"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
 step "native with ASan+UBSan: configure, build and test"
 # Any sanitizer report fails the run; the Wine round trip is covered above.
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Release -DTOLVANE_SANITIZE=ON
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Release -DTOLVANE_SANITIZE=ON -DTOLVANE_WERROR=ON
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs" -E wine_hive_round_trip
@@ -45,7 +50,7 @@ step "fuzz targets: ${TOLVANE_FUZZ_SECONDS:=20} seconds each"
 TOLVANE_FUZZ_SECONDS=$TOLVANE_FUZZ_SECONDS bash scripts/fuzz-smoke.sh
 
 step "Windows x86-64: configure and build"
-cmake -S . -B build-win64 -DCMAKE_BUILD_TYPE=Release \
+cmake -S . -B build-win64 -DCMAKE_BUILD_TYPE=Release -DTOLVANE_WERROR=ON \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
   -DTOLVANE_PORTABLE_COMMAND="$root/build/cli/tolvane"
 cmake --build build-win64 -j"$jobs"
@@ -58,7 +63,7 @@ shot=build-win64/msi-test/failure-message-ko.png
 if [[ -f $shot ]]; then echo "screenshot of the Korean failure message box: $root/$shot"; fi
 
 step "Windows x86: configure and build"
-cmake -S . -B build-win32 -DCMAKE_BUILD_TYPE=Release -DTOLVANE_BUILD_TESTS=ON \
+cmake -S . -B build-win32 -DCMAKE_BUILD_TYPE=Release -DTOLVANE_BUILD_TESTS=ON -DTOLVANE_WERROR=ON \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
   -DTOLVANE_PORTABLE_COMMAND="$root/build/cli/tolvane"
 cmake --build build-win32 -j"$jobs"

@@ -220,7 +220,7 @@ std::size_t LineFeeds(std::string_view bytes, Encoding encoding) {
     for (const char c : bytes) count += c == '\n';
   } else {
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-      count += (bytes[i] == '\n') & (bytes[i + 1] == '\0');
+      count += bytes[i] == '\n' && bytes[i + 1] == '\0';
     }
   }
   return count;
