@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/hive/file_access.h"
@@ -56,6 +57,10 @@ struct FileHandle {
     if (handle != INVALID_HANDLE_VALUE) ::CloseHandle(handle);
   }
   bool valid() const { return handle != INVALID_HANDLE_VALUE; }
+  void Reset(HANDLE h) {
+    if (handle != INVALID_HANDLE_VALUE) ::CloseHandle(handle);
+    handle = h;
+  }
 };
 
 // Deletes a temporary file unless it was moved into place.
@@ -332,48 +337,124 @@ std::string LockHolder(HANDLE file) {
 
 FileLock::~FileLock() { Release(); }
 
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+Status NotALockFile(const std::string& lockPath, const char* what) {
+  return Status::Fail(StatusKind::kIo, lockPath + ": " + what + "; not using it");
+}
+
+// Opens the lock file as it is, never through a link (a symbolic link or
+// junction planted in the hive's folder must not let a writer write into
+// what it points to) and never emptying it.
+HANDLE OpenLockFile(const std::string& lockPath, DWORD* error) {
+  const HANDLE file = ::CreateFileW(Wide(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll,
+                                    nullptr, OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  *error = file == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
+  return file;
+}
+
+// Whether an open lock file can be one: a plain file on disk (not a folder,
+// link or device) with no other name (a hard link to someone's file would
+// be written through), holding nothing but a holder's process id.
+Status CheckLockFile(HANDLE file, const std::string& lockPath) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (::GetFileType(file) != FILE_TYPE_DISK) return NotALockFile(lockPath, "not a regular file");
+  if (!::GetFileInformationByHandle(file, &info)) {
+    return IoFailure(lockPath, "cannot read", ::GetLastError());
+  }
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    return NotALockFile(lockPath, "is a link, not a lock file");
+  }
+  char text[64] = {};
+  DWORD got = 0;
+  OVERLAPPED start{};
+  // An empty file reads as nothing (a read at its end fails).
+  const bool small = info.nFileSizeHigh == 0 && info.nFileSizeLow < sizeof text;
+  const bool read =
+      small && (info.nFileSizeLow == 0 || ::ReadFile(file, text, sizeof text, &got, &start));
+  const bool idOnly = read && std::string_view(text, got).find_first_not_of("0123456789 \r\n") ==
+                                  std::string_view::npos;
+  if (info.nNumberOfLinks > 1 || !idOnly) {
+    return NotALockFile(lockPath, "is not a lock file (it has other names or holds other data)");
+  }
+  return Status::Ok();
+}
+
+// Whether path still names the open file: it was not removed, renamed away
+// or replaced since it was opened.
+bool PathNamesFile(const std::string& path, HANDLE file) {
+  FileHandle named(::CreateFileW(Wide(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  BY_HANDLE_FILE_INFORMATION held{};
+  BY_HANDLE_FILE_INFORMATION now{};
+  return named.valid() && ::GetFileInformationByHandle(file, &held) &&
+         ::GetFileInformationByHandle(named.handle, &now) &&
+         held.dwVolumeSerialNumber == now.dwVolumeSerialNumber &&
+         held.nFileIndexHigh == now.nFileIndexHigh && held.nFileIndexLow == now.nFileIndexLow;
+}
+
+}  // namespace
+
 Status FileLock::Acquire(const std::string& lockPath, LockMode mode, const LockWait& wait) {
   Release();
-  constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  FileHandle file(::CreateFileW(Wide(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE, kShare,
-                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) {
-    const DWORD error = ::GetLastError();
-    if (mode == LockMode::kShared &&
-        (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT ||
-         error == ERROR_PATH_NOT_FOUND)) {
-      return Status::Ok();  // a reader on a medium nobody writes through this folder
-    }
-    return IoFailure(lockPath, "cannot open the lock file", error);
-  }
-  if (::GetFileType(file.handle) != FILE_TYPE_DISK) {
-    return Status::Fail(StatusKind::kIo, lockPath + ": not a regular file");
-  }
   const DWORD flags =
       LOCKFILE_FAIL_IMMEDIATELY | (mode == LockMode::kExclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
   const auto start = std::chrono::steady_clock::now();
   bool told = false;
   DWORD pause = 5;
+  FileHandle file;
+  // A lock taken on a file that someone removed or replaced meanwhile locks
+  // nothing another process can see: take it again on the file the path
+  // names now.
   while (true) {
-    OVERLAPPED region{};
-    region.OffsetHigh = kLockOffsetHigh;
-    if (::LockFileEx(file.handle, flags, 0, 1, 0, &region)) break;
-    const DWORD error = ::GetLastError();
-    if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) {
-      return IoFailure(lockPath, "cannot lock", error);
+    DWORD error = 0;
+    file.Reset(OpenLockFile(lockPath, &error));
+    if (!file.valid()) {
+      const DWORD attributes = ::GetFileAttributesW(Wide(lockPath).c_str());
+      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return NotALockFile(lockPath, "is a directory, not a lock file");
+      }
+      if (mode == LockMode::kShared &&
+          (error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT ||
+           error == ERROR_PATH_NOT_FOUND)) {
+        return Status::Ok();  // a reader on a medium nobody writes through this folder
+      }
+      return IoFailure(lockPath, "cannot open the lock file", error);
     }
+    Status checked = CheckLockFile(file.handle, lockPath);
+    if (!checked.ok()) return checked;
+    while (true) {
+      OVERLAPPED region{};
+      region.OffsetHigh = kLockOffsetHigh;
+      if (::LockFileEx(file.handle, flags, 0, 1, 0, &region)) break;
+      error = ::GetLastError();
+      if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) {
+        return IoFailure(lockPath, "cannot lock", error);
+      }
+      if (std::chrono::steady_clock::now() - start >= wait.limit) {
+        return Status::Fail(StatusKind::kIo,
+                            LockGaveUpMessage(lockPath, LockHolder(file.handle), wait.limit));
+      }
+      if (!told && wait.notice) {
+        wait.notice(LockWaitingNotice(lockPath, LockHolder(file.handle), wait.limit));
+      }
+      told = true;
+      ::Sleep(pause);
+      pause = std::min<DWORD>(pause * 2, 100);
+    }
+    if (PathNamesFile(lockPath, file.handle)) break;
     if (std::chrono::steady_clock::now() - start >= wait.limit) {
       return Status::Fail(StatusKind::kIo,
-                          LockGaveUpMessage(lockPath, LockHolder(file.handle), wait.limit));
+                          lockPath + ": the lock file keeps being replaced; gave up");
     }
-    if (!told && wait.notice) {
-      wait.notice(LockWaitingNotice(lockPath, LockHolder(file.handle), wait.limit));
-    }
-    told = true;
-    ::Sleep(pause);
-    pause = std::min<DWORD>(pause * 2, 100);
   }
   if (mode == LockMode::kExclusive) {
+    // Checked again under the lock: another process may have written it
+    // between the check and the lock.
+    Status checked = CheckLockFile(file.handle, lockPath);
+    if (!checked.ok()) return checked;
     const std::string id = std::to_string(::GetCurrentProcessId()) + "\r\n";
     OVERLAPPED start{};
     DWORD written = 0;
@@ -401,16 +482,7 @@ void FileLock::Release() {
 }
 
 bool FileLock::StillNamed() const {
-  if (handle_ == kNoHandle) return true;
-  constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  FileHandle named(::CreateFileW(Wide(path_).c_str(), 0, kShare, nullptr, OPEN_EXISTING,
-                                 FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  BY_HANDLE_FILE_INFORMATION held{};
-  BY_HANDLE_FILE_INFORMATION now{};
-  return named.valid() && ::GetFileInformationByHandle(reinterpret_cast<HANDLE>(handle_), &held) &&
-         ::GetFileInformationByHandle(named.handle, &now) &&
-         held.dwVolumeSerialNumber == now.dwVolumeSerialNumber &&
-         held.nFileIndexHigh == now.nFileIndexHigh && held.nFileIndexLow == now.nFileIndexLow;
+  return handle_ == kNoHandle || PathNamesFile(path_, reinterpret_cast<HANDLE>(handle_));
 }
 
 }  // namespace tolvane

@@ -65,7 +65,11 @@ std::string TemporaryPath(const std::string& target, std::uint64_t process, int 
 }
 
 bool IsCompanionName(const std::string& path) {
-  const std::string_view name = std::string_view(path).substr(FileNameStart(path));
+  std::string name = path.substr(FileNameStart(path));
+#ifdef _WIN32
+  // "H.REG.LOCK" is the lock file "h.reg.lock" there.
+  for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+#endif
   constexpr std::string_view kLock = ".lock";
   if (name.size() >= kLock.size() && name.substr(name.size() - kLock.size()) == kLock) return true;
   const std::size_t mark = name.rfind(kTemporaryMark);

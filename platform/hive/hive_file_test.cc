@@ -27,6 +27,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <iterator>
 
 #include "tests/test_platform.h"
@@ -542,12 +543,15 @@ TEST_F(HiveFileTest, CompanionFilesAreNeverWrittenThroughNorTakenForHives) {
       {"hive named as a lock", hive_ + ".lock", [] {}},
       {"hive named as a temporary", hive_ + ".tmp2147483632-0", [] {}},
       {"hive at 255 bytes named as a lock", a250 + ".lock", [] {}},
-#ifndef _WIN32
       {"lock holding another file's data", a250 + "b",
        [&] { WriteBytes(a250 + ".lock", "Windows Registry Editor Version 5.00\r\n"); }},
-      {"lock planted as a link", hive_, [&] { fs::create_symlink(victim, hive_ + ".lock"); }},
       {"lock planted as a hard link", hive_,
        [&] { fs::create_hard_link(victim, hive_ + ".lock"); }},
+      {"lock that is a directory", hive_, [&] { fs::create_directory(hive_ + ".lock"); }},
+#ifndef _WIN32
+      {"lock planted as a link", hive_, [&] { fs::create_symlink(victim, hive_ + ".lock"); }},
+#else
+      {"hive named as a lock in capitals", hive_ + ".LOCK", [] {}},
 #endif
   };
   for (const auto &c : kCases) {
@@ -565,27 +569,45 @@ TEST_F(HiveFileTest, CompanionFilesAreNeverWrittenThroughNorTakenForHives) {
   }
 }
 
-#ifndef _WIN32
-// A lock file removed while a writer holds it lets a second writer lock a
-// new one; the first writer then refuses to save rather than lose the
-// second's change.
+// A lock file removed or renamed away while a writer holds it: a writer
+// waiting on it then locks the file the name has now, and the first writer
+// refuses to save rather than lose the second's change.
 TEST_F(HiveFileTest, AWriterWhoseLockFileWasReplacedDoesNotSave) {
-  HiveSession first;
-  ASSERT_TRUE(first.Open(hive_, LockMode::kExclusive, NoWait()).ok());
-  testing::WriteString(first.store(), kHkeyCurrentUser, u"First", u"v", u"1");
-  fs::remove(hive_ + ".lock");
-  HiveSession second;
-  ASSERT_TRUE(second.Open(hive_, LockMode::kExclusive, NoWait()).ok());
-  testing::WriteString(second.store(), kHkeyCurrentUser, u"Second", u"v", u"1");
-  const Status refused = first.Commit();
-  EXPECT_NE(refused.message.find("lock file was removed or replaced"), std::string::npos)
-      << refused.message;
-  ASSERT_TRUE(second.Commit().ok());
-  MemoryRegistryStore loaded;
-  ASSERT_TRUE(LoadHive(hive_, loaded).ok());
-  EXPECT_EQ(testing::ReadString(loaded, kHkeyCurrentUser, u"Second", u"v"), u"1");
-}
+  const std::string lock = hive_ + ".lock";
+  const struct {
+    const char *name;
+    std::function<void()> replace;
+  } kCases[] = {
+#ifndef _WIN32  // Windows keeps a removed file until its last handle closes
+      {"removed", [&] { fs::remove(lock); }},
 #endif
+      {"renamed away", [&] { fs::rename(lock, lock + ".old"); }},
+  };
+  for (const auto &c : kCases) {
+    SCOPED_TRACE(c.name);
+    HiveSession first;
+    ASSERT_TRUE(first.Open(hive_, LockMode::kExclusive, NoWait()).ok());
+    testing::WriteString(first.store(), kHkeyCurrentUser, u"First", u"v", u"1");
+    std::promise<void> waiting;
+    const LockWait wait{std::chrono::seconds(30),
+                        [&](const std::string &) { waiting.set_value(); }};
+    HiveSession second;
+    auto opened = std::async(std::launch::async,
+                             [&] { return second.Open(hive_, LockMode::kExclusive, wait); });
+    waiting.get_future().wait();
+    c.replace();
+    const Status refused = first.Commit();
+    EXPECT_NE(refused.message.find("lock file was removed or replaced"), std::string::npos)
+        << refused.message;
+    first.Close();
+    ASSERT_TRUE(opened.get().ok());
+    testing::WriteString(second.store(), kHkeyCurrentUser, u"Second", u"v", u"1");
+    ASSERT_TRUE(second.Commit().ok());
+    MemoryRegistryStore loaded;
+    ASSERT_TRUE(LoadHive(hive_, loaded).ok());
+    EXPECT_EQ(testing::ReadString(loaded, kHkeyCurrentUser, u"Second", u"v"), u"1");
+  }
+}
 
 #ifndef _WIN32
 // A hive of another user keeps its owner when saved by one who may give it
