@@ -5,10 +5,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <csignal>
 #include <chrono>
 #include <cstdio>
-#include <cwchar>
 #include <exception>
 #include <memory>
 #include <new>
@@ -16,24 +14,14 @@
 #include <string_view>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-
-#include <fcntl.h>
-#include <io.h>
-#include <shellapi.h>
-#endif
-
 #include "assoc/file_ext_association.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/host.h"
 #include "cli/output.h"
+#include "cli/process.h"
 #include "cli/report.h"
 #include "cli/safe_text.h"
-#ifdef _WIN32
-#include "platform/win32/wide.h"
-#endif
 
 namespace tolvane::cli {
 namespace {
@@ -44,31 +32,6 @@ bool ParseDrive(const std::string& text, std::pair<char, std::string>* drive) {
   }
   *drive = {static_cast<char>(std::toupper(static_cast<unsigned char>(text[0]))), text.substr(2)};
   return true;
-}
-
-// The command line as UTF-8 words: argv as it is on POSIX; on Windows the
-// process's wide command line, split as the C runtime splits it, so that no
-// character is lost to the ANSI code page.
-std::vector<std::string> Arguments(int argc, char** argv) {
-  std::vector<std::string> words;
-#ifdef _WIN32
-  (void)argc;
-  (void)argv;
-  int count = 0;
-  struct LocalFreeDeleter {
-    void operator()(LPWSTR* p) const { ::LocalFree(p); }
-  };
-  const std::unique_ptr<LPWSTR, LocalFreeDeleter> wide(
-      ::CommandLineToArgvW(::GetCommandLineW(), &count));
-  if (wide == nullptr) return words;
-  for (int i = 0; i < count; ++i) {
-    const wchar_t* word = wide.get()[i];
-    words.push_back(ArgumentUtf8(win32::TextOf(word, std::wcslen(word))));
-  }
-#else
-  words.assign(argv, argv + argc);
-#endif
-  return words;
 }
 
 // The message for a command line without a (known) command: which word
@@ -119,14 +82,12 @@ std::string InvalidArgument(const CLI::App& app) {
       if (at == std::string::npos) continue;
       char byte[8];
       std::snprintf(byte, sizeof byte, "0x%02x", static_cast<unsigned char>(value[at]));
-#ifdef _WIN32
-      // Windows words are UTF-16: a three-byte surrogate here was unpaired there.
-      if (value[at] == '\xed' && at + 1 < value.size() &&
+      // Words read as UTF-16: a three-byte surrogate here was unpaired there.
+      if (CommandLineIsUtf16() && value[at] == '\xed' && at + 1 < value.size() &&
           static_cast<unsigned char>(value[at + 1]) >= 0xa0) {
         return option->get_name() + " holds an unpaired surrogate (at byte " +
                std::to_string(at + 1) + " of the argument)";
       }
-#endif
       return option->get_name() + " is not valid UTF-8 (byte " + std::to_string(at + 1) +
              " of the argument is " + byte + ")";
     }
@@ -161,7 +122,7 @@ int Main(Output& output, int argc, char** argv, bool* saved) {
   GlobalArgs& global = line.global;
   const CommandArgs& args = line.args;
 
-  const std::vector<std::string> words = Arguments(argc, argv);
+  const std::vector<std::string> words = CommandLineWords(argc, argv);
   // Known before parsing, so that even a usage error comes as JSON.
   const bool json = std::find(words.begin(), words.end(), "--json") != words.end();
   if (words.empty()) return output.ToolError("cannot read the command line", json);
@@ -231,11 +192,9 @@ int Main(Output& output, int argc, char** argv, bool* saved) {
 
   CommandOutcome outcome = RunCommand(app, args, global);
   if (!outcome.error.empty()) return output.ToolError(outcome.error, json);
-#ifdef _WIN32
   // A 32-bit build on 64-bit Windows reads and writes HKLM\Software in the
   // 32-bit view (WOW6432Node to 64-bit programs): the report says so.
-  BOOL wow64 = FALSE;
-  if (!global.host.registryFile && ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64) {
+  if (InRedirectedRegistryView(global.host)) {
     outcome.report.extra["registryView"] = "32-bit";
     const Text software = u"HKEY_LOCAL_MACHINE\\SOFTWARE";
     const bool named = std::any_of(
@@ -250,7 +209,6 @@ int Main(Output& output, int argc, char** argv, bool* saved) {
                    "programs)\n");
     }
   }
-#endif
   if (outcome.raw) {
     output.Write(stdout, outcome.output);
   } else {
@@ -294,18 +252,7 @@ int Run(int argc, char** argv) {
 }  // namespace tolvane::cli
 
 int main(int argc, char** argv) {
-#ifdef _WIN32
-  // Output is UTF-8 bytes, written as they are.
-  _setmode(_fileno(stdout), _O_BINARY);
-  _setmode(_fileno(stderr), _O_BINARY);
-#else
-  // A file-size limit (ulimit -f) makes a write fail with its reason
-  // instead of ending the process mid-save without a word; so does a reader
-  // that closed its end of the pipe (`tolvane export | head -c1`), which
-  // then costs the report, not the exit status that says what happened.
-  std::signal(SIGXFSZ, SIG_IGN);
-  std::signal(SIGPIPE, SIG_IGN);
-#endif
+  tolvane::cli::PrepareStandardStreams();
   try {
     return tolvane::cli::Run(argc, argv);
   } catch (...) {  // the report of an error itself ran out of memory

@@ -34,8 +34,20 @@ struct HelpSection {
   std::vector<const char*> lines;
 };
 
+// What differs between the builds' command lines, in a file of each build
+// (command_line_portable.cc, command_line_win32.cc):
+//
 // The closing sections of this build, in order.
 std::span<const HelpSection> HelpSections();
+
+// Adds the options that name the store and what surrounds it: --registry
+// and, on the portable build, the stand-ins for what Windows knows itself
+// (--drive, --host-exe, --codepage); the Windows build refuses those as
+// unknown options.
+void AddStoreOptions(CLI::App& app, CommandLine* line);
+
+// Whether a file name of the host is a Windows path, which never holds '"'.
+bool HostPathsAreWindowsPaths();
 
 // The language tags --lang knows.
 std::span<const char* const> LanguageTags();

@@ -42,6 +42,10 @@ inline RegistryStore& StoreFor(const HostOptions& options, RegistryStore& store)
   return options.storeBetween ? options.storeBetween(store) : store;
 }
 
+// Whether the command's HKEY_LOCAL_MACHINE\Software is the 32-bit view of
+// the registry (a 32-bit build on 64-bit Windows, on the system registry).
+bool InRedirectedRegistryView(const HostOptions& options);
+
 // Whether the build can widen scripts with this code page (--codepage).
 bool CodePageIsKnown(std::uint32_t codePage);
 

@@ -131,6 +131,8 @@ bool CodePageIsKnown(std::uint32_t codePage) {
   return text.WidenAnsi("A", &wide) == kErrorSuccess;
 }
 
+bool InRedirectedRegistryView(const HostOptions& /*options*/) { return false; }
+
 std::unique_ptr<Host> OpenHost(const HostOptions& options, bool forWriting, std::string* error) {
   std::string path;
   if (!HivePath(options, &path, error)) return nullptr;

@@ -6,6 +6,8 @@
 // shell is told nothing and no module registers itself. The custom actions
 // run on an installer session the command fills; failure notices go to
 // stderr, so that scripts are never stopped by a message box.
+#include <windows.h>
+
 #include <memory>
 
 #include "cli/host.h"
@@ -117,6 +119,11 @@ class Win32Host final : public Host {
 // Only the portable build widens with a chosen code page; OpenHost refuses
 // --codepage here with its own message.
 bool CodePageIsKnown(std::uint32_t /*codePage*/) { return true; }
+
+bool InRedirectedRegistryView(const HostOptions& options) {
+  BOOL wow64 = FALSE;
+  return !options.registryFile && ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
+}
 
 std::unique_ptr<Host> OpenHost(const HostOptions& options, bool forWriting, std::string* error) {
   if (!options.drives.empty() || options.hostExe || options.codePage != kScriptCodePage) {

@@ -6,14 +6,8 @@
 #include <cctype>
 #include <cstdlib>
 
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
-
 #include "cli/output.h"
+#include "cli/process.h"
 #include "platform/failure_message.h"
 #include "registration/custom_actions.h"
 #include "registration/group_catalogue.h"
@@ -38,18 +32,6 @@ std::uint16_t LanguageId(UiLanguage language) {
       break;
   }
   return kLanguageEnglishUs;
-}
-
-// On Windows only a console is a terminal: _isatty also answers yes for
-// the NUL device and serial ports, where nobody could press Enter.
-bool IsTerminal(int descriptor) {
-#ifdef _WIN32
-  DWORD mode = 0;
-  const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor));
-  return handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode) != 0;
-#else
-  return ::isatty(descriptor) != 0;
-#endif
 }
 
 // A person at a terminal confirms the notice with Enter, as a message box

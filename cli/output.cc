@@ -6,12 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#ifdef _WIN32
-#include <windows.h>
-
-#include "platform/win32/wide.h"
-#endif
-
+#include "cli/process.h"
 #include "cli/safe_text.h"
 #include "platform/text.h"
 
@@ -22,25 +17,10 @@ void Output::NoteStdoutError(int error) {
 }
 
 bool Output::Write(std::FILE* stream, std::string_view utf8) {
-#ifdef _WIN32
-  const HANDLE handle = ::GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
-  DWORD mode = 0;
-  if (handle != nullptr && handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode)) {
-    std::fflush(stream);
-    const std::wstring wide = win32::WideCopy(Utf8ToUtf16(utf8));
-    std::size_t done = 0;
-    while (done < wide.size()) {
-      DWORD written = 0;
-      const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
-      if (!::WriteConsoleW(handle, wide.data() + done, chunk, &written, nullptr) || written == 0) {
-        if (stream == stdout) NoteStdoutError(EIO);
-        return false;
-      }
-      done += written;
-    }
-    return true;
+  if (bool written = false; WriteToConsole(stream, utf8, &written)) {
+    if (!written && stream == stdout) NoteStdoutError(EIO);
+    return written;
   }
-#endif
   errno = 0;
   if (std::fwrite(utf8.data(), 1, utf8.size(), stream) == utf8.size()) return true;
   if (stream == stdout) NoteStdoutError(errno);

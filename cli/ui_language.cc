@@ -37,8 +37,12 @@ std::optional<UiLanguage> ParseUiLanguageTag(std::string_view tag) {
 }
 
 UiLanguage DefaultUiLanguage() {
+  return DefaultUiLanguage([](const char* name) -> const char* { return std::getenv(name); });
+}
+
+UiLanguage DefaultUiLanguage(const std::function<const char*(const char* name)>& lookup) {
   for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* value = std::getenv(name);
+    const char* value = lookup(name);
     if (value == nullptr || *value == '\0') continue;
     std::string_view locale(value);
     locale = locale.substr(0, locale.find_first_of(".@"));

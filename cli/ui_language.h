@@ -3,6 +3,7 @@
 // the locale of the environment.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string_view>
 
@@ -18,5 +19,8 @@ std::optional<UiLanguage> ParseUiLanguageTag(std::string_view tag);
 // and LANG, without its ".codeset" and "@modifier" (ko_KR.UTF-8 is Korean);
 // English for anything else.
 UiLanguage DefaultUiLanguage();
+
+// The same, with the variables read through lookup (null for one not set).
+UiLanguage DefaultUiLanguage(const std::function<const char*(const char* name)>& lookup);
 
 }  // namespace tolvane::cli

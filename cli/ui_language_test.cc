@@ -2,19 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <string>
+#include <string_view>
 
 namespace tolvane::cli {
 namespace {
-
-void SetEnv(const char* name, const char* value) {
-#ifdef _WIN32
-  ::_putenv_s(name, value);
-#else
-  ::setenv(name, value, 1);
-#endif
-}
 
 TEST(UiLanguageTest, Tags) {
   const std::pair<const char*, std::optional<UiLanguage>> cases[] = {
@@ -47,18 +38,13 @@ TEST(UiLanguageTest, DefaultFromLocale) {
       {"C.UTF-8", "", "ko_KR.UTF-8", UiLanguage::kEnglish},
       {"", "", "", UiLanguage::kEnglish},
   };
-  const std::string saved[] = {std::getenv("LC_ALL") ? std::getenv("LC_ALL") : "",
-                               std::getenv("LC_MESSAGES") ? std::getenv("LC_MESSAGES") : "",
-                               std::getenv("LANG") ? std::getenv("LANG") : ""};
   for (const Case& c : cases) {
-    SetEnv("LC_ALL", c.all);
-    SetEnv("LC_MESSAGES", c.messages);
-    SetEnv("LANG", c.lang);
-    EXPECT_EQ(DefaultUiLanguage(), c.expected) << c.all << "|" << c.messages << "|" << c.lang;
+    const auto lookup = [&c](const char* name) {
+      const std::string_view variable(name);
+      return variable == "LC_ALL" ? c.all : variable == "LC_MESSAGES" ? c.messages : c.lang;
+    };
+    EXPECT_EQ(DefaultUiLanguage(lookup), c.expected) << c.all << "|" << c.messages << "|" << c.lang;
   }
-  SetEnv("LC_ALL", saved[0].c_str());
-  SetEnv("LC_MESSAGES", saved[1].c_str());
-  SetEnv("LANG", saved[2].c_str());
 }
 
 }  // namespace
