@@ -31,6 +31,30 @@ CopyOnWriteRegistryStore::Mark* CopyOnWriteRegistryStore::Child(const Mark& pare
   return found == children_.end() ? nullptr : found->second;
 }
 
+CopyOnWriteRegistryStore::Mark* CopyOnWriteRegistryStore::PlaceOf(RegKey key) const {
+  const std::size_t slot = MemoryRegistryStore::HandleSlot(key);
+  return slot < places_.size() ? places_[slot] : nullptr;
+}
+
+void CopyOnWriteRegistryStore::Remember(RegKey key, Mark* mark) {
+  const std::size_t slot = MemoryRegistryStore::HandleSlot(key);
+  if (slot == MemoryRegistryStore::kNoSlot) return;
+  if (slot >= places_.size()) places_.resize(slot + 1, nullptr);
+  places_[slot] = mark;
+}
+
+TextView CopyOnWriteRegistryStore::Keep(TextView folded) {
+  constexpr std::size_t kBlockUnits = 16 * 1024;  // many names, each at most kMaxKeyNameUnits
+  if (namesLeft_ < folded.size()) {
+    names_.push_back(std::make_unique_for_overwrite<char16_t[]>(kBlockUnits));
+    namesLeft_ = kBlockUnits;
+  }
+  char16_t* at = names_.back().get() + (kBlockUnits - namesLeft_);
+  folded.copy(at, folded.size());
+  namesLeft_ -= folded.size();
+  return TextView(at, folded.size());
+}
+
 bool CopyOnWriteRegistryStore::Hidden(const Mark& mark) {
   for (const Mark* m = &mark; m != nullptr; m = m->parent) {
     if (m->gone) return true;
@@ -59,9 +83,8 @@ ErrorCode CopyOnWriteRegistryStore::Reach(RegKey parent, const char16_t* subkey,
       mark->filled = true;
     }
   } else {
-    const auto it = places_.find(parent);
-    if (it == places_.end()) return kErrorSuccess;
-    mark = it->second;
+    mark = PlaceOf(parent);
+    if (mark == nullptr) return kErrorSuccess;
   }
   if (subkey == nullptr) {
     *result = mark;
@@ -72,7 +95,9 @@ ErrorCode CopyOnWriteRegistryStore::Reach(RegKey parent, const char16_t* subkey,
   // the path.
   char16_t buffer[kMaxKeyNameUnits];
   const char16_t* c = subkey;
-  while (*c != u'\0') {
+  // Below a key beneath lacks the layer alone answers, so one mark, that
+  // key's, serves every key under it.
+  while (*c != u'\0' && !mark->absent) {
     const char16_t* start = c;
     std::size_t units = 0;
     for (; *c != u'\0' && *c != u'\\'; ++c, ++units) {
@@ -87,7 +112,8 @@ ErrorCode CopyOnWriteRegistryStore::Reach(RegKey parent, const char16_t* subkey,
       next = &marks_.emplace_back();
       next->root = mark->root;
       next->parent = mark;
-      next->name = children_.emplace(PlaceKey{mark, Text(folded)}, next).first->first.name;
+      next->name = Keep(folded);
+      children_.emplace(Place{mark, next->name}, next);
     }
     if (!next->filled) {
       if (const ErrorCode code = Arrive(*next, spelled); code != kErrorSuccess) return code;
@@ -209,8 +235,8 @@ ErrorCode CopyOnWriteRegistryStore::ListKey(RegKey key) {
   Mark* mark = nullptr;
   if (IsPredefinedKey(key)) {
     if (const ErrorCode code = Reach(key, nullptr, &mark); code != kErrorSuccess) return code;
-  } else if (const auto it = places_.find(key); it != places_.end()) {
-    mark = it->second;
+  } else {
+    mark = PlaceOf(key);
   }
   return mark == nullptr ? kErrorSuccess : List(*mark);
 }
@@ -239,7 +265,7 @@ ErrorCode CopyOnWriteRegistryStore::OpenKey(RegKey parent, const char16_t* subke
     }
     return code;
   }
-  if (mark != nullptr) places_[*result] = mark;
+  Remember(*result, mark);
   return code;
 }
 
@@ -259,7 +285,7 @@ ErrorCode CopyOnWriteRegistryStore::CreateKey(RegKey parent, const char16_t* sub
     return code;
   }
   if (created != nullptr) *created = made;
-  if (mark != nullptr) places_[*result] = mark;
+  Remember(*result, mark);
   return code;
 }
 
@@ -293,7 +319,7 @@ ErrorCode CopyOnWriteRegistryStore::DeleteKey(RegKey parent, const char16_t* sub
   if (code == kErrorSuccess && mark != nullptr) code = List(*mark);
   if (code != kErrorSuccess) return code;
   code = layer_.DeleteKey(parent, subkey);
-  if (code == kErrorSuccess && mark != nullptr) mark->gone = true;
+  if (code == kErrorSuccess && mark != nullptr && !mark->absent) mark->gone = true;
   return code;
 }
 
@@ -304,7 +330,7 @@ ErrorCode CopyOnWriteRegistryStore::DeleteTree(RegKey parent, const char16_t* su
   if (code == kErrorSuccess && mark != nullptr && itself) code = List(*mark);
   if (code != kErrorSuccess) return code;
   code = layer_.DeleteTree(parent, subkey);
-  if (code == kErrorSuccess && mark != nullptr && !itself) mark->gone = true;
+  if (code == kErrorSuccess && mark != nullptr && !mark->absent && !itself) mark->gone = true;
   return code;
 }
 
@@ -328,7 +354,9 @@ ErrorCode CopyOnWriteRegistryStore::QueryInfoKey(RegKey key, std::uint32_t* subk
 }
 
 ErrorCode CopyOnWriteRegistryStore::CloseKey(RegKey key) {
-  places_.erase(key);
+  if (const std::size_t slot = MemoryRegistryStore::HandleSlot(key); slot < places_.size()) {
+    places_[slot] = nullptr;
+  }
   return layer_.CloseKey(key);
 }
 

@@ -31,9 +31,11 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "platform/forwarding_registry_store.h"
 #include "platform/memory/memory_registry_store.h"
@@ -77,42 +79,32 @@ class CopyOnWriteRegistryStore final : public ForwardingRegistryStore {
   // store lives, so a handle's mark stays valid after its key is deleted.
   struct Mark {
     RegKey root = kNoKey;
-    Mark* parent = nullptr;     // null for a root
-    TextView name;              // folded, kept by children_; empty for a root
-    bool filled = false;        // the key and its values came into the layer (if beneath has it)
-    bool absent = false;        // filled, and beneath has no such key (so none below it either)
+    Mark* parent = nullptr;  // null for a root
+    TextView name;           // folded, kept by children_; empty for a root
+    bool filled = false;     // the key and its values came into the layer (if beneath has it)
+    bool absent = false;     // filled, and beneath has no such key (so none below it either)
+    // (Keys below an absent key get no marks: their handles carry the absent
+    // key's, as everything beneath them is the layer's alone; and deleting
+    // an absent key hides nothing.)
     bool listed = false;        // every subkey beneath became a key of the layer
     bool gone = false;          // deleted here: nothing beneath it comes from beneath any more
     std::uint32_t granted = 0;  // writing rights beneath is known to grant
   };
   // A mark's place: its parent and its folded name. One table for every
-  // mark's children, looked up without copying the name.
+  // mark's children; the names it holds are kept in names_.
   struct Place {
     const Mark* parent;
     TextView name;
-  };
-  struct PlaceKey {
-    const Mark* parent;
-    Text name;
+    bool operator==(const Place&) const = default;
   };
   struct PlaceHash {
-    using is_transparent = void;
     std::size_t operator()(const Place& p) const {
       return std::hash<TextView>()(p.name) ^ (reinterpret_cast<std::uintptr_t>(p.parent) >> 4);
     }
-    std::size_t operator()(const PlaceKey& p) const { return (*this)(Place{p.parent, p.name}); }
-  };
-  struct PlaceEqual {
-    using is_transparent = void;
-    static Place Of(const Place& p) { return p; }
-    static Place Of(const PlaceKey& p) { return Place{p.parent, p.name}; }
-    template <typename A, typename B>
-    bool operator()(const A& a, const B& b) const {
-      const Place x = Of(a), y = Of(b);
-      return x.parent == y.parent && x.name == y.name;
-    }
   };
   Mark* Child(const Mark& parent, TextView folded) const;
+  // A lasting copy of a folded name, for a new mark.
+  TextView Keep(TextView folded);
 
   // The mark parent\subkey leads to, every key on the way settled (its
   // values copied the first time it is reached), parents first; null in
@@ -143,9 +135,15 @@ class CopyOnWriteRegistryStore final : public ForwardingRegistryStore {
 
   MemoryRegistryStore layer_;
   std::deque<Mark> marks_;  // every mark, roots first among them
-  std::unordered_map<PlaceKey, Mark*, PlaceHash, PlaceEqual> children_;
+  std::unordered_map<Place, Mark*, PlaceHash> children_;
+  // The marks' names, in blocks that never move.
+  std::vector<std::unique_ptr<char16_t[]>> names_;
+  std::size_t namesLeft_ = 0;  // units free at the end of the last block
   std::map<RegKey, Mark*> roots_;
-  std::unordered_map<RegKey, Mark*> places_;   // the mark of each handle given out
+  // The mark of each handle given out, by its place in the layer's table.
+  std::vector<Mark*> places_;
+  Mark* PlaceOf(RegKey key) const;
+  void Remember(RegKey key, Mark* mark);
   Text folded_;                                // a path component being looked up
   Text name_;                                  // a value name being copied, and room
   std::string data_ = std::string(256, '\0');  // its data, and room

@@ -81,6 +81,12 @@ KeyNode* MemoryRegistryStore::RootNode(RegKey root) {
   return nullptr;
 }
 
+std::size_t MemoryRegistryStore::HandleSlot(RegKey key) {
+  const auto value = static_cast<std::uintptr_t>(key);
+  if (value < kFirstHandle || (value - kFirstHandle) % 4 != 0) return kNoSlot;
+  return (value - kFirstHandle) / 4;
+}
+
 KeyNode* MemoryRegistryStore::Resolve(RegKey key, std::uint32_t* access, ErrorCode* code) {
   const auto value = static_cast<std::uintptr_t>(key);
   const std::size_t slot = (value - kFirstHandle) / 4;

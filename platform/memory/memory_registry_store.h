@@ -49,6 +49,13 @@ class MemoryRegistryStore final : public RegistryStore {
   // Keys opened or created and not yet closed.
   std::size_t OpenKeyCount() const { return openHandles_; }
 
+  // The place in the handle table of a key this store gave out: small and
+  // dense (a closed key's place is reused), so a store built on this one can
+  // keep something per handle in a plain list. kNoSlot for a value no
+  // handle of this store can have.
+  static constexpr std::size_t kNoSlot = static_cast<std::size_t>(-1);
+  static std::size_t HandleSlot(RegKey key);
+
   // Grows with every call that changed a key or value: a key made, a value
   // added or given other data or another type, anything deleted, Clear. A
   // write that leaves everything as it was (a value set to what it holds, a
