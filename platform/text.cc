@@ -73,6 +73,16 @@ bool Utf8ToUtf16Strict(std::string_view utf8, Text* out) {
   return true;
 }
 
+std::size_t FindIllFormedUtf8(std::string_view utf8) {
+  for (std::size_t i = 0; i < utf8.size();) {
+    char32_t cp = 0;
+    const std::size_t length = DecodeSequence(utf8, i, &cp);
+    if (length == 0) return i;
+    i += length;
+  }
+  return std::string_view::npos;
+}
+
 std::string Utf16ToUtf8(TextView utf16) {
   std::string out;
   out.reserve(utf16.size());

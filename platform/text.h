@@ -38,6 +38,9 @@ std::string Utf16ToUtf8(TextView utf16);
 // sequence (overlong, surrogate, past U+10FFFF, stray or truncated), for
 // readers that refuse such text rather than repair it.
 bool Utf8ToUtf16Strict(std::string_view utf8, Text* out);
+// Offset of the first ill-formed sequence of utf8 (as Utf8ToUtf16Strict
+// judges them), or npos when it has none.
+std::size_t FindIllFormedUtf8(std::string_view utf8);
 
 // Whole-text comparison without regard to case, as the system compares
 // registry and file names: the one such comparison of the library

@@ -104,77 +104,6 @@ std::size_t DecodeUtf16Le(std::string_view bytes, char16_t *units) {
   return count;
 }
 
-// Strict UTF-8: overlong forms, surrogates and truncated sequences fail.
-// Returns the offset of the first bad sequence, or npos when all is well.
-// Line breaks are ASCII, so a sequence cut by one fails at its first byte
-// just as one cut by the end of the text.
-std::size_t FirstBadUtf8(std::string_view bytes) {
-  std::size_t i = 0;
-  while (i < bytes.size()) {
-    const auto lead = static_cast<unsigned char>(bytes[i]);
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    }
-    char32_t cp = 0;
-    std::size_t length = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      cp = lead & 0x1F;
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      cp = lead & 0x0F;
-      length = 3;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      cp = lead & 0x07;
-      length = 4;
-    } else {
-      return i;
-    }
-    if (i + length > bytes.size()) return i;
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(bytes[i + k]);
-      if ((next & 0xC0) != 0x80) return i;
-      cp = (cp << 6) | (next & 0x3F);
-    }
-    if ((length == 3 && cp < 0x800) || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-        (cp >= 0xD800 && cp <= 0xDFFF)) {
-      return i;
-    }
-    i += length;
-  }
-  return std::string_view::npos;
-}
-
-// UTF-8 that FirstBadUtf8 accepted, as units, written to `units` (room for
-// as many as there are bytes: a four-byte sequence makes two); returns how
-// many.
-std::size_t DecodeCheckedUtf8(std::string_view bytes, char16_t *units) {
-  std::size_t count = 0;
-  std::size_t i = 0;
-  while (i < bytes.size()) {
-    const auto lead = static_cast<unsigned char>(bytes[i]);
-    if (lead < 0x80) {
-      units[count++] = lead;
-      ++i;
-      continue;
-    }
-    const std::size_t length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    char32_t cp = lead & (0x7F >> length);
-    for (std::size_t k = 1; k < length; ++k) {
-      cp = (cp << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
-    }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      units[count++] = static_cast<char16_t>(0xD800 + (cp >> 10));
-      units[count++] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    } else {
-      units[count++] = static_cast<char16_t>(cp);
-    }
-    i += length;
-  }
-  return count;
-}
-
 // Settles the encoding from the byte-order mark and the first bytes, and
 // checks the whole text: *text is left at the first line's first byte.
 Status CheckEncoding(std::string_view *text, Encoding *encoding) {
@@ -205,7 +134,7 @@ Status CheckEncoding(std::string_view *text, Encoding *encoding) {
     bytes.remove_prefix(3);
   }
   *encoding = Encoding::kUtf8;
-  if (const std::size_t bad = FirstBadUtf8(bytes); bad != std::string_view::npos) {
+  if (const std::size_t bad = FindIllFormedUtf8(bytes); bad != std::string_view::npos) {
     return Malformed(LineAt(bytes, bad), "invalid UTF-8 text");
   }
   return Status::Ok();
@@ -290,11 +219,15 @@ class LineReader {
     // The buffer only grows, so a long line after short ones costs no
     // clearing of the units it is about to overwrite anyway.
     const std::string_view raw = bytes_.substr(pos_ * kUnit, (end - pos_) * kUnit);
-    if (buffer_.size() < end - pos_) buffer_.resize(end - pos_);
     if constexpr (kUnit == 2) {
+      if (buffer_.size() < end - pos_) buffer_.resize(end - pos_);
       line_ = TextView(buffer_.data(), DecodeUtf16Le(raw, buffer_.data()));
     } else {
-      line_ = TextView(buffer_.data(), DecodeCheckedUtf8(raw, buffer_.data()));
+      // The whole text was checked, so the line decodes; clearing keeps
+      // the buffer's room.
+      buffer_.clear();
+      Utf8ToUtf16Strict(raw, &buffer_);
+      line_ = buffer_;
     }
     if (end + 1 < size && at(end) == u'\r' && at(end + 1) == u'\n') ++end;
     pos_ = end + 1;
