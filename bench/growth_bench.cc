@@ -72,7 +72,7 @@ void BM_ApplyGeneratedScript(benchmark::State& state) {
   Text script;
   for (std::size_t i = 0; i < blocks; ++i) script += AutomationBlock(i);
   BenchPlatform t;
-  ReplacementMap map(t.text);
+  ReplacementMap map;
   map.Add(u"PATH", kInstallDir);
   for (auto _ : state) {
     state.PauseTiming();

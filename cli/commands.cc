@@ -214,7 +214,7 @@ CommandOutcome ApplyScriptCommand(Host& host, const CommandArgs& args, const std
                                   bool commit) {
   CommandOutcome outcome;
   Platform& platform = host.platform();
-  ReplacementMap map(platform.text);
+  ReplacementMap map;
   std::string error;
   if (!FillReplacements(args.sets, &map, &error)) return ToolErrorOutcome(error);
 

@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Text script =
       fuzz::ScriptText(std::string_view(reinterpret_cast<const char*>(data), size), t.text);
 
-  ReplacementMap replacements(t.text);
+  ReplacementMap replacements;
   fuzz::Check(replacements.Add(u"PATH", u"C:\\Suite\\Bin\\") == kSOk, "the map refused PATH");
   ScriptParser parser{replacements};
   ApplyScript(t.platform, parser, script.c_str());

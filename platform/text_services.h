@@ -24,8 +24,6 @@ class TextServices {
   // The text-to-unsigned-32-bit conversion used for "D" values (locale 0,
   // no flags). Answers 0 for text it does not accept.
   virtual std::uint32_t TextToUInt32(const char16_t* text) = 0;
-  // Whole-text comparison without regard to case.
-  virtual bool EqualNoCase(const char16_t* a, const char16_t* b) = 0;
 };
 
 }  // namespace tolvane

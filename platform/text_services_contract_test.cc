@@ -47,7 +47,7 @@ TEST(TextServicesContract, NamesCompareWithoutRegardToCase) {
       {u"", u"", true},
   };
   for (const auto& c : kCases) {
-    EXPECT_EQ(text.EqualNoCase(c.a, c.b), c.equal) << Utf16ToUtf8(c.a) << " " << Utf16ToUtf8(c.b);
+    EXPECT_EQ(EqualsNoCase(c.a, c.b), c.equal) << Utf16ToUtf8(c.a) << " " << Utf16ToUtf8(c.b);
   }
 }
 

@@ -112,7 +112,7 @@ RunResult ExecuteScriptRecord(Platform& platform, const RegistrationRecord& reco
     if (!platform.files.Exists(modulePath.view())) return RunResult{};  // not installed: skipped
   }
 
-  ReplacementMap replacements(platform.text);
+  ReplacementMap replacements;
   if (Failed(AddScriptReplacements(scriptDirectory, &replacements)))
     return refused("out of memory");
   Status status = RunRegistryScript(platform, replacements, ownModule, ScriptIdOf(record));

@@ -206,7 +206,7 @@ UndoResult UndoScriptRecord(Platform& platform, const RegistrationRecord& record
   if (!ScriptDirectory(directory, &scriptDirectory)) {
     return TooLong("cannot unregister " + script() + ": the directory");
   }
-  ReplacementMap replacements(platform.text);
+  ReplacementMap replacements;
   if (const HResult added = AddScriptReplacements(scriptDirectory, &replacements); Failed(added)) {
     return Failure(Status::FromResult(added, "cannot unregister " + script()));
   }

@@ -215,7 +215,7 @@ class AppliedScriptTest : public ::testing::Test {
   }
 
   testing::TestPlatform t_;
-  ReplacementMap map_{t_.text};
+  ReplacementMap map_;
 };
 
 constexpr TextView kClassesRoot = u"HKEY_CLASSES_ROOT\\";

@@ -94,6 +94,6 @@ ErrorCode DeleteKeyTree(RegistryStore& registry, RegKey parent, const char16_t* 
 bool HasSubkeys(RegistryStore& registry, RegKey key);
 
 // Whether name is one of ProtectedKeyNames.
-bool IsProtectedKeyName(TextServices& text, const char16_t* name);
+bool IsProtectedKeyName(const char16_t* name);
 
 }  // namespace tolvane

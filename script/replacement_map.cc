@@ -44,7 +44,7 @@ ReplacementMap::~ReplacementMap() { Clear(); }
 const char16_t* ReplacementMap::Find(const char16_t* name) const {
   if (name == nullptr) return nullptr;
   for (std::size_t i = 0; i < names_.size(); ++i) {
-    if (text_.EqualNoCase(names_[i].c_str(), name)) return values_[i].c_str();
+    if (EqualsNoCase(names_[i], ViewOf(name))) return values_[i].c_str();
   }
   return nullptr;
 }

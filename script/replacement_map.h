@@ -12,14 +12,12 @@
 
 #include "platform/status_codes.h"
 #include "platform/text.h"
-#include "platform/text_services.h"
 
 namespace tolvane {
 
 class ReplacementMap {
  public:
-  // text supplies the comparison without regard to case; it is borrowed.
-  explicit ReplacementMap(TextServices& text) : text_(text) {}
+  ReplacementMap() = default;
   ReplacementMap(const ReplacementMap&) = delete;
   ReplacementMap& operator=(const ReplacementMap&) = delete;
 
@@ -43,7 +41,6 @@ class ReplacementMap {
   std::size_t count() const { return names_.size(); }
 
  private:
-  TextServices& text_;
   std::vector<Text> names_;
   std::vector<Text> values_;
 };

@@ -9,7 +9,7 @@ namespace {
 
 TEST(ReplacementMapTest, FindsTheFirstEntryWithoutRegardToCase) {
   testing::TestPlatform t;
-  ReplacementMap map(t.text);
+  ReplacementMap map;
   EXPECT_EQ(map.Find(u"PATH"), nullptr);
   ASSERT_EQ(map.Add(u"PATH", u"C:\\First\\"), kSOk);
   ASSERT_EQ(map.Add(u"path", u"C:\\Second\\"), kSOk);
@@ -25,7 +25,7 @@ TEST(ReplacementMapTest, FindsTheFirstEntryWithoutRegardToCase) {
 
 TEST(ReplacementMapTest, KeepsPrivateCopiesAndClears) {
   testing::TestPlatform t;
-  ReplacementMap map(t.text);
+  ReplacementMap map;
   char16_t name[] = u"DIR";
   char16_t value[] = u"one";
   ASSERT_EQ(map.Add(name, value), kSOk);

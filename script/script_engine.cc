@@ -8,8 +8,8 @@
 namespace tolvane {
 namespace {
 
-bool IsWord(TextServices& text, const char16_t* token, const char16_t* word) {
-  return text.EqualNoCase(token, word);
+bool IsWord(const char16_t* token, const char16_t* word) {
+  return EqualsNoCase(ViewOf(token), ViewOf(word));
 }
 
 bool IsExactly(const char16_t* token, char16_t unit) { return token[0] == unit && token[1] == 0; }
@@ -54,24 +54,23 @@ struct EntryHead {
 HResult ReadEntryHead(ScriptWalk& walk, RegKey parent, ScriptMode mode, BlockBuffers& buffers,
                       EntryHead* head) {
   TokenBuffer& token = walk.token;
-  TextServices& text = walk.text;
   HResult hr = kSOk;
   *head = EntryHead();
-  if (IsWord(text, token, u"ForceRemove") || IsWord(text, token, u"Delete")) {
-    head->removal = IsWord(text, token, u"Delete") ? EntryHead::Removal::kDelete
-                                                   : EntryHead::Removal::kForceRemove;
+  if (IsWord(token, u"ForceRemove") || IsWord(token, u"Delete")) {
+    head->removal =
+        IsWord(token, u"Delete") ? EntryHead::Removal::kDelete : EntryHead::Removal::kForceRemove;
     if (Failed(hr = ReadToken(walk.parser, token))) return hr;
     if (mode == ScriptMode::kRegister) {
       if (!IsSingleKeyName(token)) return kDispEException;
-      if (!IsProtectedKeyName(text, token)) DeleteKeyTree(walk.registry, parent, token);
+      if (!IsProtectedKeyName(token)) DeleteKeyTree(walk.registry, parent, token);
       if (head->removal == EntryHead::Removal::kDelete) return ReadToken(walk.parser, token);
     }
   }
-  if (IsWord(text, token, u"NoRemove")) {
+  if (IsWord(token, u"NoRemove")) {
     head->removable = false;
     if (Failed(hr = ReadToken(walk.parser, token))) return hr;
   }
-  if (IsWord(text, token, u"Val")) {
+  if (IsWord(token, u"Val")) {
     head->isValue = true;
     if (Failed(hr = ReadToken(walk.parser, buffers.valueName))) return hr;
     if (Failed(hr = ReadToken(walk.parser, token))) return hr;
@@ -205,9 +204,9 @@ BlockBuffers* ScriptWalk::level(std::size_t depth) {
   return buffers.get();
 }
 
-bool IsProtectedKeyName(TextServices& text, const char16_t* name) {
+bool IsProtectedKeyName(const char16_t* name) {
   for (const char16_t* protectedName : ProtectedKeyNames) {
-    if (text.EqualNoCase(protectedName, name)) return true;
+    if (EqualsNoCase(ViewOf(protectedName), ViewOf(name))) return true;
   }
   return false;
 }
@@ -240,7 +239,7 @@ HResult WriteScriptValue(ScriptWalk& walk, RegKey key, const char16_t* valueName
   TokenBuffer buffer;
   HResult hr = ReadToken(walk.parser, buffer);
   if (Failed(hr)) return hr;
-  const std::optional<ValueKind> kind = FindValueType(walk.text, buffer);
+  const std::optional<ValueKind> kind = FindValueType(buffer);
   if (!kind) return kDispEException;
   SkipBlanks(walk.parser);
   if (Failed(hr = ReadToken(walk.parser, buffer))) return hr;
@@ -298,7 +297,7 @@ HResult ApplyRootBlocks(Platform& platform, ScriptParser& parser, const char16_t
   walk.token[0] = u'\0';
   while (true) {
     if (Failed(hr = ReadToken(parser, walk.token))) return stop(hr);
-    const std::optional<RegKey> root = FindRootKey(platform.text, walk.token);
+    const std::optional<RegKey> root = FindRootKey(walk.token);
     if (!root) return stop(kDispEException);
     if (Failed(hr = ReadToken(parser, walk.token))) return stop(hr);
     if (walk.token[0] != u'{') return stop(kDispEException);

@@ -38,7 +38,7 @@ class ScriptEngineTest : public ::testing::Test {
   }
 
   TestPlatform t_;
-  ReplacementMap map_{t_.text};
+  ReplacementMap map_;
 };
 
 TEST_F(ScriptEngineTest, RegistersKeysAndValues) {

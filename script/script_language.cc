@@ -281,18 +281,19 @@ HResult ReadToken(ScriptParser& parser, TokenBuffer& token) {
   return kSOk;
 }
 
-std::optional<RegKey> FindRootKey(TextServices& text, const char16_t* token) {
+std::optional<RegKey> FindRootKey(const char16_t* token) {
   for (const RootKeyEntry& entry : kRootKeys) {
-    if (text.EqualNoCase(entry.shortName, token) || text.EqualNoCase(entry.full, token)) {
+    if (EqualsNoCase(ViewOf(entry.shortName), ViewOf(token)) ||
+        EqualsNoCase(ViewOf(entry.full), ViewOf(token))) {
       return entry.key;
     }
   }
   return std::nullopt;
 }
 
-std::optional<ValueKind> FindValueType(TextServices& text, const char16_t* token) {
+std::optional<ValueKind> FindValueType(const char16_t* token) {
   for (const ValueTypeEntry& entry : ValueTypeLetters) {
-    if (text.EqualNoCase(entry.letter, token)) return entry.kind;
+    if (EqualsNoCase(ViewOf(entry.letter), ViewOf(token))) return entry.kind;
   }
   return std::nullopt;
 }

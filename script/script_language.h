@@ -124,10 +124,10 @@ inline constexpr ValueTypeEntry ValueTypeLetters[] = {
 
 // The root a whole token names (without regard to case): the short or the
 // full name of one of the predefined roots (root_keys.h), or none.
-std::optional<RegKey> FindRootKey(TextServices& text, const char16_t* token);
+std::optional<RegKey> FindRootKey(const char16_t* token);
 
 // The value kind a whole token names (without regard to case), or none.
-std::optional<ValueKind> FindValueType(TextServices& text, const char16_t* token);
+std::optional<ValueKind> FindValueType(const char16_t* token);
 
 // Registry data converted from a value text. Small values live inside the
 // object; a "B" value above kLocalValueBytes bytes and an "M" value whose

@@ -38,7 +38,7 @@ std::vector<Text> Tokens(const char16_t* text, ReplacementMap& map, HResult* sta
 class ScriptLanguageTest : public ::testing::Test {
  protected:
   TestPlatform t_;
-  ReplacementMap map_{t_.text};
+  ReplacementMap map_;
 };
 
 TEST_F(ScriptLanguageTest, ReadsTokens) {
@@ -193,22 +193,22 @@ TEST_F(ScriptLanguageTest, ExpansionBufferGrowsByDoubling) {
 
 TEST_F(ScriptLanguageTest, FindsRootKeysAndValueTypes) {
   for (const RootKeyEntry& entry : kRootKeys) {
-    EXPECT_EQ(FindRootKey(t_.text, entry.shortName), entry.key);
-    EXPECT_EQ(FindRootKey(t_.text, entry.full), entry.key);
+    EXPECT_EQ(FindRootKey(entry.shortName), entry.key);
+    EXPECT_EQ(FindRootKey(entry.full), entry.key);
   }
-  EXPECT_EQ(FindRootKey(t_.text, u"hkey_local_machine"), kHkeyLocalMachine);
-  EXPECT_EQ(FindRootKey(t_.text, u"hkdd"), kHkeyDynData);
-  EXPECT_EQ(FindRootKey(t_.text, u"hkcc"), kHkeyCurrentConfig);
+  EXPECT_EQ(FindRootKey(u"hkey_local_machine"), kHkeyLocalMachine);
+  EXPECT_EQ(FindRootKey(u"hkdd"), kHkeyDynData);
+  EXPECT_EQ(FindRootKey(u"hkcc"), kHkeyCurrentConfig);
   for (const char16_t* other : {u"HKCRX", u"HK", u"", u"{", u"HKEY_CLASSES"}) {
-    EXPECT_FALSE(FindRootKey(t_.text, other).has_value()) << Utf16ToUtf8(other);
+    EXPECT_FALSE(FindRootKey(other).has_value()) << Utf16ToUtf8(other);
   }
 
-  EXPECT_EQ(FindValueType(t_.text, u"s"), ValueKind::kString);
-  EXPECT_EQ(FindValueType(t_.text, u"M"), ValueKind::kMultiString);
-  EXPECT_EQ(FindValueType(t_.text, u"d"), ValueKind::kNumber);
-  EXPECT_EQ(FindValueType(t_.text, u"B"), ValueKind::kBytes);
+  EXPECT_EQ(FindValueType(u"s"), ValueKind::kString);
+  EXPECT_EQ(FindValueType(u"M"), ValueKind::kMultiString);
+  EXPECT_EQ(FindValueType(u"d"), ValueKind::kNumber);
+  EXPECT_EQ(FindValueType(u"B"), ValueKind::kBytes);
   for (const char16_t* other : {u"SZ", u"x", u"", u"=", u"e"}) {
-    EXPECT_FALSE(FindValueType(t_.text, other).has_value()) << Utf16ToUtf8(other);
+    EXPECT_FALSE(FindValueType(other).has_value()) << Utf16ToUtf8(other);
   }
 }
 

@@ -24,7 +24,7 @@ class ScriptRunnerTest : public ::testing::Test {
   }
 
   TestPlatform t_;
-  ReplacementMap map_{t_.text};
+  ReplacementMap map_;
 };
 
 TEST_F(ScriptRunnerTest, RunsAScriptResource) {

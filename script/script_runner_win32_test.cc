@@ -86,7 +86,7 @@ class ScriptRunnerWin32Test : public ::testing::Test {
   }
 
   Win32ResourcePlatform t_;
-  ReplacementMap map_{t_.text};
+  ReplacementMap map_;
 };
 
 TEST_F(ScriptRunnerWin32Test, AppliesEitherLanguageCopyOfAScriptWithBothLanguages) {

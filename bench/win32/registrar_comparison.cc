@@ -174,7 +174,7 @@ class Comparison {
   std::size_t blocks_;
   std::wstring script_;
   CountedSystemPlatform system_;
-  ReplacementMap map_{system_.text};
+  ReplacementMap map_;
 };
 
 int Run(std::size_t blocks, int runs, bool trace) {

@@ -146,17 +146,4 @@ std::uint32_t CodePageTextServices::TextToUInt32(const char16_t* text) {
   return static_cast<std::uint32_t>(value);
 }
 
-bool CodePageTextServices::EqualNoCase(const char16_t* a, const char16_t* b) {
-  // One pass that stops at the first difference: most calls compare a token
-  // with a keyword it does not match. No unit folds to the terminator, so
-  // texts of different lengths differ where the shorter one ends. A null
-  // text is empty.
-  if (a == nullptr) a = u"";
-  if (b == nullptr) b = u"";
-  for (;; ++a, ++b) {
-    if (*a != *b && RegistryLower(*a) != RegistryLower(*b)) return false;
-    if (*a == u'\0') return true;
-  }
-}
-
 }  // namespace tolvane

@@ -23,7 +23,6 @@ class CodePageTextServices final : public TextServices {
 
   ErrorCode WidenAnsi(std::string_view bytes, Text* wide) override;
   std::uint32_t TextToUInt32(const char16_t* text) override;
-  bool EqualNoCase(const char16_t* a, const char16_t* b) override;
 
  private:
   // Opens the conversion for the code page once, on first use, and tells

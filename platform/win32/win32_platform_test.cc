@@ -108,10 +108,10 @@ TEST(Win32TextServices, ConvertsNumbersAndGivesZeroForOtherText) {
 
 TEST(Win32TextServices, ComparesWithoutRegardToCase) {
   Win32TextServices text;
-  EXPECT_TRUE(text.EqualNoCase(u"PATH", u"path"));
-  EXPECT_TRUE(text.EqualNoCase(u"\u00C4rger", u"\u00E4RGER"));
-  EXPECT_FALSE(text.EqualNoCase(u"PATH", u"PAT"));
-  EXPECT_FALSE(text.EqualNoCase(u"PATH", u"MODULE"));
+  EXPECT_TRUE(EqualsNoCase(u"PATH", u"path"));
+  EXPECT_TRUE(EqualsNoCase(u"\u00C4rger", u"\u00E4RGER"));
+  EXPECT_FALSE(EqualsNoCase(u"PATH", u"PAT"));
+  EXPECT_FALSE(EqualsNoCase(u"PATH", u"MODULE"));
 }
 
 TEST(Win32ProcessPaths, NamesTheTestProgramAsHostAndOwnModule) {

@@ -34,8 +34,4 @@ std::uint32_t Win32TextServices::TextToUInt32(const char16_t* text) {
   return value;
 }
 
-bool Win32TextServices::EqualNoCase(const char16_t* a, const char16_t* b) {
-  return ::lstrcmpiW(win32::AsWide(a), win32::AsWide(b)) == 0;
-}
-
 }  // namespace tolvane

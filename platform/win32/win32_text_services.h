@@ -11,7 +11,6 @@ class Win32TextServices final : public TextServices {
  public:
   ErrorCode WidenAnsi(std::string_view bytes, Text* wide) override;
   std::uint32_t TextToUInt32(const char16_t* text) override;
-  bool EqualNoCase(const char16_t* a, const char16_t* b) override;
 };
 
 }  // namespace tolvane
