@@ -29,8 +29,6 @@ namespace tolvane {
 namespace {
 
 constexpr const char16_t* kScratch = u"Software\\TolvaneContractTest";
-constexpr ErrorCode kErrorBadPathname = 161;
-constexpr ErrorCode kErrorNoAccess = 998;
 
 }  // namespace
 

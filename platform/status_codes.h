@@ -24,10 +24,15 @@ inline constexpr ErrorCode kErrorInsufficientBuffer = 122;
 inline constexpr ErrorCode kErrorModNotFound = 126;
 inline constexpr ErrorCode kErrorBadExeFormat = 193;
 inline constexpr ErrorCode kErrorMoreData = 234;
+inline constexpr ErrorCode kErrorBadPathname = 161;
 inline constexpr ErrorCode kErrorNoMoreItems = 259;
+inline constexpr ErrorCode kErrorNoAccess = 998;
 inline constexpr ErrorCode kErrorRegistryIoFailed = 1016;
+inline constexpr ErrorCode kErrorNoToken = 1008;
 inline constexpr ErrorCode kErrorKeyDeleted = 1018;
 inline constexpr ErrorCode kErrorNoUnicodeTranslation = 1113;
+// The installer's number for a feature it does not know.
+inline constexpr ErrorCode kErrorUnknownFeature = 1606;
 inline constexpr ErrorCode kErrorResourceDataNotFound = 1812;
 inline constexpr ErrorCode kErrorResourceTypeNotFound = 1813;
 inline constexpr ErrorCode kErrorResourceNameNotFound = 1814;

@@ -11,14 +11,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/status_codes.h"
+
 namespace tolvane::probe {
 
 using TokenHandle = void*;
 using SidPointer = void*;
-
-constexpr std::uint32_t kErrorSuccess = 0;
-constexpr std::uint32_t kErrorInsufficientBuffer = 122;
-constexpr std::uint32_t kErrorNoToken = 1008;
 
 // The group list record of a token, as the platform lays it out: a 32-bit
 // group count, then that many entries, each an identifier pointer and a

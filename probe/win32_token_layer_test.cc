@@ -17,7 +17,8 @@ TEST(Win32TokenLayerTest, FindsTheAdministratorThroughEitherToken) {
     }
     PlatformTokenLayer layer;
     TokenHandle token = nullptr;
-    EXPECT_EQ(layer.OpenThreadToken(&token), impersonating ? kErrorSuccess : kErrorNoToken);
+    EXPECT_EQ(static_cast<ErrorCode>(layer.OpenThreadToken(&token)),
+              impersonating ? kErrorSuccess : kErrorNoToken);
     if (token != nullptr) layer.CloseToken(token);
     EXPECT_EQ(AmIAdministrator(layer), 1);
     if (impersonating) ::RevertToSelf();

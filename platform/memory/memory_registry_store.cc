@@ -10,8 +10,6 @@
 namespace tolvane {
 namespace {
 
-constexpr ErrorCode kErrorBadPathname = 161;
-constexpr ErrorCode kErrorNoAccess = 998;
 constexpr std::uintptr_t kFirstHandle = 0x1000;
 
 bool IsStringType(std::uint32_t type) {

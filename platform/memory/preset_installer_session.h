@@ -16,9 +16,6 @@
 
 namespace tolvane {
 
-// The installer's error number for a feature it does not know.
-inline constexpr ErrorCode kErrorUnknownFeature = 1606;
-
 class PresetInstallerSession final : public InstallerSession {
  public:
   // Names are matched exactly, as the installer matches its identifiers.
