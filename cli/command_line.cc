@@ -64,7 +64,8 @@ void DescribeCommandLine(CLI::App& app, CommandLine* line) {
                "report what it would change; nothing is written, the shell is not notified, "
                "no module registers itself");
   app.add_option("--wait", line->waitSeconds,
-                 "seconds to wait for a hive file another command holds (default 30)")
+                 "seconds to wait for a hive file another command holds (default " +
+                     std::to_string(kDefaultLockWait.count()) + ")")
       ->type_name("SECONDS")
       ->check(CLI::Range(0.0, 86400.0));
 

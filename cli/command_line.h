@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "platform/hive/file_access.h"
 
 namespace tolvane::cli {
 
@@ -24,7 +25,7 @@ struct CommandLine {
   std::vector<std::string> drives;
   std::string hostExe;
   std::string lang;
-  double waitSeconds = 30;
+  double waitSeconds = kDefaultLockWait.count();
 };
 
 // A closing section of the help and the manual page: a title ("EXIT STATUS")

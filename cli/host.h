@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/change_journal.h"
+#include "platform/hive/file_access.h"
 #include "platform/memory/preset_installer_session.h"
 #include "platform/memory/stream_user_notice.h"
 #include "platform/platform.h"
@@ -25,7 +26,7 @@ struct HostOptions {
   std::vector<std::pair<char, std::string>> drives;    // --drive L=DIR
   std::optional<std::string> hostExe;                  // --host-exe (a Windows path)
   std::uint32_t codePage = kScriptCodePage;            // --codepage
-  std::chrono::milliseconds wait{30000};               // --wait: longest wait for a held hive file
+  std::chrono::milliseconds wait = kDefaultLockWait;   // --wait: longest wait for a held hive file
   std::function<void(const std::string&)> waitNotice;  // told once when a wait starts
   bool dryRun = false;          // --dry-run: writes go to a layer that is thrown away
   std::function<void()> saved;  // told when a hive file was saved

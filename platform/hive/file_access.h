@@ -96,10 +96,14 @@ std::string LockGaveUpMessage(const std::string& lockPath, const std::string& ho
 
 enum class LockMode { kShared, kExclusive };
 
+// How long a command waits for a hive file another process holds, unless
+// told otherwise.
+inline constexpr std::chrono::seconds kDefaultLockWait{30};
+
 // How long Acquire waits for a lock another process holds, and whom it
 // tells that it is waiting (once, with a line naming the holder).
 struct LockWait {
-  std::chrono::milliseconds limit{30000};
+  std::chrono::milliseconds limit = kDefaultLockWait;
   std::function<void(const std::string&)> notice;
 };
 
