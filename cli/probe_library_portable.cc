@@ -3,20 +3,16 @@
 #include <dlfcn.h>
 
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <system_error>
 
 #include "cli/probe_command.h"
+#include "platform/portable/posix_handles.h"
 
 namespace tolvane::cli {
 namespace {
 
 constexpr char kLibraryName[] = "libtolvane-probe.so";
-
-struct LibraryCloser {
-  void operator()(void* library) const { ::dlclose(library); }
-};
 
 // The library beside the command's own executable (a build tree), else in
 // the library folder of the tree the command is installed in (bin/../lib),
@@ -39,7 +35,7 @@ std::string LibraryPath() {
 CommandOutcome CallProbeExport(const char* name,
                                CommandOutcome (*report)(TolvaneAmIAdministratorFn)) {
   const std::string path = LibraryPath();
-  std::unique_ptr<void, LibraryCloser> library(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL));
+  const posix::UniqueSharedObject library(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL));
   if (!library) {
     const char* reason = ::dlerror();
     return ToolErrorOutcome("cannot load the probe library: " +

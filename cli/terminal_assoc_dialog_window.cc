@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "cli/terminal_text.h"
+#include "platform/portable/posix_handles.h"
 
 namespace tolvane::cli {
 namespace {
@@ -195,10 +196,7 @@ void RestoreTerminalAndReraise(int signal) {
 
 constexpr int kRestoringSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
+using posix::UniqueStdioFile;
 
 // The controlling terminal, whatever stdin and stdout are: the command's
 // report may go to a file or a pipe while the dialog is on the screen.
@@ -210,7 +208,7 @@ constexpr char kTerminalDevice[] = "/dev/tty";
 class TerminalScreen {
  public:
   TerminalScreen() : tty_(std::fopen(kTerminalDevice, "r+")) {
-    if (tty_ == nullptr) return;
+    if (!tty_) return;
     // Wide characters (the Korean texts, the frame) are drawn in the
     // environment's character set, UTF-8 when it names none.
     if (const char* current = std::setlocale(LC_CTYPE, nullptr)) savedLocale_ = current;
@@ -272,7 +270,7 @@ class TerminalScreen {
   }
 
  private:
-  UniqueFile tty_;  // outlives the screen drawn on it
+  UniqueStdioFile tty_;  // outlives the screen drawn on it
   std::string savedLocale_;
   SCREEN* screen_ = nullptr;
   struct sigaction saved_[std::size(kRestoringSignals)] = {};
@@ -1164,8 +1162,8 @@ class Window final : public TerminalAssocDialogWindow, private AssocDialogView {
 }  // namespace
 
 std::string TerminalUnavailableReason() {
-  const UniqueFile tty(std::fopen(kTerminalDevice, "r+"));
-  if (tty == nullptr || !::isatty(::fileno(tty.get()))) {
+  const UniqueStdioFile tty(std::fopen(kTerminalDevice, "r+"));
+  if (!tty || !::isatty(::fileno(tty.get()))) {
     return "dialog needs a terminal, and this process has none";
   }
   return {};

@@ -2,36 +2,25 @@
 
 #include <cstring>
 
+#include "platform/unique_handle.h"
+
 namespace tolvane::probe {
 namespace {
 
-// Owns one handle of the layer and gives it back with Release on every path.
-template <void (TokenLayer::*Release)(void*)>
-class LayerHandle {
- public:
-  explicit LayerHandle(TokenLayer& layer) : layer_(layer) {}
-  LayerHandle(const LayerHandle&) = delete;
-  LayerHandle& operator=(const LayerHandle&) = delete;
-  ~LayerHandle() { reset(); }
-
-  void* get() const { return handle_; }
-  void reset() {
-    if (handle_ != nullptr) (layer_.*Release)(handle_);
-    handle_ = nullptr;
+// A handle of the layer, given back with GiveBack (CloseToken or FreeSid).
+template <void (TokenLayer::*GiveBack)(void*)>
+struct LayerTraits {
+  using Handle = void*;
+  static void* Invalid() { return nullptr; }
+  bool Close(void* handle) const {
+    (layer->*GiveBack)(handle);
+    return true;
   }
-  // Where an opening call writes a new handle; releases the old one first.
-  void** put() {
-    reset();
-    return &handle_;
-  }
-
- private:
-  TokenLayer& layer_;
-  void* handle_ = nullptr;
+  TokenLayer* layer = nullptr;
 };
 
-using ScopedToken = LayerHandle<&TokenLayer::CloseToken>;
-using ScopedSid = LayerHandle<&TokenLayer::FreeSid>;
+using TokenTraits = LayerTraits<&TokenLayer::CloseToken>;
+using SidTraits = LayerTraits<&TokenLayer::FreeSid>;
 
 // Whether the group list in list (size bytes) names wanted. A count whose
 // entries would not fit the bytes read is a broken record: no member.
@@ -57,9 +46,9 @@ bool ListHolds(TokenLayer& layer, const unsigned char* list, std::uint32_t size,
 std::int32_t AmIAdministrator(TokenLayer& layer) {
   // A thread that impersonates is judged by its own token alone; only a
   // thread without one falls back to the process.
-  ScopedToken token(layer);
-  std::uint32_t error = layer.OpenThreadToken(token.put());
-  if (error == kErrorNoToken) error = layer.OpenProcessToken(token.put());
+  UniqueHandle<TokenTraits> token(TokenTraits{&layer});
+  std::uint32_t error = layer.OpenThreadToken(token.Receive());
+  if (error == kErrorNoToken) error = layer.OpenProcessToken(token.Receive());
   if (error != kErrorSuccess) return 0;
 
   std::uint32_t needed = 0;
@@ -71,8 +60,8 @@ std::int32_t AmIAdministrator(TokenLayer& layer) {
   auto* list = static_cast<unsigned char*>(__builtin_alloca(size));
   if (layer.ReadGroups(token.get(), list, size, &needed) != kErrorSuccess) return 0;
 
-  ScopedSid administrators(layer);
-  if (!layer.BuildAdministratorsSid(administrators.put())) return 0;
+  UniqueHandle<SidTraits> administrators(SidTraits{&layer});
+  if (!layer.BuildAdministratorsSid(administrators.Receive())) return 0;
   return ListHolds(layer, list, size, administrators.get()) ? 1 : 0;
 }
 

@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "platform/hive/hive_format.h"
+#include "platform/unique_handle.h"
 
 namespace tolvane {
 
@@ -107,6 +108,14 @@ struct LockWait {
   std::function<void(const std::string&)> notice;
 };
 
+// An open lock file: a file descriptor, or a HANDLE (whose "none" is -1
+// too). Closing it gives up the lock.
+struct LockFileTraits {
+  using Handle = std::intptr_t;
+  static Handle Invalid() { return -1; }
+  bool Close(Handle handle) const;
+};
+
 // A lock on a lock file, held until Release or destruction: shared among
 // readers, exclusive for one writer. The lock file is created when missing
 // and never deleted; an exclusive holder writes its process id into it, so
@@ -130,7 +139,7 @@ class FileLock {
   // lock, and saves are atomic renames.
   Status Acquire(const std::string& lockPath, LockMode mode, const LockWait& wait);
   void Release();
-  bool held() const { return handle_ != kNoHandle; }
+  bool held() const { return static_cast<bool>(handle_); }
 
   // Whether the lock path still names the file this lock holds: false once
   // someone removed or replaced the lock file, after which another process
@@ -138,8 +147,7 @@ class FileLock {
   bool StillNamed() const;
 
  private:
-  static constexpr std::intptr_t kNoHandle = -1;
-  std::intptr_t handle_ = kNoHandle;  // a file descriptor, or a HANDLE
+  UniqueHandle<LockFileTraits> handle_;
   LockMode mode_ = LockMode::kShared;
   std::string path_;
 };

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/hive/file_access.h"
+#include "platform/portable/posix_handles.h"
 
 namespace tolvane {
 namespace {
@@ -23,28 +24,7 @@ namespace {
 constexpr int kTemporaryNameAttempts = 100;
 constexpr std::size_t kReadChunk = 64 * 1024;
 
-// Owns one file descriptor.
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd = -1) : fd_(fd) {}
-  UniqueFd(const UniqueFd &) = delete;
-  UniqueFd &operator=(const UniqueFd &) = delete;
-  ~UniqueFd() { Reset(); }
-
-  int get() const { return fd_; }
-  int Release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-  void Reset(int fd = -1) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_;
-};
+using posix::UniqueFd;
 
 // Removes a temporary file unless it was renamed into place.
 class TemporaryFile {
@@ -175,7 +155,7 @@ Status WriteFileAtomically(const std::string &path, std::string_view bytes) {
   int error = 0;
   if (!WriteAll(fd.get(), bytes, &error)) return IoFailure(path, "cannot write", error);
   if (::fsync(fd.get()) != 0) return IoFailure(path, "cannot flush to disk", errno);
-  if (::close(fd.Release()) != 0) return IoFailure(path, "cannot write", errno);
+  if (fd.Reset() != 0) return IoFailure(path, "cannot write", errno);
   if (::rename(temporary.path().c_str(), target.c_str()) != 0) {
     return IoFailure(path, "cannot replace the file", errno);
   }
@@ -319,23 +299,25 @@ Status FileLock::Acquire(const std::string &lockPath, LockMode mode, const LockW
   }
   mode_ = mode;
   path_ = lockPath;
-  handle_ = lock.Release();
+  handle_.Reset(lock.Release());
   return Status::Ok();
 }
 
 bool FileLock::StillNamed() const {
-  return handle_ == kNoHandle || PathNamesFile(path_, static_cast<int>(handle_));
+  return !handle_ || PathNamesFile(path_, static_cast<int>(handle_.get()));
 }
 
 void FileLock::Release() {
-  if (handle_ == kNoHandle) return;
-  const int fd = static_cast<int>(handle_);
+  if (!handle_) return;
   // An empty lock file names no holder once we are gone.
-  if (mode_ == LockMode::kExclusive && ::ftruncate(fd, 0) != 0) {
+  if (mode_ == LockMode::kExclusive && ::ftruncate(static_cast<int>(handle_.get()), 0) != 0) {
     // Nothing to do: a stale id names a process that no longer runs.
   }
-  ::close(fd);  // closing unlocks
-  handle_ = kNoHandle;
+  handle_.Reset();  // closing unlocks
+}
+
+bool LockFileTraits::Close(std::intptr_t handle) const {
+  return ::close(static_cast<int>(handle)) == 0;
 }
 
 }  // namespace tolvane

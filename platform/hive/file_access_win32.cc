@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/hive/file_access.h"
+#include "platform/win32/unique_handle.h"
 
 namespace tolvane {
 namespace {
@@ -46,22 +47,7 @@ Status IoFailure(const std::string& path, const char* what, DWORD error) {
   return Status::Fail(StatusKind::kIo, path + ": " + what + ": " + ErrorText(error));
 }
 
-// Owns a file handle.
-struct FileHandle {
-  HANDLE handle = INVALID_HANDLE_VALUE;
-  FileHandle() = default;
-  explicit FileHandle(HANDLE h) : handle(h) {}
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  ~FileHandle() {
-    if (handle != INVALID_HANDLE_VALUE) ::CloseHandle(handle);
-  }
-  bool valid() const { return handle != INVALID_HANDLE_VALUE; }
-  void Reset(HANDLE h) {
-    if (handle != INVALID_HANDLE_VALUE) ::CloseHandle(handle);
-    handle = h;
-  }
-};
+using win32::UniqueFile;
 
 // Deletes a temporary file unless it was moved into place.
 class TemporaryFile {
@@ -108,9 +94,9 @@ Status ReadWholeFile(const std::string& path, std::string* bytes, bool pipes) {
   bytes->clear();
   const std::string device = ReservedDeviceName(path);
   if (!device.empty()) return Status::Fail(StatusKind::kIo, ReservedDeviceMessage(path, device));
-  FileHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+  UniqueFile file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) {
+  if (!file) {
     const DWORD error = ::GetLastError();
     const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
@@ -123,7 +109,7 @@ Status ReadWholeFile(const std::string& path, std::string* bytes, bool pipes) {
   }
   // Pipes, consoles and devices are not hive files; a directory does not
   // open at all without backup semantics.
-  const DWORD type = ::GetFileType(file.handle);
+  const DWORD type = ::GetFileType(file.get());
   if (type != FILE_TYPE_DISK && !(pipes && type == FILE_TYPE_PIPE)) {
     return Status::Fail(StatusKind::kIo, path + ": not a regular file");
   }
@@ -131,7 +117,7 @@ Status ReadWholeFile(const std::string& path, std::string* bytes, bool pipes) {
   std::vector<char> chunk(64 * 1024);
   while (true) {
     DWORD got = 0;
-    if (!::ReadFile(file.handle, chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr)) {
+    if (!::ReadFile(file.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr)) {
       if (::GetLastError() == ERROR_BROKEN_PIPE) break;  // the writer is done
       return IoFailure(path, "cannot read", ::GetLastError());
     }
@@ -148,14 +134,14 @@ namespace {
 // links followed, the case and long names stored on disk, one drive for
 // every view of the volume. Empty when it cannot be opened.
 std::wstring FinalPathOf(const std::wstring& path) {
-  FileHandle file(::CreateFileW(path.c_str(), 0,
+  UniqueFile file(::CreateFileW(path.c_str(), 0,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!file.valid() || ::GetFileType(file.handle) != FILE_TYPE_DISK) return std::wstring();
+  if (!file || ::GetFileType(file.get()) != FILE_TYPE_DISK) return std::wstring();
   std::wstring final(MAX_PATH, L'\0');
   while (true) {
     const DWORD length = ::GetFinalPathNameByHandleW(
-        file.handle, final.data(), static_cast<DWORD>(final.size()), VOLUME_NAME_DOS);
+        file.get(), final.data(), static_cast<DWORD>(final.size()), VOLUME_NAME_DOS);
     if (length == 0) return std::wstring();
     if (length < final.size()) {
       final.resize(length);
@@ -254,28 +240,27 @@ Status WriteFileAtomically(const std::string& path, std::string_view bytes) {
     if (!read.ok()) return Status::Fail(StatusKind::kIo, path + ": " + read.message);
   }
   std::wstring temporaryPath;
-  FileHandle file;
-  for (int attempt = 0; attempt < 100 && !file.valid(); ++attempt) {
+  UniqueFile file;
+  for (int attempt = 0; attempt < 100 && !file; ++attempt) {
     temporaryPath = Wide(TemporaryPath(resolved, CurrentProcessId(), attempt));
-    file.handle = ::CreateFileW(temporaryPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (!file.valid() && ::GetLastError() != ERROR_FILE_EXISTS) {
+    file.Reset(::CreateFileW(temporaryPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file && ::GetLastError() != ERROR_FILE_EXISTS) {
       return IoFailure(path, "cannot create a temporary file beside it", ::GetLastError());
     }
   }
-  if (!file.valid()) return IoFailure(path, "cannot create a temporary file beside it", 0);
+  if (!file) return IoFailure(path, "cannot create a temporary file beside it", 0);
   TemporaryFile temporary(temporaryPath);
   while (!bytes.empty()) {
     DWORD written = 0;
     const DWORD chunk = static_cast<DWORD>(bytes.size() > 1u << 20 ? 1u << 20 : bytes.size());
-    if (!::WriteFile(file.handle, bytes.data(), chunk, &written, nullptr)) {
+    if (!::WriteFile(file.get(), bytes.data(), chunk, &written, nullptr)) {
       return IoFailure(path, "cannot write", ::GetLastError());
     }
     bytes.remove_prefix(written);
   }
-  if (!::FlushFileBuffers(file.handle)) return IoFailure(path, "cannot flush", ::GetLastError());
-  ::CloseHandle(file.handle);
-  file.handle = INVALID_HANDLE_VALUE;
+  if (!::FlushFileBuffers(file.get())) return IoFailure(path, "cannot flush", ::GetLastError());
+  file.Reset();
   // The new file keeps the old one's access rights and its hidden, system
   // and other attributes.
   if (!security.empty() && !::SetFileSecurityW(temporary.path().c_str(), kept, security.data())) {
@@ -308,14 +293,11 @@ std::uint64_t CurrentProcessId() { return ::GetCurrentProcessId(); }
 
 bool ProcessIsRunning(std::uint64_t process) {
   if (process == 0 || process > MAXDWORD) return false;
-  FileHandle handle(
+  const win32::UniqueKernelObject handle(
       ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(process)));
-  if (handle.handle == nullptr) {
-    handle.handle = INVALID_HANDLE_VALUE;
-    return ::GetLastError() == ERROR_ACCESS_DENIED;  // running, as someone else
-  }
+  if (!handle) return ::GetLastError() == ERROR_ACCESS_DENIED;  // running, as someone else
   DWORD exitCode = 0;
-  return ::GetExitCodeProcess(handle.handle, &exitCode) && exitCode == STILL_ACTIVE;
+  return ::GetExitCodeProcess(handle.get(), &exitCode) && exitCode == STILL_ACTIVE;
 }
 
 namespace {
@@ -385,12 +367,12 @@ Status CheckLockFile(HANDLE file, const std::string& lockPath) {
 // Whether path still names the open file: it was not removed, renamed away
 // or replaced since it was opened.
 bool PathNamesFile(const std::string& path, HANDLE file) {
-  FileHandle named(::CreateFileW(Wide(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+  UniqueFile named(::CreateFileW(Wide(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   BY_HANDLE_FILE_INFORMATION held{};
   BY_HANDLE_FILE_INFORMATION now{};
-  return named.valid() && ::GetFileInformationByHandle(file, &held) &&
-         ::GetFileInformationByHandle(named.handle, &now) &&
+  return named && ::GetFileInformationByHandle(file, &held) &&
+         ::GetFileInformationByHandle(named.get(), &now) &&
          held.dwVolumeSerialNumber == now.dwVolumeSerialNumber &&
          held.nFileIndexHigh == now.nFileIndexHigh && held.nFileIndexLow == now.nFileIndexLow;
 }
@@ -404,14 +386,14 @@ Status FileLock::Acquire(const std::string& lockPath, LockMode mode, const LockW
   const auto start = std::chrono::steady_clock::now();
   bool told = false;
   DWORD pause = 5;
-  FileHandle file;
+  UniqueFile file;
   // A lock taken on a file that someone removed or replaced meanwhile locks
   // nothing another process can see: take it again on the file the path
   // names now.
   while (true) {
     DWORD error = 0;
     file.Reset(OpenLockFile(lockPath, &error));
-    if (!file.valid()) {
+    if (!file) {
       const DWORD attributes = ::GetFileAttributesW(Wide(lockPath).c_str());
       if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return NotALockFile(lockPath, "is a directory, not a lock file");
@@ -423,28 +405,28 @@ Status FileLock::Acquire(const std::string& lockPath, LockMode mode, const LockW
       }
       return IoFailure(lockPath, "cannot open the lock file", error);
     }
-    Status checked = CheckLockFile(file.handle, lockPath);
+    Status checked = CheckLockFile(file.get(), lockPath);
     if (!checked.ok()) return checked;
     while (true) {
       OVERLAPPED region{};
       region.OffsetHigh = kLockOffsetHigh;
-      if (::LockFileEx(file.handle, flags, 0, 1, 0, &region)) break;
+      if (::LockFileEx(file.get(), flags, 0, 1, 0, &region)) break;
       error = ::GetLastError();
       if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) {
         return IoFailure(lockPath, "cannot lock", error);
       }
       if (std::chrono::steady_clock::now() - start >= wait.limit) {
         return Status::Fail(StatusKind::kIo,
-                            LockGaveUpMessage(lockPath, LockHolder(file.handle), wait.limit));
+                            LockGaveUpMessage(lockPath, LockHolder(file.get()), wait.limit));
       }
       if (!told && wait.notice) {
-        wait.notice(LockWaitingNotice(lockPath, LockHolder(file.handle), wait.limit));
+        wait.notice(LockWaitingNotice(lockPath, LockHolder(file.get()), wait.limit));
       }
       told = true;
       ::Sleep(pause);
       pause = std::min<DWORD>(pause * 2, 100);
     }
-    if (PathNamesFile(lockPath, file.handle)) break;
+    if (PathNamesFile(lockPath, file.get())) break;
     if (std::chrono::steady_clock::now() - start >= wait.limit) {
       return Status::Fail(StatusKind::kIo,
                           lockPath + ": the lock file keeps being replaced; gave up");
@@ -453,36 +435,38 @@ Status FileLock::Acquire(const std::string& lockPath, LockMode mode, const LockW
   if (mode == LockMode::kExclusive) {
     // Checked again under the lock: another process may have written it
     // between the check and the lock.
-    Status checked = CheckLockFile(file.handle, lockPath);
+    Status checked = CheckLockFile(file.get(), lockPath);
     if (!checked.ok()) return checked;
     const std::string id = std::to_string(::GetCurrentProcessId()) + "\r\n";
     OVERLAPPED start{};
     DWORD written = 0;
-    if (::WriteFile(file.handle, id.data(), static_cast<DWORD>(id.size()), &written, &start)) {
-      ::SetFilePointer(file.handle, static_cast<LONG>(id.size()), nullptr, FILE_BEGIN);
-      ::SetEndOfFile(file.handle);
+    if (::WriteFile(file.get(), id.data(), static_cast<DWORD>(id.size()), &written, &start)) {
+      ::SetFilePointer(file.get(), static_cast<LONG>(id.size()), nullptr, FILE_BEGIN);
+      ::SetEndOfFile(file.get());
     }
   }
   mode_ = mode;
   path_ = lockPath;
-  handle_ = reinterpret_cast<std::intptr_t>(file.handle);
-  file.handle = INVALID_HANDLE_VALUE;
+  handle_.Reset(reinterpret_cast<std::intptr_t>(file.Release()));
   return Status::Ok();
 }
 
 void FileLock::Release() {
-  if (handle_ == kNoHandle) return;
-  const HANDLE file = reinterpret_cast<HANDLE>(handle_);
+  if (!handle_) return;
+  const HANDLE file = reinterpret_cast<HANDLE>(handle_.get());
   if (mode_ == LockMode::kExclusive) {
     ::SetFilePointer(file, 0, nullptr, FILE_BEGIN);
     ::SetEndOfFile(file);
   }
-  ::CloseHandle(file);  // closing unlocks
-  handle_ = kNoHandle;
+  handle_.Reset();  // closing unlocks
 }
 
 bool FileLock::StillNamed() const {
-  return handle_ == kNoHandle || PathNamesFile(path_, reinterpret_cast<HANDLE>(handle_));
+  return !handle_ || PathNamesFile(path_, reinterpret_cast<HANDLE>(handle_.get()));
+}
+
+bool LockFileTraits::Close(std::intptr_t handle) const {
+  return ::CloseHandle(reinterpret_cast<HANDLE>(handle)) != FALSE;
 }
 
 }  // namespace tolvane

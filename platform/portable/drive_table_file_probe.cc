@@ -3,8 +3,9 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-#include <memory>
 #include <vector>
+
+#include "platform/portable/posix_handles.h"
 
 namespace tolvane {
 namespace {
@@ -23,7 +24,7 @@ bool FindEntry(const std::string& dir, TextView name, std::string* found) {
     *found = exact;
     return true;
   }
-  std::unique_ptr<DIR, int (*)(DIR*)> handle(::opendir(dir.c_str()), ::closedir);
+  const posix::UniqueDir handle(::opendir(dir.c_str()));
   if (!handle) return false;
   while (const dirent* entry = ::readdir(handle.get())) {
     const std::string entryName = entry->d_name;

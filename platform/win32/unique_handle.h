@@ -35,6 +35,8 @@ struct MsiHandleTraits {
 using UniqueHkey = UniqueHandle<NullHandleTraits<HKEY, &::RegCloseKey>>;
 using UniqueModule = UniqueHandle<NullHandleTraits<HMODULE, &::FreeLibrary>>;
 using UniqueFile = UniqueHandle<FileHandleTraits>;
+// Processes, threads and other kernel objects whose "none" is null.
+using UniqueKernelObject = UniqueHandle<NullHandleTraits<HANDLE, &::CloseHandle>>;
 using UniqueMsiHandle = UniqueHandle<MsiHandleTraits>;
 
 }  // namespace tolvane::win32
