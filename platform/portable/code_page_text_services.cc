@@ -41,17 +41,14 @@ std::size_t AsciiRun(std::string_view bytes) {
 
 }  // namespace
 
-CodePageTextServices::~CodePageTextServices() { CloseConversion(); }
+int CodePageTextServices::ConversionTraits::Close(void* conversion) const {
+  return ::iconv_close(static_cast<iconv_t>(conversion));
+}
 
 void CodePageTextServices::SetCodePage(std::uint32_t codePage) {
   if (codePage == codePage_) return;
-  CloseConversion();
+  conversion_.Reset();
   codePage_ = codePage;
-}
-
-void CodePageTextServices::CloseConversion() {
-  if (conversion_ != nullptr) ::iconv_close(static_cast<iconv_t>(conversion_));
-  conversion_ = nullptr;
 }
 
 namespace {
@@ -76,13 +73,13 @@ bool Convert(iconv_t cd, std::string_view bytes, Text* wide) {
 }  // namespace
 
 bool CodePageTextServices::Prepare() {
-  if (conversion_ != nullptr) return true;
+  if (conversion_) return true;
   // The host's byte order: the units are written straight into the text.
   const iconv_t cd =
       ::iconv_open(std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE",
                    IconvName(codePage_).c_str());
   if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  conversion_ = cd;
+  conversion_.Reset(cd);
   std::string ascii(128, '\0');
   for (std::size_t i = 0; i < ascii.size(); ++i) ascii[i] = static_cast<char>(i);
   Text wide;
@@ -97,7 +94,7 @@ ErrorCode CodePageTextServices::WidenAnsi(std::string_view bytes, Text* wide) {
   wide->clear();
   if (bytes.empty()) return kErrorInvalidParameter;
   if (!Prepare()) return kErrorInvalidParameter;
-  const auto cd = static_cast<iconv_t>(conversion_);
+  const auto cd = static_cast<iconv_t>(conversion_.get());
   if (!asciiCompatible_) {
     if (Convert(cd, bytes, wide)) return kErrorSuccess;
     wide->clear();

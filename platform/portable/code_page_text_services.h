@@ -8,13 +8,13 @@
 #include <cstdint>
 
 #include "platform/text_services.h"
+#include "platform/unique_handle.h"
 
 namespace tolvane {
 
 class CodePageTextServices final : public TextServices {
  public:
   explicit CodePageTextServices(std::uint32_t codePage = kScriptCodePage) : codePage_(codePage) {}
-  ~CodePageTextServices() override;
   CodePageTextServices(const CodePageTextServices&) = delete;
   CodePageTextServices& operator=(const CodePageTextServices&) = delete;
 
@@ -29,10 +29,16 @@ class CodePageTextServices final : public TextServices {
   // whether the page maps ASCII to itself (then ASCII runs skip the
   // conversion). False when the page has no conversion.
   bool Prepare();
-  void CloseConversion();
+
+  // An iconv descriptor (kept opaque here).
+  struct ConversionTraits {
+    using Handle = void*;
+    static void* Invalid() { return nullptr; }
+    int Close(void* conversion) const;
+  };
 
   std::uint32_t codePage_;
-  void* conversion_ = nullptr;  // the iconv descriptor of codePage_, once opened
+  UniqueHandle<ConversionTraits> conversion_;  // the conversion of codePage_, once opened
   bool asciiCompatible_ = false;
 };
 
