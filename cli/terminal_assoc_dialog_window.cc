@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "assoc/assoc_dialog_template.h"
 #include "cli/terminal_text.h"
 #include "platform/portable/posix_handles.h"
 
@@ -53,33 +54,9 @@ constexpr int kRightButtonColumns = 13;
 constexpr int kLowerButtonRow = 17;
 constexpr int kStatusTop = 19;
 
-enum class Kind { kDefaultButton, kButton, kLabel, kCombo, kCheckBox, kGroup, kStatus };
-
-struct TemplateControl {
-  int id;
-  Kind kind;
-  const char16_t* english;
-  const char16_t* korean;
-  int x, y, width, height;  // dialog units
-  bool visible;
-};
-
-// Template 118, in template (and tab) order.
-constexpr TemplateControl kTemplate[] = {
-    {kIdOk, Kind::kDefaultButton, u"OK(&D)", u"확인(&D)", 226, 6, 46, 19, true},
-    {kIdCancel, Kind::kButton, u"Cancel", u"취소", 226, 28, 46, 19, true},
-    {kIdApply, Kind::kButton, u"Apply(&A)", u"적용(&A)", 226, 50, 46, 19, true},
-    {-1, Kind::kLabel, u"Program(&P):", u"프로그램(&P):", 7, 8, 41, 8, true},
-    {kIdProgramCombo, Kind::kCombo, u"", u"", 51, 6, 170, 172, true},
-    {kIdSelectUnassociated, Kind::kButton, u"Select all file extensions without association(&L)",
-     u"연결된 프로그램이 없는 모든 확장자를 선택(&L)", 7, 123, 180, 19, true},
-    {kIdViewCurrentSettings, Kind::kButton, u"View Current Settings(&C)", u"현재 설정보기(&C)", 188,
-     123, 85, 19, true},
-    {kIdTemplateBox, Kind::kCheckBox, u".", u".", 18, 41, 44, 16, false},
-    {kIdExtensionGroup, Kind::kGroup, u"File Extension To Link", u"연결할 확장자", 7, 26, 214, 91,
-     true},
-    {kIdStatusLine, Kind::kStatus, u"", u"", 7, 151, 265, 30, true},
-};
+using Kind = DialogControlKind;
+using TemplateControl = DialogTemplateControl;
+constexpr const auto& kTemplate = kAssocDialogControls;
 
 // The screen's own texts, beside the template's: English, then Korean.
 struct ScreenText {

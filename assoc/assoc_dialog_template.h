@@ -1,0 +1,48 @@
+// The controls of dialog template 118, as constant data: what the terminal
+// window builds its controls from, and what the template in the library's
+// resources (platform/win32/assoc_dialog.rc) holds, control for control,
+// in both of its languages. A test reads the resources against this table.
+#pragma once
+
+#include "assoc/file_ext_assoc_dialog.h"
+
+namespace tolvane {
+
+enum class DialogControlKind {
+  kDefaultButton,
+  kButton,
+  kLabel,
+  kCombo,
+  kCheckBox,
+  kGroup,
+  kStatus
+};
+
+struct DialogTemplateControl {
+  int id;  // -1: a label no event names
+  DialogControlKind kind;
+  const char16_t* english;
+  const char16_t* korean;
+  int x, y, width, height;  // dialog units
+  bool visible;
+};
+
+// In template (and tab) order.
+inline constexpr DialogTemplateControl kAssocDialogControls[] = {
+    {kIdOk, DialogControlKind::kDefaultButton, u"OK(&D)", u"확인(&D)", 226, 6, 46, 19, true},
+    {kIdCancel, DialogControlKind::kButton, u"Cancel", u"취소", 226, 28, 46, 19, true},
+    {kIdApply, DialogControlKind::kButton, u"Apply(&A)", u"적용(&A)", 226, 50, 46, 19, true},
+    {-1, DialogControlKind::kLabel, u"Program(&P):", u"프로그램(&P):", 7, 8, 41, 8, true},
+    {kIdProgramCombo, DialogControlKind::kCombo, u"", u"", 51, 6, 170, 172, true},
+    {kIdSelectUnassociated, DialogControlKind::kButton,
+     u"Select all file extensions without association(&L)",
+     u"연결된 프로그램이 없는 모든 확장자를 선택(&L)", 7, 123, 180, 19, true},
+    {kIdViewCurrentSettings, DialogControlKind::kButton, u"View Current Settings(&C)",
+     u"현재 설정보기(&C)", 188, 123, 85, 19, true},
+    {kIdTemplateBox, DialogControlKind::kCheckBox, u".", u".", 18, 41, 44, 16, false},
+    {kIdExtensionGroup, DialogControlKind::kGroup, u"File Extension To Link", u"연결할 확장자", 7,
+     26, 214, 91, true},
+    {kIdStatusLine, DialogControlKind::kStatus, u"", u"", 7, 151, 265, 30, true},
+};
+
+}  // namespace tolvane
