@@ -38,8 +38,13 @@ bool HoldsGroupNamed(const char* name) {
   std::vector<char> record(4096);
   group entry;
   group* found = nullptr;
+  // Too small a buffer is ERANGE, returned; some group sources return -1
+  // and leave ERANGE in errno instead.
+  const auto tooSmall = [](int error) {
+    return error == ERANGE || (error == -1 && errno == ERANGE);
+  };
   int error = 0;
-  while ((error = ::getgrnam_r(name, &entry, record.data(), record.size(), &found)) == ERANGE) {
+  while (tooSmall(error = ::getgrnam_r(name, &entry, record.data(), record.size(), &found))) {
     if (record.size() >= kLargestGroupRecord) return false;
     record.resize(record.size() * 2);
   }

@@ -153,6 +153,27 @@ class CommandTest(unittest.TestCase):
             proc = subprocess.run([TOLVANE, "--json", "probe"], capture_output=True, user=65534,
                                   group=gid("sudo"), extra_groups=[])
             self.assertEqual(json.loads(proc.stdout)["result"], 1, proc.stderr)
+        wrapper = "/usr/lib/x86_64-linux-gnu/libnss_wrapper.so"
+        if os.geteuid() == 0 and os.path.exists(wrapper):
+            # A sudo group of 2,000 members (a record far over 16 KB), read
+            # through a wrapped group file; held as the effective group, as
+            # a supplementary one, or not at all.
+            members = ",".join("member%04d" % i for i in range(2000))
+            files = {"passwd": "nobody:x:65534:65534::/:/bin/false\n",
+                     "group": "nogroup:x:65534:\nsudo:x:4242:%s\n" % members}
+            env = dict(os.environ, LD_PRELOAD=wrapper)
+            readable = tempfile.mkdtemp()  # by the user the probe runs as
+            self.addCleanup(shutil.rmtree, readable)
+            os.chmod(readable, 0o755)
+            for name, text in files.items():
+                env["NSS_WRAPPER_" + name.upper()] = os.path.join(readable, name)
+                with open(env["NSS_WRAPPER_" + name.upper()], "w") as f:
+                    f.write(text)
+            for group, extra, expected in ((4242, [], 1), (65534, [4242], 1), (65534, [], 0)):
+                proc = subprocess.run([TOLVANE, "--json", "probe"], capture_output=True, env=env,
+                                      user=65534, group=group, extra_groups=extra)
+                self.assertEqual(json.loads(proc.stdout)["result"], expected,
+                                 (group, extra, proc.stderr))
         # Without the library beside it (and nowhere on the search path).
         alone = shutil.copy(TOLVANE, self.dir.name)
         proc = subprocess.run([alone, "probe"], capture_output=True)
