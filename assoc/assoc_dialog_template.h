@@ -1,12 +1,33 @@
-// The controls of dialog template 118, as constant data: what the terminal
-// window builds its controls from, and what the template in the library's
-// resources (platform/win32/assoc_dialog.rc) holds, control for control,
-// in both of its languages. A test reads the resources against this table.
+// Dialog template 118: its control ids, and its controls as constant data:
+// what the terminal window builds its controls from, and what the template
+// in the library's resources (platform/win32/assoc_dialog.rc) holds,
+// control for control, in both of its languages. A test reads the
+// resources against this table. The window front ends include this and
+// assoc_dialog_window.h, never the dialog's logic.
 #pragma once
 
-#include "assoc/file_ext_assoc_dialog.h"
-
 namespace tolvane {
+
+// Control ids of dialog template 118.
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+inline constexpr int kIdApply = 1001;
+inline constexpr int kIdSelectUnassociated = 1004;
+inline constexpr int kIdViewCurrentSettings = 1005;
+inline constexpr int kIdExtensionGroup = 1008;
+inline constexpr int kIdStatusLine = 1009;
+inline constexpr int kIdProgramCombo = 1011;
+inline constexpr int kIdTemplateBox = 1100;
+inline constexpr int kIdFirstBox = 1101;
+// Box events answer for these ids only (at most 1000 boxes per program).
+inline constexpr int kIdLastBoxEvent = 2100;
+inline constexpr int kAssocDialogTemplate = 118;
+
+// The box area is the group box shrunk by this many pixels on every side.
+inline constexpr int kBoxAreaInset = 20;
+
+// Whether id belongs to the range whose box events the dialog answers.
+inline bool IsBoxEventId(int id) { return id >= kIdTemplateBox && id <= kIdLastBoxEvent; }
 
 enum class DialogControlKind {
   kDefaultButton,

@@ -20,13 +20,25 @@
 
 namespace tolvane {
 
-class CFileExtAssocDialog;
+// What happened to a control, as the front ends report it.
+enum class DialogEvent { kClicked, kSelectionChanged, kGainedFocus, kLostFocus };
+// What the front end does after an event.
+enum class DialogExit { kStayOpen, kCloseOk, kCloseCancel };
+
+// The dialog as its window sees it: the three calls of the contract above.
+class AssocDialogEvents {
+ public:
+  virtual ~AssocDialogEvents() = default;
+  virtual void OnInitDialog() = 0;
+  virtual DialogExit HandleEvent(int id, DialogEvent event) = 0;
+  virtual void OnDestroy() = 0;
+};
 
 class AssocDialogWindow {
  public:
   virtual ~AssocDialogWindow() = default;
   virtual AssocDialogView& view() = 0;
-  virtual void RunModal(CFileExtAssocDialog& dialog) = 0;
+  virtual void RunModal(AssocDialogEvents& dialog) = 0;
 };
 
 // The window of the build's own toolkit: on Windows the dialog of template

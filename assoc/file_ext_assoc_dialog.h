@@ -17,28 +17,12 @@
 #include <memory>
 #include <vector>
 
+#include "assoc/assoc_dialog_template.h"
 #include "assoc/assoc_dialog_view.h"
+#include "assoc/assoc_dialog_window.h"
 #include "platform/platform.h"
 
 namespace tolvane {
-
-// Control ids of dialog template 118.
-inline constexpr int kIdOk = 1;
-inline constexpr int kIdCancel = 2;
-inline constexpr int kIdApply = 1001;
-inline constexpr int kIdSelectUnassociated = 1004;
-inline constexpr int kIdViewCurrentSettings = 1005;
-inline constexpr int kIdExtensionGroup = 1008;
-inline constexpr int kIdStatusLine = 1009;
-inline constexpr int kIdProgramCombo = 1011;
-inline constexpr int kIdTemplateBox = 1100;
-inline constexpr int kIdFirstBox = 1101;
-// Box events answer for these ids only (at most 1000 boxes per program).
-inline constexpr int kIdLastBoxEvent = 2100;
-inline constexpr int kAssocDialogTemplate = 118;
-
-// The box area is the group box shrunk by this many pixels on every side.
-inline constexpr int kBoxAreaInset = 20;
 
 // The status texts (the same under every language of the dialog).
 inline constexpr char16_t kStatusAssociated[] = u"현재 %s 확장자는 %s(%s%s)에 연결되어 있습니다.";
@@ -49,11 +33,6 @@ inline constexpr char16_t kStatusAssociateUnowned[] =
 inline constexpr char16_t kStatusForce[] =
     u"%s 형식을 사용하는 프로그램의 설치 여부를 알 수가 없습니다.\n %s 확장자를 %s에 강제로 "
     u"연결합니다.";
-
-// What happened to a control, as the front ends report it.
-enum class DialogEvent { kClicked, kSelectionChanged, kGainedFocus, kLostFocus };
-// What the front end does after an event.
-enum class DialogExit { kStayOpen, kCloseOk, kCloseCancel };
 
 // One program of the list: its display name and its extension list as it
 // stood in the program list.
@@ -101,7 +80,7 @@ class ProgramCombo {
   int id_ = 0;
 };
 
-class CFileExtAssocDialog {
+class CFileExtAssocDialog final : public AssocDialogEvents {
  public:
   // programList may be null (an empty list). The view and platform are
   // borrowed for the dialog's life.
@@ -110,11 +89,11 @@ class CFileExtAssocDialog {
   CFileExtAssocDialog& operator=(const CFileExtAssocDialog&) = delete;
 
   // The window exists: binds the combo box and fills it.
-  void OnInitDialog();
+  void OnInitDialog() override;
   // The window is being destroyed: frees every box.
-  void OnDestroy();
+  void OnDestroy() override;
   // Routes one event of control id by the dialog's events table.
-  DialogExit HandleEvent(int id, DialogEvent event);
+  DialogExit HandleEvent(int id, DialogEvent event) override;
 
   void FillProgramCombo();
   void SelectProgram(std::size_t index);
@@ -139,8 +118,5 @@ class CFileExtAssocDialog {
   Platform& platform_;
   AssocDialogView& view_;
 };
-
-// Whether id belongs to the range whose box events the dialog answers.
-inline bool IsBoxEventId(int id) { return id >= kIdTemplateBox && id <= kIdLastBoxEvent; }
 
 }  // namespace tolvane

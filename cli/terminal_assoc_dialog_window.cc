@@ -364,7 +364,7 @@ class Window final : public TerminalAssocDialogWindow, private AssocDialogView {
   AssocDialogView& view() override { return *this; }
   const std::string& startError() const override { return startError_; }
 
-  void RunModal(CFileExtAssocDialog& dialog) override {
+  void RunModal(AssocDialogEvents& dialog) override {
     startError_.clear();
     TerminalScreen screen;
     if (!screen.ok()) {
@@ -1123,7 +1123,7 @@ class Window final : public TerminalAssocDialogWindow, private AssocDialogView {
   bool korean_;
   EventObserver afterEvent_;
   std::string startError_;
-  CFileExtAssocDialog* dialog_ = nullptr;
+  AssocDialogEvents* dialog_ = nullptr;
   const TerminalScreen* screen_ = nullptr;  // while RunModal runs
   std::vector<Control> controls_;           // window order: the template's, then the boxes
   std::vector<Text> items_;

@@ -16,8 +16,8 @@
 #include <memory>
 #include <string>
 
+#include "assoc/assoc_dialog_template.h"
 #include "assoc/assoc_dialog_window.h"
-#include "assoc/file_ext_assoc_dialog.h"
 #include "cli/ui_language.h"
 
 namespace tolvane::cli {

@@ -9,7 +9,7 @@ namespace {
 class NoAssocDialogWindow final : public AssocDialogWindow, private AssocDialogView {
  public:
   AssocDialogView& view() override { return *this; }
-  void RunModal(CFileExtAssocDialog&) override {}
+  void RunModal(AssocDialogEvents&) override {}
 
  private:
   bool HasControl(int) override { return false; }

@@ -7,7 +7,7 @@
 
 #include "platform/win32/win32_assoc_dialog_window.h"
 
-#include "assoc/file_ext_assoc_dialog.h"
+#include "assoc/assoc_dialog_template.h"
 #include "platform/win32/own_module.h"
 #include "platform/win32/wide.h"
 
@@ -25,7 +25,7 @@ class Win32AssocDialogWindow final : public AssocDialogWindow, private AssocDial
 
   AssocDialogView& view() override { return *this; }
 
-  void RunModal(CFileExtAssocDialog& dialog) override {
+  void RunModal(AssocDialogEvents& dialog) override {
     dialog_ = &dialog;
     const HMODULE module = win32::OwnModule();
     const auto param = reinterpret_cast<LPARAM>(this);
@@ -202,7 +202,7 @@ class Win32AssocDialogWindow final : public AssocDialogWindow, private AssocDial
   }
 
   LANGID language_;
-  CFileExtAssocDialog* dialog_ = nullptr;
+  AssocDialogEvents* dialog_ = nullptr;
   HWND window_ = nullptr;
 };
 
