@@ -8,11 +8,11 @@
 
 #include <algorithm>
 #include <cwchar>
-#include <memory>
 
 #include "cli/process.h"
 #include "cli/safe_text.h"
 #include "platform/text.h"
+#include "platform/win32/unique_handle.h"
 #include "platform/win32/wide.h"
 
 namespace tolvane::cli {
@@ -25,14 +25,11 @@ void PrepareStandardStreams() {
 std::vector<std::string> CommandLineWords(int /*argc*/, char** /*argv*/) {
   std::vector<std::string> words;
   int count = 0;
-  struct LocalFreeDeleter {
-    void operator()(LPWSTR* p) const { ::LocalFree(p); }
-  };
-  const std::unique_ptr<LPWSTR, LocalFreeDeleter> wide(
-      ::CommandLineToArgvW(::GetCommandLineW(), &count));
-  if (wide == nullptr) return words;
+  const win32::UniqueLocalMemory list(::CommandLineToArgvW(::GetCommandLineW(), &count));
+  if (list.get() == nullptr) return words;
+  const auto* wide = static_cast<const LPWSTR*>(list.get());
   for (int i = 0; i < count; ++i) {
-    const wchar_t* word = wide.get()[i];
+    const wchar_t* word = wide[i];
     words.push_back(ArgumentUtf8(win32::TextOf(word, std::wcslen(word))));
   }
   return words;

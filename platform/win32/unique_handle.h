@@ -38,5 +38,7 @@ using UniqueFile = UniqueHandle<FileHandleTraits>;
 // Processes, threads and other kernel objects whose "none" is null.
 using UniqueKernelObject = UniqueHandle<NullHandleTraits<HANDLE, &::CloseHandle>>;
 using UniqueMsiHandle = UniqueHandle<MsiHandleTraits>;
+// Memory the system allocated for the caller to give back with LocalFree.
+using UniqueLocalMemory = UniqueHandle<NullHandleTraits<HLOCAL, &::LocalFree>>;
 
 }  // namespace tolvane::win32
