@@ -161,7 +161,10 @@ class CommandTest(unittest.TestCase):
             members = ",".join("member%04d" % i for i in range(2000))
             files = {"passwd": "nobody:x:65534:65534::/:/bin/false\n",
                      "group": "nogroup:x:65534:\nsudo:x:4242:%s\n" % members}
-            env = dict(os.environ, LD_PRELOAD=wrapper)
+            # A sanitized build wants its runtime first among the libraries.
+            asan = ":".join(filter(None, [os.environ.get("ASAN_OPTIONS"),
+                                          "verify_asan_link_order=0"]))
+            env = dict(os.environ, LD_PRELOAD=wrapper, ASAN_OPTIONS=asan)
             readable = tempfile.mkdtemp()  # by the user the probe runs as
             self.addCleanup(shutil.rmtree, readable)
             os.chmod(readable, 0o755)
