@@ -352,10 +352,12 @@ Status CheckLockFile(HANDLE file, const std::string& lockPath) {
   char text[64] = {};
   DWORD got = 0;
   OVERLAPPED start{};
-  // An empty file reads as nothing (a read at its end fails).
+  // A read at an offset fails at the file's end rather than reading nothing;
+  // the file is empty then, whatever its size was a moment ago (the holder
+  // empties it as it lets go, and nothing stops that before the lock).
   const bool small = info.nFileSizeHigh == 0 && info.nFileSizeLow < sizeof text;
-  const bool read =
-      small && (info.nFileSizeLow == 0 || ::ReadFile(file, text, sizeof text, &got, &start));
+  const bool read = small && (::ReadFile(file, text, sizeof text, &got, &start) ||
+                              ::GetLastError() == ERROR_HANDLE_EOF);
   const bool idOnly = read && std::string_view(text, got).find_first_not_of("0123456789 \r\n") ==
                                   std::string_view::npos;
   if (info.nNumberOfLinks > 1 || !idOnly) {
