@@ -41,14 +41,14 @@ Text SyntheticScript(std::size_t blocks) {
 
 // The replacements a RunScript record hands the engine.
 struct PathReplacements {
-  explicit PathReplacements(TextServices& text) : map(text) { map.Add(u"PATH", kInstallDir); }
+  PathReplacements() { map.Add(u"PATH", kInstallDir); }
   ReplacementMap map;
 };
 
 // Applies script into an emptied store once per iteration; only the apply
 // is timed. bytes_per_second counts the script's UTF-16 text.
 void ApplyIntoEmptyStores(benchmark::State& state, BenchPlatform& t, const Text& script) {
-  PathReplacements replacements(t.text);
+  PathReplacements replacements;
   for (auto _ : state) {
     state.PauseTiming();
     t.registry.Clear();
@@ -77,7 +77,7 @@ BENCHMARK(BM_ApplyEmbeddedScript)->Apply(EveryEmbeddedScript)->Unit(benchmark::k
 void BM_ExpandReplacementsLargeScript(benchmark::State& state) {
   BenchPlatform t;
   const Text script = SyntheticScript(static_cast<std::size_t>(state.range(0)));
-  PathReplacements replacements(t.text);
+  PathReplacements replacements;
   for (auto _ : state) {
     ExpandedText expanded;
     if (ExpandReplacements(script.c_str(), replacements.map, &expanded) != kSOk) {
@@ -94,7 +94,7 @@ BENCHMARK(BM_ExpandReplacementsLargeScript)->Arg(1500)->Unit(benchmark::kMicrose
 // Guards the tokenizer: every token of the expanded ~1 MB script.
 void BM_ReadTokenLargeScript(benchmark::State& state) {
   BenchPlatform t;
-  PathReplacements replacements(t.text);
+  PathReplacements replacements;
   ExpandedText expanded;
   if (ExpandReplacements(SyntheticScript(static_cast<std::size_t>(state.range(0))).c_str(),
                          replacements.map, &expanded) != kSOk) {
