@@ -131,9 +131,8 @@ std::unique_ptr<Host> OpenHost(const HostOptions& options, bool forWriting, std:
     return nullptr;
   }
   if (!options.registryFile) return std::make_unique<Win32Host>(nullptr, options);
-  const std::string device = ReservedDeviceName(*options.registryFile);
-  if (!device.empty()) {
-    *error = ReservedDeviceMessage(*options.registryFile, device);
+  if (std::string refused = RefusedPathReason(*options.registryFile); !refused.empty()) {
+    *error = std::move(refused);
     return nullptr;
   }
   auto session = std::make_unique<HiveSession>();

@@ -480,6 +480,8 @@ class WineEndToEndTest(unittest.TestCase):
                 (["--registry", "AUX.reg", "import", change], b"AUX is a device name"),
                 (["--registry", hive, "export", "--output", "C:\\tolvane-odd\\aux.reg"],
                  b"AUX is a device name"),
+                (["--registry", hive + ":x", "import", change], b"names a stream"),
+                (["--registry", "\\\\?\\" + hive + ":x", "export"], b"names a stream"),
                 (["--drive", "C=/tmp", "groups"], b"--drive"),
                 (["--codepage", "949", "groups"], b"--codepage")):
             with self.subTest(args=args):

@@ -63,13 +63,12 @@ std::string TemporaryPath(const std::string& target, std::uint64_t process, int 
 std::string ResolvedPath(const std::string& path);
 
 #ifdef _WIN32
-// The reserved device name (CON, AUX, NUL, COM1, ...) a Windows path's file
-// name is, whatever its extension ("AUX.reg" opens the device AUX); empty
-// when it is none. A "\\?\" path names files literally and has none.
-std::string ReservedDeviceName(const std::string& path);
-
-// The one-line refusal of such a path.
-std::string ReservedDeviceMessage(const std::string& path, const std::string& device);
+// Why a Windows path cannot name a hive: its file name is a reserved device
+// name (CON, AUX, NUL, COM1, ...), whatever its extension ("AUX.reg" opens
+// the device AUX), or a colon past the drive makes it name a stream of a
+// file ("h.reg:x"); the one-line refusal, empty when it can. A "\\?\" path
+// names files literally and has no device names.
+std::string RefusedPathReason(const std::string& path);
 #endif
 
 // Whether the two paths name one existing file.

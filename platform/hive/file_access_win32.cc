@@ -92,8 +92,9 @@ Status ReadSecurity(const std::wstring& file, std::vector<BYTE>* descriptor,
 
 Status ReadWholeFile(const std::string& path, std::string* bytes, bool pipes) {
   bytes->clear();
-  const std::string device = ReservedDeviceName(path);
-  if (!device.empty()) return Status::Fail(StatusKind::kIo, ReservedDeviceMessage(path, device));
+  if (std::string refused = RefusedPathReason(path); !refused.empty()) {
+    return Status::Fail(StatusKind::kIo, std::move(refused));
+  }
   UniqueFile file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
@@ -177,6 +178,8 @@ std::wstring FullPathOf(const std::wstring& path) {
 
 }  // namespace
 
+namespace {
+
 std::string ReservedDeviceName(const std::string& path) {
   static constexpr const char* kDevices[] = {
       "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",
@@ -193,14 +196,36 @@ std::string ReservedDeviceName(const std::string& path) {
   return std::string();
 }
 
-std::string ReservedDeviceMessage(const std::string& path, const std::string& device) {
-  return path + ": " + device +
-         " is a device name on Windows, whatever follows it, and cannot name a file; choose "
-         "another name";
+// Whether a colon past the drive ("C:", also after a "\\?\" or "\\.\"
+// prefix) makes the path name a stream of a file.
+bool NamesAStream(std::string_view path) {
+  for (std::string_view prefix : {"\\\\?\\", "\\\\.\\"}) {
+    if (path.substr(0, prefix.size()) == prefix) path.remove_prefix(prefix.size());
+  }
+  const char first = path.empty() ? '\0' : path[0];
+  const bool letter = (first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z');
+  if (letter && path.size() >= 2 && path[1] == ':') path.remove_prefix(2);
+  return path.find(':') != std::string_view::npos;
+}
+
+}  // namespace
+
+std::string RefusedPathReason(const std::string& path) {
+  const std::string device = ReservedDeviceName(path);
+  if (!device.empty()) {
+    return path + ": " + device +
+           " is a device name on Windows, whatever follows it, and cannot name a file; choose "
+           "another name";
+  }
+  if (NamesAStream(path)) {
+    return path + ": a ':' past the drive names a stream of a file, not a file; choose a name "
+                  "without ':'";
+  }
+  return std::string();
 }
 
 std::string ResolvedPath(const std::string& path) {
-  if (!ReservedDeviceName(path).empty()) return path;  // refused where it is opened
+  if (!RefusedPathReason(path).empty()) return path;  // refused where it is opened
   const std::wstring full = FullPathOf(Wide(path));
   std::wstring final = FinalPathOf(full);
   if (final.empty()) {
@@ -218,8 +243,9 @@ std::string ResolvedPath(const std::string& path) {
 }
 
 Status WriteFileAtomically(const std::string& path, std::string_view bytes) {
-  const std::string device = ReservedDeviceName(path);
-  if (!device.empty()) return Status::Fail(StatusKind::kIo, ReservedDeviceMessage(path, device));
+  if (std::string refused = RefusedPathReason(path); !refused.empty()) {
+    return Status::Fail(StatusKind::kIo, std::move(refused));
+  }
   // The file the name resolves to is replaced (a link keeps pointing at
   // it), and its temporary lies beside it, where writers clean up.
   const std::string resolved = ResolvedPath(path);
