@@ -218,8 +218,9 @@ std::string RefusedPathReason(const std::string& path) {
            "another name";
   }
   if (NamesAStream(path)) {
-    return path + ": a ':' past the drive names a stream of a file, not a file; choose a name "
-                  "without ':'";
+    return path +
+           ": a ':' past the drive names a stream of a file, not a file; choose a name "
+           "without ':'";
   }
   return std::string();
 }
