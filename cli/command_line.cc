@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "cli/whole_number.h"
+
 namespace tolvane::cli {
 namespace {
 
@@ -67,7 +69,7 @@ void DescribeCommandLine(CLI::App& app, CommandLine* line) {
                  "seconds to wait for a hive file another command holds (default " +
                      std::to_string(kDefaultLockWait.count()) + ")")
       ->type_name("SECONDS")
-      ->check(CLI::Range(0.0, 86400.0));
+      ->check(Seconds(86400));
 
   AddCommands(app, &line->args);
   // Set after the commands, which would inherit it: their help stays short.

@@ -370,7 +370,9 @@ class CommandTest(unittest.TestCase):
             (["script", "frob"], "unknown command 'frob'"),
             (["export", "--output", self.hive], "is the hive file itself"),
             (["export", "--output", self.hive + ".tmp1-0"], "lock or temporary file's"),
-            (["--wait", "nan", "query", "HKCU"], "--wait wants a number of seconds"),
+            (["--wait", "nan", "query", "HKCU"], "'nan' is not a number of seconds"),
+            (["--wait", "5s", "query", "HKCU"], "'5s' is not a number of seconds"),
+            (["--wait", "86400.5", "query", "HKCU"], "'86400.5' seconds is not in range"),
             (["export", "--output", os.path.join(self.dir.name, "nowhere", "x.reg")],
              "cannot write"),
             # Control characters in a message are escaped; invalid UTF-8 and
